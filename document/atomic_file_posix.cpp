@@ -1,0 +1,97 @@
+// POSIX side of the atomic replacement: mkstemp in the destination's folder,
+// fsync, rename(2).
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <string>
+
+#include "document/atomic_file.h"
+
+namespace {
+
+long long g_failAfterBytes = -1;
+bool g_failRename = false;
+
+bool WriteAll(int fd, const std::uint8_t* data, std::size_t size) {
+    while (size > 0) {
+        ssize_t n = ::write(fd, data, size);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+}  // namespace
+
+void SetAtomicWriteFailureAfterBytesForTesting(long long bytes) { g_failAfterBytes = bytes; }
+void SetAtomicRenameFailureForTesting(bool fail) { g_failRename = fail; }
+
+bool WriteFileAtomically(const std::wstring& path,
+                         const std::function<bool(const AtomicWriteSink&)>& produce) {
+    std::string dest;
+    try {
+        dest = std::filesystem::path(path).string();
+    } catch (...) {
+        return false;  // not representable as a file-system name
+    }
+    if (dest.empty() || dest.back() == '/') return false;
+
+    std::string::size_type slash = dest.rfind('/');
+    std::string folder = slash == std::string::npos ? std::string(".") : dest.substr(0, slash + 1);
+    std::string temp = folder + (slash == std::string::npos ? "/" : "") + ".orvix-XXXXXX";
+
+    int fd = ::mkstemp(temp.data());
+    if (fd < 0) return false;
+
+    // Keep the permissions of the file being replaced; a new file gets the
+    // usual 0666 less the umask instead of mkstemp's 0600.
+    struct stat existing {};
+    if (::stat(dest.c_str(), &existing) == 0) {
+        ::fchmod(fd, existing.st_mode & 07777);
+    } else {
+        mode_t mask = ::umask(0);
+        ::umask(mask);
+        ::fchmod(fd, 0666 & ~mask);
+    }
+
+    bool ok = true;
+    long long written = 0;
+    AtomicWriteSink sink = [&](std::span<const std::uint8_t> bytes) {
+        if (!ok) return false;
+        if (g_failAfterBytes >= 0 &&
+            written + static_cast<long long>(bytes.size()) > g_failAfterBytes) {
+            ok = false;
+            return false;
+        }
+        if (!WriteAll(fd, bytes.data(), bytes.size())) {
+            ok = false;
+            return false;
+        }
+        written += static_cast<long long>(bytes.size());
+        return true;
+    };
+    if (!produce(sink)) ok = false;
+    if (ok && ::fsync(fd) != 0) ok = false;
+    if (::close(fd) != 0) ok = false;
+    if (ok && g_failRename) ok = false;
+    if (ok && ::rename(temp.c_str(), dest.c_str()) != 0) ok = false;
+    if (!ok) {
+        ::unlink(temp.c_str());
+        return false;
+    }
+    // Make the rename itself durable; failing here cannot undo it, so it is
+    // best effort.
+    int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY);
+    if (dirFd >= 0) {
+        ::fsync(dirFd);
+        ::close(dirFd);
+    }
+    return true;
+}

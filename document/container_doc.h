@@ -1,0 +1,29 @@
+// The open document and its bitmap store. Portable: no platform types.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+// Resource IDs are signed 32-bit throughout; in a container file a name is 16-bit.
+using ResourceId = std::int32_t;
+
+// A packed DIB exactly as an RT_BITMAP resource holds it: a .bmp file without
+// its 14-byte file header.
+using DibPayload = std::vector<std::uint8_t>;
+
+// Ordered by signed comparison, so iteration is ascending (9, 10, 100).
+// Putting an ID that is present replaces its payload.
+using BitmapStore = std::map<ResourceId, DibPayload>;
+
+struct ContainerDoc {
+    bool loaded = false;
+    bool dirty = false;
+    std::wstring path;  // full path of the open container file
+    BitmapStore bitmaps;
+};
+
+// The lowest and highest IDs a container file can name a bitmap by.
+inline constexpr ResourceId kMinFileResourceId = 1;
+inline constexpr ResourceId kMaxFileResourceId = 65535;

@@ -1,0 +1,1 @@
+#include "document/win32/app_state.h"
