@@ -1,1 +1,245 @@
-#include "document/win32/app_state.h"
+#include "shell/main_window.h"
+
+#include <commctrl.h>
+#include <objbase.h>
+#include <windowsx.h>
+
+#include <string>
+
+#include "document/win32/file_commands.h"
+#include "resources/resource_ids.h"
+#include "shell/bitmap_list.h"
+#include "shell/commands.h"
+#include "shell/preview_pane.h"
+
+namespace {
+
+LRESULT OnCreate(AppState& app) {
+    WNDCLASSEXW preview{};
+    preview.cbSize = sizeof preview;
+    preview.lpfnWndProc = PreviewWndProc;
+    preview.hInstance = app.instance;
+    preview.hIcon = LoadIconW(app.instance, MAKEINTRESOURCEW(IDI_ORVIX));
+    preview.hIconSm = preview.hIcon;
+    preview.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    preview.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    preview.lpszClassName = kPreviewWindowClass;
+    RegisterClassExW(&preview);  // already registered by an earlier window: fine
+
+    RECT client{};
+    GetClientRect(app.mainWindow, &client);
+
+    app.listView = CreateWindowExW(
+        WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"", WS_CHILD | WS_VISIBLE | LVS_REPORT | LVS_SINGLESEL, 0,
+        0, kListWidth, client.bottom, app.mainWindow,
+        reinterpret_cast<HMENU>(INT_PTR{IDC_BITMAP_LIST}), app.instance, nullptr);
+    SendMessageW(app.listView, LVM_SETEXTENDEDLISTVIEWSTYLE, 0,
+                 LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
+    wchar_t header[] = L"Resource ID";
+    LVCOLUMNW column{};
+    column.mask = LVCF_WIDTH | LVCF_TEXT;
+    column.cx = kListColumnWidth;
+    column.pszText = header;
+    SendMessageW(app.listView, LVM_INSERTCOLUMNW, 0, reinterpret_cast<LPARAM>(&column));
+
+    app.previewWindow =
+        CreateWindowExW(WS_EX_CLIENTEDGE, kPreviewWindowClass, L"", WS_CHILD | WS_VISIBLE,
+                        kListWidth, 0, client.right - kListWidth, client.bottom, app.mainWindow,
+                        reinterpret_cast<HMENU>(INT_PTR{IDC_PREVIEW}), app.instance, nullptr);
+    if (app.previewWindow) {
+        SetWindowLongPtrW(app.previewWindow, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&app));
+    }
+
+    app.mainMenu = LoadMenuW(app.instance, MAKEINTRESOURCEW(IDM_MAIN_MENU));
+    SetMenu(app.mainWindow, app.mainMenu);
+    app.contextMenu = LoadMenuW(app.instance, MAKEINTRESOURCEW(IDM_CONTEXT_MENU));
+
+    UpdateWindowTitle(app);
+    return 0;
+}
+
+LRESULT OnSize(AppState& app, LPARAM lParam) {
+    if (!app.listView || !app.previewWindow)
+        return 0;
+    int width = LOWORD(lParam);
+    int height = HIWORD(lParam);
+    MoveWindow(app.listView, 0, 0, kListWidth, height, TRUE);
+    // A client narrower than the list leaves the preview no room; a zero
+    // width keeps it from reaching outside the client area.
+    MoveWindow(app.previewWindow, kListWidth, 0, width > kListWidth ? width - kListWidth : 0,
+               height, TRUE);
+    SendMessageW(app.listView, LVM_SETCOLUMNWIDTH, 0, kListColumnWidth);
+    RedrawWindow(app.previewWindow, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+    return 0;
+}
+
+LRESULT OnClose(AppState& app) {
+    if (app.doc.loaded && app.doc.dirty) {
+        int answer = MessageBoxW(app.mainWindow, L"The current OBK has unsaved changes. Save now?",
+                                 L"Save Changes", MB_YESNOCANCEL | MB_ICONQUESTION);
+        switch (answer) {
+            case IDNO:
+                break;
+            case IDCANCEL:
+                return 0;
+            case IDYES:
+                SaveCommand(app);
+                if (app.doc.dirty)
+                    return 0;
+                break;
+            default:
+                if (app.doc.dirty)
+                    return 0;
+                break;
+        }
+    }
+    DestroyWindow(app.mainWindow);
+    PostQuitMessage(0);
+    return 0;
+}
+
+LRESULT OnNotify(AppState& app, LPARAM lParam) {
+    const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+    if (header && IsSelectionChange(*header, app.listView))
+        ShowSelectedBitmap(app);
+    return 0;
+}
+
+LRESULT OnContextMenu(AppState& app, WPARAM wParam, LPARAM lParam) {
+    ShowBitmapContextMenu(app, ContextMenuPoint(lParam, app.listView),
+                          reinterpret_cast<HWND>(wParam));
+    return 0;
+}
+
+LRESULT OnCommand(AppState& app, WPARAM wParam) {
+    DispatchCommand(app, LOWORD(wParam));
+    return 0;
+}
+
+}  // namespace
+
+LRESULT CALLBACK MainWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    AppState* app = nullptr;
+    if (message == WM_NCCREATE) {
+        const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+        app = static_cast<AppState*>(create->lpCreateParams);
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(app));
+        if (app)
+            app->mainWindow = hwnd;
+    } else {
+        app = reinterpret_cast<AppState*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    }
+    if (!app)
+        return DefWindowProcW(hwnd, message, wParam, lParam);
+
+    switch (message) {
+        case WM_CREATE:
+            return OnCreate(*app);
+        case WM_SIZE:
+            return OnSize(*app, lParam);
+        case WM_CLOSE:
+            return OnClose(*app);
+        case WM_NOTIFY:
+            return OnNotify(*app, lParam);
+        case WM_CONTEXTMENU:
+            return OnContextMenu(*app, wParam, lParam);
+        case WM_COMMAND:
+            return OnCommand(*app, wParam);
+        default:
+            return DefWindowProcW(hwnd, message, wParam, lParam);
+    }
+}
+
+void UpdateWindowTitle(AppState& app) {
+    std::wstring caption = L"Orvix";
+    if (app.doc.loaded) {
+        caption += L" - ";
+        caption += app.doc.path;
+        if (app.doc.dirty)
+            caption += L" *";
+    }
+    SetWindowTextW(app.mainWindow, caption.c_str());
+}
+
+bool IsSelectionChange(const NMHDR& header, HWND listView) {
+    if (header.hwndFrom != listView || header.code != LVN_ITEMCHANGED)
+        return false;
+    const auto& change = reinterpret_cast<const NMLISTVIEW&>(header);
+    return (change.uChanged & LVIF_STATE) != 0 &&
+           ((change.uOldState ^ change.uNewState) & LVIS_SELECTED) != 0;
+}
+
+POINT ContextMenuPoint(LPARAM lParam, HWND listView) {
+    POINT point{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+    if (point.x == -1 && point.y == -1) {
+        RECT list{};
+        GetWindowRect(listView, &list);
+        point = {list.left + 16, list.top + 16};
+    }
+    return point;
+}
+
+bool RegisterMainWindowClass(HINSTANCE instance) {
+    WNDCLASSEXW main{};
+    main.cbSize = sizeof main;
+    main.lpfnWndProc = MainWindowProc;
+    main.hInstance = instance;
+    main.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_ORVIX));
+    main.hIconSm = main.hIcon;
+    main.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    main.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    main.lpszClassName = kMainWindowClass;
+    return RegisterClassExW(&main) != 0;
+}
+
+HWND CreateMainWindow(AppState& app) {
+    app.mainWindow = CreateWindowExW(0, kMainWindowClass, L"Orvix", WS_OVERLAPPEDWINDOW,
+                                     CW_USEDEFAULT, CW_USEDEFAULT, kMainWindowWidth,
+                                     kMainWindowHeight, nullptr, nullptr, app.instance, &app);
+    return app.mainWindow;
+}
+
+HACCEL LoadShortcuts(HINSTANCE instance) {
+    HACCEL shortcuts = LoadAcceleratorsW(instance, MAKEINTRESOURCEW(IDA_SHORTCUTS));
+    if (!shortcuts)
+        MessageBoxW(nullptr, L"Accelerator resource not found!", L"Debug", MB_OK);
+    return shortcuts;
+}
+
+void DispatchLoopMessage(HWND mainWindow, HACCEL shortcuts, MSG& msg) {
+    if (shortcuts && TranslateAcceleratorW(mainWindow, shortcuts, &msg))
+        return;
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+}
+
+int RunOrvix(HINSTANCE instance, int showCommand) {
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&controls);
+
+    int exitCode = 0;
+    {
+        AppState app;
+        app.instance = instance;
+        if (!RegisterMainWindowClass(instance) || !CreateMainWindow(app)) {
+            CoUninitialize();
+            return 0;
+        }
+        HACCEL shortcuts = LoadShortcuts(instance);
+        ShowWindow(app.mainWindow, showCommand);
+        UpdateWindow(app.mainWindow);
+
+        MSG msg{};
+        while (GetMessageW(&msg, nullptr, 0, 0) > 0)
+            DispatchLoopMessage(app.mainWindow, shortcuts, msg);
+        exitCode = static_cast<int>(msg.wParam);
+
+        if (shortcuts)
+            DestroyAcceleratorTable(shortcuts);
+        if (app.contextMenu)
+            DestroyMenu(app.contextMenu);
+        CoUninitialize();
+    }
+    return exitCode;
+}

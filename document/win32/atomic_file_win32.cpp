@@ -13,12 +13,17 @@ bool g_failRename = false;
 
 }  // namespace
 
-void SetAtomicWriteFailureAfterBytesForTesting(long long bytes) { g_failAfterBytes = bytes; }
-void SetAtomicRenameFailureForTesting(bool fail) { g_failRename = fail; }
+void SetAtomicWriteFailureAfterBytesForTesting(long long bytes) {
+    g_failAfterBytes = bytes;
+}
+void SetAtomicRenameFailureForTesting(bool fail) {
+    g_failRename = fail;
+}
 
 bool WriteFileAtomically(const std::wstring& path,
                          const std::function<bool(const AtomicWriteSink&)>& produce) {
-    if (path.empty() || path.back() == L'\\' || path.back() == L'/') return false;
+    if (path.empty() || path.back() == L'\\' || path.back() == L'/')
+        return false;
     std::wstring::size_type slash = path.find_last_of(L"\\/");
     std::wstring folder = slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
 
@@ -30,14 +35,17 @@ bool WriteFileAtomically(const std::wstring& path,
                std::to_wstring(++counter) + L".tmp";
         file = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) return false;
+        if (file == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS)
+            return false;
     }
-    if (file == INVALID_HANDLE_VALUE) return false;
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
 
     bool ok = true;
     long long written = 0;
     AtomicWriteSink sink = [&](std::span<const std::uint8_t> bytes) {
-        if (!ok) return false;
+        if (!ok)
+            return false;
         if (g_failAfterBytes >= 0 &&
             written + static_cast<long long>(bytes.size()) > g_failAfterBytes) {
             ok = false;
@@ -58,14 +66,19 @@ bool WriteFileAtomically(const std::wstring& path,
         written += static_cast<long long>(bytes.size());
         return true;
     };
-    if (!produce(sink)) ok = false;
-    if (ok && !FlushFileBuffers(file)) ok = false;
-    if (!CloseHandle(file)) ok = false;
-    if (ok && g_failRename) ok = false;
+    if (!produce(sink))
+        ok = false;
+    if (ok && !FlushFileBuffers(file))
+        ok = false;
+    if (!CloseHandle(file))
+        ok = false;
+    if (ok && g_failRename)
+        ok = false;
     if (ok && !MoveFileExW(temp.c_str(), path.c_str(),
                            MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         ok = false;
     }
-    if (!ok) DeleteFileW(temp.c_str());
+    if (!ok)
+        DeleteFileW(temp.c_str());
     return ok;
 }

@@ -1,0 +1,66 @@
+#include "bitmaps/win32/pickers.h"
+
+#include <commdlg.h>
+#include <shobjidl.h>
+
+namespace {
+
+constexpr DWORD kPathBufferLength = 260;
+
+}  // namespace
+
+bool PickOpenFile(const AppState& app, const wchar_t* filter, std::wstring& out) {
+    wchar_t file[kPathBufferLength] = L"";
+    OPENFILENAMEW dialog{};
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = app.mainWindow;
+    dialog.lpstrFilter = filter;
+    dialog.lpstrFile = file;
+    dialog.nMaxFile = kPathBufferLength;
+    dialog.Flags = OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
+    if (!GetOpenFileNameW(&dialog))
+        return false;
+    out = file;
+    return true;
+}
+
+bool PickSaveFile(const AppState& app, const wchar_t* filter, const wchar_t* defaultExtension,
+                  std::wstring& out) {
+    wchar_t file[kPathBufferLength] = L"";
+    OPENFILENAMEW dialog{};
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = app.mainWindow;
+    dialog.lpstrFilter = filter;
+    dialog.lpstrFile = file;
+    dialog.nMaxFile = kPathBufferLength;
+    dialog.lpstrDefExt = defaultExtension;
+    dialog.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST;
+    if (!GetSaveFileNameW(&dialog))
+        return false;
+    out = file;
+    return true;
+}
+
+bool PickFolder(const AppState& app, std::wstring& out) {
+    IFileDialog* dialog = nullptr;
+    if (FAILED(CoCreateInstance(CLSID_FileOpenDialog, nullptr, CLSCTX_INPROC_SERVER,
+                                IID_IFileDialog, reinterpret_cast<void**>(&dialog)))) {
+        return false;
+    }
+    FILEOPENDIALOGOPTIONS options = 0;
+    dialog->GetOptions(&options);
+    dialog->SetOptions(options | FOS_PICKFOLDERS | FOS_FORCEFILESYSTEM);
+    bool picked = false;
+    IShellItem* item = nullptr;
+    if (SUCCEEDED(dialog->Show(app.mainWindow)) && SUCCEEDED(dialog->GetResult(&item))) {
+        PWSTR path = nullptr;
+        if (SUCCEEDED(item->GetDisplayName(SIGDN_FILESYSPATH, &path))) {
+            out = path;
+            CoTaskMemFree(path);
+            picked = true;
+        }
+        item->Release();
+    }
+    dialog->Release();
+    return picked;
+}

@@ -1,0 +1,37 @@
+// Numbers of the resources, commands and child windows. Shared by the
+// resource script and the C++ code, so it holds only #defines.
+#pragma once
+
+#define IDI_ORVIX 101
+#define IDM_MAIN_MENU 102
+#define IDM_CONTEXT_MENU 103
+#define IDA_SHORTCUTS 500
+
+#define IDD_RESOURCE_ID 200
+#define IDD_RESOURCE_EXISTS 201
+#define IDD_SHORTCUTS 209
+#define IDD_ABOUT 210
+#define IDD_NEW_CONTAINER 230
+
+#define IDC_BITMAP_LIST 1001
+#define IDC_PREVIEW 1002
+
+#define CMD_NEW_CONTAINER_32 30001
+#define CMD_NEW_CONTAINER_64 30002
+#define CMD_OPEN 30003
+#define CMD_IMPORT_FOLDER 30004
+#define CMD_SAVE 30005
+#define CMD_SAVE_AS 30006
+#define CMD_EXPORT_BITMAP 30007
+#define CMD_EXPORT_ALL 30008
+#define CMD_EXIT 30009
+#define CMD_EXPORT_RANGE 30010
+#define CMD_ADD_BITMAP 30011
+#define CMD_CLOSE 30012
+#define CMD_CTX_ADD_BITMAP 31001
+#define CMD_CTX_REPLACE_BITMAP 31002
+#define CMD_CTX_DELETE_BITMAP 31003
+#define CMD_CTX_EXPORT_BITMAP 31004
+#define CMD_CTX_CHANGE_ID 31005
+#define CMD_ABOUT 32001
+#define CMD_SHORTCUTS 32002

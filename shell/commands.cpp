@@ -1,0 +1,58 @@
+#include "shell/commands.h"
+
+#include <commctrl.h>
+
+#include "document/win32/file_commands.h"
+#include "resources/resource_ids.h"
+
+void DispatchCommand(AppState& app, WORD commandId) {
+    switch (commandId) {
+        case CMD_SAVE:
+            SaveCommand(app);
+            break;
+        case CMD_SAVE_AS:
+            SaveAsCommand(app);
+            break;
+        case CMD_EXIT:
+            PostMessageW(app.mainWindow, WM_CLOSE, 0, 0);
+            break;
+        default:
+            break;  // not a command of this program
+    }
+}
+
+void ShowBitmapContextMenu(AppState& app, POINT screenPoint, HWND target) {
+    if (!app.contextMenu)
+        return;
+    HMENU menu = GetSubMenu(app.contextMenu, 0);
+    if (!menu)
+        return;
+
+    if (target == app.listView && screenPoint.x != -1 && screenPoint.y != -1) {
+        // A right click on a row acts on that row: select it first.
+        LVHITTESTINFO hit{};
+        hit.pt = screenPoint;
+        ScreenToClient(app.listView, &hit.pt);
+        int row = static_cast<int>(
+            SendMessageW(app.listView, LVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
+        if (row >= 0) {
+            LVITEMW item{};
+            item.stateMask = LVIS_FOCUSED | LVIS_SELECTED;
+            item.state = LVIS_FOCUSED | LVIS_SELECTED;
+            SendMessageW(app.listView, LVM_SETITEMSTATE, static_cast<WPARAM>(row),
+                         reinterpret_cast<LPARAM>(&item));
+        }
+    }
+
+    bool loaded = app.doc.loaded;
+    bool selected =
+        SendMessageW(app.listView, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED) >= 0;
+    UINT needsFile = loaded ? MF_ENABLED : MF_GRAYED;
+    UINT needsRow = loaded && selected ? MF_ENABLED : MF_GRAYED;
+    EnableMenuItem(menu, CMD_CTX_ADD_BITMAP, MF_BYCOMMAND | needsFile);
+    EnableMenuItem(menu, CMD_CTX_REPLACE_BITMAP, MF_BYCOMMAND | needsRow);
+    EnableMenuItem(menu, CMD_CTX_DELETE_BITMAP, MF_BYCOMMAND | needsRow);
+    EnableMenuItem(menu, CMD_CTX_EXPORT_BITMAP, MF_BYCOMMAND | needsRow);
+
+    TrackPopupMenu(menu, TPM_RIGHTBUTTON, screenPoint.x, screenPoint.y, 0, app.mainWindow, nullptr);
+}

@@ -1,0 +1,45 @@
+// Shared fixture for the tests that drive the real main window.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <string>
+
+#include "gui_harness.h"
+#include "user_robot.h"
+
+std::string Narrow(const std::wstring& text);
+
+// Prints what the robot saw, for failure messages.
+std::string Describe(UserRobot& robot);
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    RunningApp running;
+    UserRobot robot;
+    AppState& app() { return running.app; }
+
+    void SetUp() override { ASSERT_TRUE(StartApp(running)); }
+    void TearDown() override {
+        StopRobot(robot);
+        StopApp(running);
+    }
+    // Starts the robot with a script; the test then acts.
+    void Expect(std::vector<RobotStep> script) { StartRobot(robot, std::move(script)); }
+    // Waits until the robot has answered everything, then stops it.
+    void FinishRobot(DWORD timeoutMs = 8000) {
+        PumpUntil(
+            running, [&] { return StepsLeft(robot) == 0; }, timeoutMs);
+        Pump(running, 200);
+        StopRobot(robot);
+        EXPECT_EQ(robot.steps.size(), 0u) << "the robot never saw: " << Describe(robot);
+        EXPECT_TRUE(robot.problems.empty()) << Describe(robot);
+    }
+    // Puts a document with these IDs (tiny payloads) into the window.
+    void LoadFakeDocument(std::initializer_list<ResourceId> ids, const std::wstring& path);
+};
+
+RECT ClientRectOf(HWND child, HWND parent);
