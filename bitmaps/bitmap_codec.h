@@ -7,25 +7,48 @@
 
 #include "document/container_doc.h"
 
+// Length of the BITMAPFILEHEADER in front of every .bmp file.
+inline constexpr std::size_t kBitmapFileHeaderSize = 14;
+// Shortest payload whose info header can be read (a BITMAPINFOHEADER).
+inline constexpr std::size_t kMinInterpretedPayloadSize = 40;
+
 // Reads the whole file. False when it cannot be opened, is empty, or the read
 // delivers fewer bytes than its length; out is then left as it was.
 bool ReadWholeFile(const std::wstring& path, std::vector<std::uint8_t>& out);
 
 // Checks the 14-byte file header and stores everything after it under id,
-// replacing any payload there, and marks the document dirty.
+// replacing any payload there, and marks the document dirty. Refuses files
+// with nothing after the file header and payloads too long for a .bmp file;
+// a refused file leaves the store and doc.dirty untouched.
 bool StoreBitmapFile(ContainerDoc& doc, ResourceId id, const std::vector<std::uint8_t>& fileBytes);
 
 // Writes the payload of id as a .bmp file with a recomputed file header.
 // Never leaves a partial file: an existing file stays byte-identical on failure.
 bool WriteBitmapFile(const ContainerDoc& doc, ResourceId id, const std::wstring& path);
 
-// Length of the info header plus the colour table or bit-field masks.
-// The payload must hold at least 40 bytes.
+// True when a payload of this many bytes fits a .bmp file, whose 32-bit size
+// field counts the 14-byte file header too (below 4 GiB - 14).
+bool PayloadFitsBitmapFile(std::uint64_t payloadLength);
+
+// Length of the info header plus the colour table or bit-field masks, in
+// 32-bit unsigned arithmetic. Three masks are counted for BI_BITFIELDS
+// whatever the header's length. 0 for payloads shorter than 40 bytes.
 std::uint32_t DibHeaderLength(const DibPayload& payload);
 
 // True when the payload's header, colour table and pixel bits all lie inside
-// the payload, so that drawing code may be handed a pointer to them.
+// the payload, so that drawing code may be handed the payload as the
+// BITMAPINFO and payload + DibHeaderLength as the bits. Only BITMAPINFOHEADER
+// and its longer successors with a positive width and non-zero height qualify:
+// BI_RGB with 1, 4, 8, 16, 24 or 32 bits, BI_BITFIELDS with 16 or 32 bits
+// (stride x |height| bytes of pixels), BI_RLE8 and BI_RLE4 bottom-up with a
+// non-zero biSizeImage (that many bytes).
 bool DibPixelsInBounds(const DibPayload& payload);
+
+// Joins folder and the name "%05d.bmp" with one separator (none is added when
+// folder already ends with one; an empty folder gives the bare name). False,
+// with path untouched, when the result would not fit a 260-unit UTF-16 path
+// buffer with its terminator: such a path is never cut short.
+bool NumberedBitmapPath(const std::wstring& folder, ResourceId id, std::wstring& path);
 
 // Writes every bitmap of the store into folder as %05d.bmp, ascending; stops
 // at the first failure. An empty store writes nothing and succeeds.

@@ -1,0 +1,105 @@
+#include "batch/numbered_scan.h"
+
+#include <algorithm>
+#include <exception>
+#include <filesystem>
+#include <system_error>
+
+namespace {
+
+#ifdef _WIN32
+bool IsSeparator(wchar_t c) {
+    return c == L'\\' || c == L'/';
+}
+#else
+bool IsSeparator(wchar_t c) {
+    return c == L'/';
+}
+#endif
+
+// On POSIX wchar_t holds UTF-32; the char32_t forms convert to and from the
+// UTF-8 of the file system whatever the process locale, where the wchar_t
+// forms would refuse anything outside ASCII under the default "C" locale.
+std::filesystem::path WidePath(const std::wstring& text) {
+#ifdef _WIN32
+    return std::filesystem::path(text);
+#else
+    return std::filesystem::path(std::u32string(text.begin(), text.end()));
+#endif
+}
+
+std::wstring WideName(const std::filesystem::path& name) {
+#ifdef _WIN32
+    return name.wstring();
+#else
+    const std::u32string text = name.u32string();
+    return std::wstring(text.begin(), text.end());
+#endif
+}
+
+bool IsAsciiDigit(wchar_t c) {
+    return c >= L'0' && c <= L'9';
+}
+
+// Five ASCII digits and a lower-case ".bmp": nine code units in UTF-16 and
+// in UTF-32 alike, since any other character already disqualifies the name.
+bool ParseNumberedName(const std::wstring& name, std::int32_t& number) {
+    if (name.size() != 9)
+        return false;
+    if (name.compare(5, 4, L".bmp") != 0)
+        return false;
+    std::int32_t value = 0;
+    for (std::size_t i = 0; i < 5; ++i) {
+        if (!IsAsciiDigit(name[i]))
+            return false;
+        value = value * 10 + static_cast<std::int32_t>(name[i] - L'0');
+    }
+    number = value;
+    return true;
+}
+
+}  // namespace
+
+void ScanNumberedBitmaps(const std::wstring& folder, std::vector<NumberedBitmapFile>& result) {
+    result.clear();
+    // Without a trailing separator the folder and the names would run
+    // together into paths that name something else.
+    if (!folder.empty() && !IsSeparator(folder.back()))
+        return;
+
+    try {
+        namespace fs = std::filesystem;
+        std::error_code ec;
+        fs::directory_iterator it(folder.empty() ? fs::path(".") : WidePath(folder), ec);
+        if (ec)
+            return;
+        for (; it != fs::directory_iterator(); it.increment(ec)) {
+            if (ec)
+                break;
+            const fs::directory_entry& entry = *it;
+            std::error_code typeError;
+            if (entry.is_directory(typeError))
+                continue;
+
+            std::wstring name;
+            try {
+                name = WideName(entry.path().filename());
+            } catch (const std::exception&) {
+                continue;  // not valid UTF-8: it cannot name a qualifying file
+            }
+            std::int32_t number = 0;
+            if (!ParseNumberedName(name, number))
+                continue;
+            result.push_back(NumberedBitmapFile{number, folder + name});
+        }
+        // A listing that failed part-way still yields what it found.
+        std::sort(result.begin(), result.end(),
+                  [](const NumberedBitmapFile& a, const NumberedBitmapFile& b) {
+                      return a.number < b.number;
+                  });
+    } catch (const std::exception&) {
+        // Out of memory or a folder name the file system cannot represent:
+        // nothing trustworthy was listed.
+        result.clear();
+    }
+}

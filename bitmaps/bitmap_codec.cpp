@@ -1,0 +1,272 @@
+#include "bitmaps/bitmap_codec.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <exception>
+#include <filesystem>
+#include <fstream>
+#include <ios>
+#include <limits>
+#include <span>
+#include <system_error>
+#include <utility>
+
+#include "document/atomic_file.h"
+
+namespace {
+
+// Offsets of the info-header fields the codec reads.
+constexpr std::size_t kBiSize = 0;
+constexpr std::size_t kBiWidth = 4;
+constexpr std::size_t kBiHeight = 8;
+constexpr std::size_t kBiBitCount = 14;
+constexpr std::size_t kBiCompression = 16;
+constexpr std::size_t kBiSizeImage = 20;
+constexpr std::size_t kBiClrUsed = 32;
+
+constexpr std::uint32_t kBiRgb = 0;
+constexpr std::uint32_t kBiRle8 = 1;
+constexpr std::uint32_t kBiRle4 = 2;
+constexpr std::uint32_t kBiBitfields = 3;
+
+// BITMAPINFOHEADER followed by its three masks; GDI reads the masks from
+// there for any header shorter than a BITMAPV2INFOHEADER.
+constexpr std::uint64_t kInfoHeaderWithMasks = 52;
+
+std::uint16_t ReadU16(const std::uint8_t* p) {
+    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
+}
+
+std::uint32_t ReadU32(const std::uint8_t* p) {
+    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+}
+
+std::int32_t ReadI32(const std::uint8_t* p) {
+    return static_cast<std::int32_t>(ReadU32(p));
+}
+
+void PutU16(std::uint8_t* p, std::uint16_t v) {
+    p[0] = static_cast<std::uint8_t>(v);
+    p[1] = static_cast<std::uint8_t>(v >> 8);
+}
+
+void PutU32(std::uint8_t* p, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i)
+        p[i] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+
+// Number of colour-table entries, or 3 for the bit-field masks.
+std::uint64_t ColourEntryCount(const DibPayload& payload) {
+    const std::uint32_t clrUsed = ReadU32(payload.data() + kBiClrUsed);
+    if (clrUsed != 0)
+        return clrUsed;
+    const std::uint16_t bitCount = ReadU16(payload.data() + kBiBitCount);
+    if (bitCount <= 8)
+        return std::uint64_t{1} << bitCount;
+    return ReadU32(payload.data() + kBiCompression) == kBiBitfields ? 3 : 0;
+}
+
+// The same sum as DibHeaderLength without wrapping at 32 bits.
+std::uint64_t WideHeaderLength(const DibPayload& payload) {
+    return std::uint64_t{ReadU32(payload.data() + kBiSize)} + 4 * ColourEntryCount(payload);
+}
+
+// On POSIX wchar_t holds UTF-32; the char32_t form converts to the UTF-8 of
+// the file system whatever the process locale, where the wchar_t form would
+// refuse anything outside ASCII under the default "C" locale.
+std::filesystem::path WidePath(const std::wstring& text) {
+#ifdef _WIN32
+    return std::filesystem::path(text);
+#else
+    return std::filesystem::path(std::u32string(text.begin(), text.end()));
+#endif
+}
+
+bool ValidRgbBitCount(std::uint16_t bitCount) {
+    switch (bitCount) {
+        case 1:
+        case 4:
+        case 8:
+        case 16:
+        case 24:
+        case 32:
+            return true;
+        default:
+            return false;
+    }
+}
+
+}  // namespace
+
+bool ReadWholeFile(const std::wstring& path, std::vector<std::uint8_t>& out) {
+    try {
+        const std::filesystem::path file = WidePath(path);
+        // A directory opens as a stream on POSIX and reports a bogus length.
+        std::error_code ec;
+        if (std::filesystem::is_directory(file, ec))
+            return false;
+
+        std::ifstream in(file, std::ios::binary);
+        if (!in)
+            return false;
+        in.seekg(0, std::ios::end);
+        const std::streamoff length = in.tellg();
+        if (!in || length <= 0)
+            return false;
+        if (static_cast<std::uint64_t>(length) >
+            std::min<std::uint64_t>(std::numeric_limits<std::streamsize>::max(),
+                                    std::vector<std::uint8_t>().max_size())) {
+            return false;
+        }
+        in.seekg(0, std::ios::beg);
+        if (!in)
+            return false;
+
+        std::vector<std::uint8_t> bytes(static_cast<std::size_t>(length));
+        in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(length));
+        if (in.gcount() != static_cast<std::streamsize>(length))
+            return false;
+        out = std::move(bytes);
+        return true;
+    } catch (const std::exception&) {
+        // Out of memory, or a name the file system cannot represent.
+        return false;
+    }
+}
+
+bool PayloadFitsBitmapFile(std::uint64_t payloadLength) {
+    return payloadLength < (std::uint64_t{1} << 32) - kBitmapFileHeaderSize;
+}
+
+bool StoreBitmapFile(ContainerDoc& doc, ResourceId id, const std::vector<std::uint8_t>& fileBytes) {
+    if (fileBytes.size() < kBitmapFileHeaderSize)
+        return false;
+    if (fileBytes[0] != 'B' || fileBytes[1] != 'M')
+        return false;
+    const std::uint32_t offBits = ReadU32(fileBytes.data() + 10);
+    if (offBits < kBitmapFileHeaderSize)
+        return false;
+    if (offBits > fileBytes.size())
+        return false;
+    // An empty payload cannot be saved as a resource, so accepting one would
+    // leave the document impossible to save.
+    if (fileBytes.size() == kBitmapFileHeaderSize)
+        return false;
+    if (!PayloadFitsBitmapFile(fileBytes.size() - kBitmapFileHeaderSize))
+        return false;
+
+    try {
+        DibPayload payload(fileBytes.begin() + kBitmapFileHeaderSize, fileBytes.end());
+        doc.bitmaps.insert_or_assign(id, std::move(payload));
+    } catch (const std::exception&) {
+        return false;  // the store is unchanged when the copy or the new entry fails
+    }
+    doc.dirty = true;
+    return true;
+}
+
+std::uint32_t DibHeaderLength(const DibPayload& payload) {
+    if (payload.size() < kMinInterpretedPayloadSize)
+        return 0;
+    // Wraps exactly as 32-bit unsigned arithmetic would.
+    return static_cast<std::uint32_t>(WideHeaderLength(payload));
+}
+
+bool DibPixelsInBounds(const DibPayload& payload) {
+    const std::uint64_t size = payload.size();
+    if (size < kMinInterpretedPayloadSize)
+        return false;
+    const std::uint8_t* p = payload.data();
+    const std::uint32_t biSize = ReadU32(p + kBiSize);
+    if (biSize < kMinInterpretedPayloadSize)
+        return false;
+    const std::int32_t width = ReadI32(p + kBiWidth);
+    const std::int32_t height = ReadI32(p + kBiHeight);
+    if (width <= 0 || height == 0)
+        return false;
+    const std::uint16_t bitCount = ReadU16(p + kBiBitCount);
+    const std::uint32_t compression = ReadU32(p + kBiCompression);
+
+    // Where the pixels start for whoever locates them with DibHeaderLength;
+    // beyond 32 bits that length would have wrapped.
+    const std::uint64_t header = WideHeaderLength(payload);
+    if (header > size || header > std::numeric_limits<std::uint32_t>::max())
+        return false;
+    const std::uint64_t available = size - header;
+
+    // The drawing code reads the info block on its own terms: masks right
+    // after a short header even when a colour count is given.
+    std::uint64_t infoEnd = biSize;
+    if (compression == kBiBitfields)
+        infoEnd = std::max(infoEnd, kInfoHeaderWithMasks);
+    const std::uint32_t clrUsed = ReadU32(p + kBiClrUsed);
+    if (clrUsed != 0) {
+        infoEnd += 4 * std::uint64_t{clrUsed};
+    } else if (bitCount <= 8) {
+        infoEnd += 4 * (std::uint64_t{1} << bitCount);
+    }
+    if (infoEnd > size)
+        return false;
+
+    switch (compression) {
+        case kBiRgb:
+        case kBiBitfields: {
+            if (compression == kBiRgb && !ValidRgbBitCount(bitCount))
+                return false;
+            if (compression == kBiBitfields && bitCount != 16 && bitCount != 32)
+                return false;
+            // width < 2^31 and bitCount <= 32, so the row fits easily in 64 bits.
+            const std::uint64_t stride =
+                (static_cast<std::uint64_t>(width) * bitCount + 31) / 32 * 4;
+            // INT32_MIN has no positive counterpart in 32 bits.
+            const std::uint64_t rows =
+                height < 0 ? std::uint64_t{0} - static_cast<std::uint64_t>(std::int64_t{height})
+                           : static_cast<std::uint64_t>(height);
+            // stride * rows can exceed 64 bits; compare by division instead.
+            return stride <= available / rows;
+        }
+        case kBiRle8:
+        case kBiRle4: {
+            // Run-length data is always bottom-up, and only biSizeImage says
+            // where it ends.
+            if (bitCount != (compression == kBiRle8 ? 8 : 4))
+                return false;
+            if (height < 0)
+                return false;
+            const std::uint32_t sizeImage = ReadU32(p + kBiSizeImage);
+            return sizeImage != 0 && sizeImage <= available;
+        }
+        default:
+            return false;
+    }
+}
+
+bool WriteBitmapFile(const ContainerDoc& doc, ResourceId id, const std::wstring& path) {
+    const auto entry = doc.bitmaps.find(id);
+    if (entry == doc.bitmaps.end())
+        return false;
+    const DibPayload& payload = entry->second;
+    if (payload.size() < kMinInterpretedPayloadSize)
+        return false;
+    if (!PayloadFitsBitmapFile(payload.size()))
+        return false;
+
+    std::uint8_t header[kBitmapFileHeaderSize] = {'B', 'M'};
+    PutU32(header + 2, static_cast<std::uint32_t>(kBitmapFileHeaderSize + payload.size()));
+    PutU16(header + 6, 0);
+    PutU16(header + 8, 0);
+    PutU32(header + 10,
+           static_cast<std::uint32_t>(kBitmapFileHeaderSize) + DibHeaderLength(payload));
+
+    try {
+        // Header and payload go out back to back, so the payload is never
+        // copied into a second buffer.
+        return WriteFileAtomically(path, [&](const AtomicWriteSink& sink) {
+            return sink(std::span<const std::uint8_t>(header)) &&
+                   sink(std::span<const std::uint8_t>(payload));
+        });
+    } catch (const std::exception&) {
+        return false;
+    }
+}

@@ -1,0 +1,69 @@
+#include <cstdio>
+#include <exception>
+#include <string>
+
+#include "bitmaps/bitmap_codec.h"
+
+namespace {
+
+// Path buffers of the Windows shell hold 260 UTF-16 units with the terminator.
+constexpr std::size_t kPathBufferUnits = 260;
+
+#ifdef _WIN32
+constexpr wchar_t kSeparator = L'\\';
+bool IsSeparator(wchar_t c) {
+    return c == L'\\' || c == L'/';
+}
+#else
+constexpr wchar_t kSeparator = L'/';
+bool IsSeparator(wchar_t c) {
+    return c == L'/';
+}
+#endif
+
+// wchar_t is UTF-32 on POSIX; a character outside the BMP takes two units.
+std::size_t Utf16Length(const std::wstring& text) {
+    if constexpr (sizeof(wchar_t) == 2) {
+        return text.size();
+    } else {
+        std::size_t units = 0;
+        for (wchar_t c : text)
+            units += static_cast<std::uint32_t>(c) > 0xFFFF ? 2 : 1;
+        return units;
+    }
+}
+
+}  // namespace
+
+bool NumberedBitmapPath(const std::wstring& folder, ResourceId id, std::wstring& path) {
+    char digits[16];
+    const int count = std::snprintf(digits, sizeof digits, "%05d", static_cast<int>(id));
+    if (count <= 0 || static_cast<std::size_t>(count) >= sizeof digits)
+        return false;
+
+    try {
+        std::wstring result = folder;
+        if (!result.empty() && !IsSeparator(result.back()))
+            result += kSeparator;
+        for (int i = 0; i < count; ++i)
+            result += static_cast<wchar_t>(digits[i]);
+        result += L".bmp";
+        if (Utf16Length(result) >= kPathBufferUnits)
+            return false;
+        path = std::move(result);
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+bool ExportAllBitmaps(const ContainerDoc& doc, const std::wstring& folder) {
+    for (const auto& entry : doc.bitmaps) {
+        std::wstring path;
+        if (!NumberedBitmapPath(folder, entry.first, path))
+            return false;
+        if (!WriteBitmapFile(doc, entry.first, path))
+            return false;
+    }
+    return true;
+}
