@@ -42,7 +42,9 @@ bool WriteFileAtomically(const std::wstring& path,
                          const std::function<bool(const AtomicWriteSink&)>& produce) {
     std::string dest;
     try {
-        dest = std::filesystem::path(path).string();
+        // wchar_t is UTF-32 here; the char32_t form converts to UTF-8 whatever
+        // the process locale (the wchar_t form refuses non-ASCII under "C").
+        dest = std::filesystem::path(std::u32string(path.begin(), path.end())).string();
     } catch (...) {
         return false;  // not representable as a file-system name
     }
