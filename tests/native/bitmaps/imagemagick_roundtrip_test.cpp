@@ -1,0 +1,260 @@
+// .bmp files made by ImageMagick load, export unchanged, and read back in
+// ImageMagick as the same picture: our files are valid to another program.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "bitmaps/bitmap_codec.h"
+#include "native/bitmaps/bitmap_test_support.h"
+
+using namespace orvix_test;
+
+namespace {
+
+struct Tools {
+    std::string convert, identify, compare;
+};
+
+struct Result {
+    int status;
+    std::string output;
+};
+
+Result Shell(const std::string& command) {
+    Result r{-1, {}};
+    FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
+    if (!pipe)
+        return r;
+    char buffer[4096];
+    std::size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        r.output.append(buffer, n);
+    r.status = ::pclose(pipe);
+    return r;
+}
+
+std::string Quote(const fs::path& p) {
+    return "'" + p.string() + "'";
+}
+
+// Absolute paths only: a convert earlier on PATH may be something else.
+std::optional<std::string> FindTool(const std::vector<std::string>& candidates) {
+    for (const std::string& c : candidates) {
+        std::error_code ec;
+        if (!fs::exists(c, ec))
+            continue;
+        if (Shell("'" + c + "' -version").output.find("ImageMagick") != std::string::npos)
+            return c;
+    }
+    return std::nullopt;
+}
+
+std::optional<Tools> FindImageMagick() {
+    auto convert = FindTool({"/usr/bin/convert-im6.q16", "/usr/bin/convert-im6.q16hdri",
+                             "/usr/bin/convert-im6", "/usr/bin/convert"});
+    auto identify = FindTool({"/usr/bin/identify-im6.q16", "/usr/bin/identify-im6.q16hdri",
+                              "/usr/bin/identify-im6", "/usr/bin/identify"});
+    auto compare = FindTool({"/usr/bin/compare-im6.q16", "/usr/bin/compare-im6.q16hdri",
+                             "/usr/bin/compare-im6", "/usr/bin/compare"});
+    if (!convert || !identify || !compare)
+        return std::nullopt;
+    return Tools{*convert, *identify, *compare};
+}
+
+enum class Shape { AsMade, TopDown, V4Header, InfoHeaderWithMasks };
+
+struct Producer {
+    const char* name;
+    bool alphaSource;
+    const char* args;  // convert options and the output prefix, before the file name
+    Shape shape;
+    std::uint32_t biSize;
+    std::uint16_t bitCount;
+    std::uint32_t compression;
+    bool masksInsideLongHeader;  // BI_BITFIELDS after a V4/V5 header
+};
+
+// Row stride of an uncompressed bitmap.
+std::size_t Stride(const Bytes& file) {
+    const std::uint64_t width = GetLe(file, 18, 4), bits = GetLe(file, 28, 2);
+    return static_cast<std::size_t>((width * bits + 31) / 32 * 4);
+}
+
+Bytes Reshape(const Bytes& file, Shape shape) {
+    const std::uint32_t offBits = static_cast<std::uint32_t>(GetLe(file, 10, 4));
+    Bytes out;
+    switch (shape) {
+        case Shape::AsMade:
+            return file;
+        case Shape::TopDown: {
+            out = file;
+            const std::size_t stride = Stride(file);
+            const auto height = static_cast<std::int32_t>(GetLe(file, 22, 4));
+            for (std::int32_t row = 0; row < height; ++row) {
+                std::copy_n(file.begin() + offBits + static_cast<long>(row * stride), stride,
+                            out.begin() + offBits + static_cast<long>((height - 1 - row) * stride));
+            }
+            PutLe(out, 22, static_cast<std::uint32_t>(-height), 4);
+            return out;
+        }
+        case Shape::V4Header:
+            // The V5 header less its colour-profile fields.
+            out.assign(file.begin(), file.begin() + 14 + 108);
+            PutLe(out, 14, 108, 4);
+            break;
+        case Shape::InfoHeaderWithMasks:
+            // A 40-byte header followed by the three masks the V5 header held.
+            out.assign(file.begin(), file.begin() + 14 + 52);
+            PutLe(out, 14, 40, 4);
+            break;
+    }
+    const std::uint32_t newOffBits = static_cast<std::uint32_t>(out.size());
+    out.insert(out.end(), file.begin() + offBits, file.end());
+    PutLe(out, 2, out.size(), 4);
+    PutLe(out, 10, newOffBits, 4);
+    return out;
+}
+
+struct ImageMagickTest : ::testing::Test {
+    ScratchFolder scratch;
+    Tools im;
+
+    void SetUp() override {
+        auto tools = FindImageMagick();
+        if (!tools)
+            GTEST_SKIP() << "ImageMagick (convert, identify, compare) not installed";
+        im = *tools;
+    }
+    // Pixel difference count between two pictures, as ImageMagick sees them.
+    std::string Difference(const fs::path& a, const fs::path& b, bool colourOnly = false) {
+        Result r = Shell("'" + im.compare + "' -metric AE " + (colourOnly ? "-alpha off " : "") +
+                         Quote(a) + " " + Quote(b) + " null:");
+        return r.output;
+    }
+};
+
+TEST_F(ImageMagickTest, ProducersLoadExportAndReadBack) {
+    // 13 pixels wide so that rows of every depth need padding.
+    const fs::path photo = scratch.dir / "photo.png", alpha = scratch.dir / "alpha.png";
+    ASSERT_EQ(Shell("'" + im.convert + "' -seed 7 -size 13x7 plasma: " + Quote(photo)).status, 0);
+    ASSERT_EQ(Shell("'" + im.convert + "' " + Quote(photo) +
+                    " -alpha set -channel A -fx '(i+j)/20' +channel " + Quote(alpha))
+                  .status,
+              0);
+
+    const std::vector<Producer> producers = {
+        {"1-bit", false, "-type bilevel BMP3:", Shape::AsMade, 40, 1, 0, false},
+        {"4-bit", false, "-colors 12 -type palette -compress None BMP3:", Shape::AsMade, 40, 4, 0,
+         false},
+        {"8-bit", false, "-colors 60 -type palette -compress None BMP3:", Shape::AsMade, 40, 8, 0,
+         false},
+        {"8-bit RLE", false, "-colors 60 -type palette -compress RLE BMP3:", Shape::AsMade, 40, 8,
+         1, false},
+        {"24-bit", false, "-type truecolor BMP3:", Shape::AsMade, 40, 24, 0, false},
+        {"32-bit", true, "-define bmp3:alpha=true BMP3:", Shape::AsMade, 40, 32, 0, false},
+        {"24-bit top-down", false, "-type truecolor BMP3:", Shape::TopDown, 40, 24, 0, false},
+        {"8-bit top-down", false, "-colors 60 -type palette -compress None BMP3:", Shape::TopDown,
+         40, 8, 0, false},
+        {"24-bit V5", false, "-type truecolor BMP:", Shape::AsMade, 124, 24, 0, false},
+        {"8-bit V5", false, "-colors 60 -type palette -compress None -define bmp:format=bmp4",
+         Shape::AsMade, 124, 8, 0, false},
+        {"24-bit V4", false, "-type truecolor BMP:", Shape::V4Header, 108, 24, 0, false},
+        {"32-bit bit fields", true, "BMP:", Shape::InfoHeaderWithMasks, 40, 32, 3, false},
+        {"16-bit 565 bit fields", false,
+         "-define bmp:subtype=RGB565 BMP:", Shape::InfoHeaderWithMasks, 40, 16, 3, false},
+        {"32-bit V5 bit fields", true, "BMP:", Shape::AsMade, 124, 32, 3, true},
+        {"16-bit 565 V5 bit fields", false, "-define bmp:subtype=RGB565 BMP:", Shape::AsMade, 124,
+         16, 3, true},
+        {"32-bit V4 bit fields", true, "BMP:", Shape::V4Header, 108, 32, 3, true},
+    };
+
+    ContainerDoc doc;
+    std::vector<fs::path> inputs;
+    for (std::size_t i = 0; i < producers.size(); ++i) {
+        const Producer& p = producers[i];
+        SCOPED_TRACE(p.name);
+        const fs::path made = scratch.dir / ("made" + std::to_string(i) + ".bmp");
+        const fs::path input = scratch.dir / ("in" + std::to_string(i) + ".bmp");
+        std::string args = p.args;
+        if (args.back() != ':')
+            args += " ";
+        Result r = Shell("'" + im.convert + "' " + Quote(p.alphaSource ? alpha : photo) + " " +
+                         args + made.string());
+        ASSERT_EQ(r.status, 0) << r.output;
+        const Bytes file = Reshape(Slurp(made), p.shape);
+        Spill(input, file);
+        inputs.push_back(input);
+
+        ASSERT_EQ(GetLe(file, 14, 4), p.biSize) << "biSize from this ImageMagick";
+        ASSERT_EQ(GetLe(file, 28, 2), p.bitCount) << "biBitCount from this ImageMagick";
+        ASSERT_EQ(GetLe(file, 30, 4), p.compression) << "biCompression from this ImageMagick";
+        if (p.shape != Shape::AsMade) {
+            // A 40-byte header has no alpha mask, so only the colours can match.
+            EXPECT_EQ(Difference(made, input, p.shape == Shape::InfoHeaderWithMasks), "0")
+                << "reshaped input shows another picture";
+        }
+
+        Bytes read;
+        ASSERT_TRUE(ReadWholeFile(input.wstring(), read));
+        ASSERT_EQ(read, file);
+        const auto id = static_cast<ResourceId>(i + 1);
+        ASSERT_TRUE(StoreBitmapFile(doc, id, read));
+        const DibPayload& payload = doc.bitmaps[id];
+        ASSERT_EQ(payload, Bytes(file.begin() + 14, file.end()));
+
+        // The masks rule counts 12 bytes after any header with BI_BITFIELDS,
+        // where V4 and V5 headers carry their masks inside: their pixels then
+        // appear to start 12 bytes late and run past the end.
+        const std::uint64_t offBits = GetLe(file, 10, 4);
+        EXPECT_EQ(14 + DibHeaderLength(payload), offBits + (p.masksInsideLongHeader ? 12 : 0));
+        EXPECT_EQ(DibPixelsInBounds(payload), !p.masksInsideLongHeader);
+    }
+
+    const fs::path out = scratch.dir / "out";
+    fs::create_directory(out);
+    ASSERT_TRUE(ExportAllBitmaps(doc, out.wstring()));
+
+    for (std::size_t i = 0; i < producers.size(); ++i) {
+        const Producer& p = producers[i];
+        SCOPED_TRACE(p.name);
+        char name[16];
+        std::snprintf(name, sizeof name, "%05zu.bmp", i + 1);
+        const Bytes original = Slurp(inputs[i]), exported = Slurp(out / name);
+        ASSERT_EQ(exported.size(), original.size());
+        EXPECT_TRUE(std::equal(original.begin() + 14, original.end(), exported.begin() + 14))
+            << "payload changed on export";
+        EXPECT_EQ(GetLe(exported, 2, 4), exported.size()) << "bfSize";
+        if (p.masksInsideLongHeader)
+            continue;  // see the masks rule above
+
+        EXPECT_EQ(Bytes(exported.begin(), exported.begin() + 14),
+                  Bytes(original.begin(), original.begin() + 14))
+            << "file header differs from the producer's";
+        Result size =
+            Shell("'" + im.identify + "' -regard-warnings -format '%w %h' " + Quote(out / name));
+        EXPECT_EQ(size.status, 0) << size.output;
+        EXPECT_EQ(size.output, "13 7");
+        EXPECT_EQ(Difference(inputs[i], out / name), "0");
+    }
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(ImageMagickTest, CoreHeaderIsStoredVerbatimButNeverPreviewed) {
+    const fs::path made = scratch.dir / "core.bmp";
+    Result r = Shell("'" + im.convert + "' -size 13x7 gradient:red-blue BMP2:" + made.string());
+    ASSERT_EQ(r.status, 0) << r.output;
+    const Bytes file = Slurp(made);
+    ASSERT_EQ(GetLe(file, 14, 4), 12u) << "BITMAPCOREHEADER expected from BMP2:";
+    ContainerDoc doc;
+    ASSERT_TRUE(StoreBitmapFile(doc, 1, file));
+    EXPECT_EQ(doc.bitmaps[1], Bytes(file.begin() + 14, file.end()));
+    EXPECT_FALSE(DibPixelsInBounds(doc.bitmaps[1]));
+}
+
+}  // namespace
