@@ -1,0 +1,36 @@
+// Reading the bitmaps out of a PE image's resource table, with the answers
+// the platform's image loader gives for the same file.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "document/container_doc.h"
+
+namespace pe {
+
+inline constexpr std::uint16_t kResourceTypeBitmap = 2;  // RT_BITMAP
+
+// The language versions tried, in order, when a resource is asked for
+// without naming a language; when none of them is present the first version
+// in the table wins. The platform's loader tries neutral, then the languages
+// of the thread, user and system locales (each also with the neutral
+// sublanguage), then English (United States). This is that order for a
+// machine whose locales are all English (United States).
+inline constexpr std::array<std::uint16_t, 3> kEnglishUsLanguageOrder = {0x0000, 0x0409, 0x0009};
+
+// The loader's order for the current thread, user and system locales on
+// Windows; kEnglishUsLanguageOrder elsewhere.
+std::vector<std::uint16_t> PlatformLanguageOrder();
+
+// Copies every RT_BITMAP resource with a numeric name into out (emptied
+// first), one payload per ID, in the language version chosen by
+// languageOrder. String-named bitmaps, other types, zero-size resources and
+// resources whose directory or data lies outside the file or in no section
+// are skipped. False only when the bytes are not a PE image.
+bool ReadBitmapResources(std::span<const std::uint8_t> image, BitmapStore& out,
+                         std::span<const std::uint16_t> languageOrder = kEnglishUsLanguageOrder);
+
+}  // namespace pe
