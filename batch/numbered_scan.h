@@ -10,7 +10,10 @@ struct NumberedBitmapFile {
     std::wstring path;    // the folder string followed by the file's name
 };
 
-// Replaces result with the qualifying files of folder, ascending by number.
-// folder must end with a path separator (or be empty for the current
-// directory). A folder that cannot be listed gives an empty result.
+// Replaces result with the qualifying files of folder, ascending by number:
+// names of exactly five ASCII digits and a lower-case ".bmp" that are not
+// folders. Each path is folder followed directly by the name, so folder must
+// end with a path separator ('\\' or '/' on Windows, '/' elsewhere) or be
+// empty for the current directory; any other folder string, and a folder that
+// cannot be listed, give an empty result.
 void ScanNumberedBitmaps(const std::wstring& folder, std::vector<NumberedBitmapFile>& result);

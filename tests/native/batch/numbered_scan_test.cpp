@@ -77,24 +77,24 @@ TEST_F(ScanTest, LinksCountByWhatTheyPointAt) {
 }
 
 TEST_F(ScanTest, OrderDoesNotDependOnCreationOrder) {
-    std::vector<int> numbers = {5, 40000, 1, 777, 12, 99998, 3};
-    std::sort(numbers.begin(), numbers.end());
-    const std::vector<int> sorted = numbers;
-    int round = 0;
-    do {
-        if (round++ % 997 != 0)
-            continue;  // a spread of the 5040 orders
+    const std::vector<std::vector<int>> orders = {
+        {1, 3, 5, 12, 777, 40000, 99998},
+        {99998, 40000, 777, 12, 5, 3, 1},
+        {777, 1, 99998, 5, 40000, 3, 12},
+    };
+    for (const auto& order : orders) {
         fs::remove_all(dir);
         fs::create_directories(dir);
-        for (int n : numbers) {
+        for (int n : order) {
             char name[16];
             std::snprintf(name, sizeof name, "%05d.bmp", n);
             Touch(name);
         }
         std::vector<NumberedBitmapFile> found;
         ScanNumberedBitmaps(Folder(), found);
-        EXPECT_EQ(Numbers(found), NumberList(sorted.begin(), sorted.end())) << "round " << round;
-    } while (std::next_permutation(numbers.begin(), numbers.end()));
+        EXPECT_EQ(Numbers(found), (NumberList{1, 3, 5, 12, 777, 40000, 99998}))
+            << "created starting with " << order[0];
+    }
 }
 
 TEST_F(ScanTest, FolderMustEndWithSeparator) {

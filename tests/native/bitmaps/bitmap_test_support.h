@@ -53,6 +53,7 @@ inline void Spill(const fs::path& p, const Bytes& bytes) {
               static_cast<std::streamsize>(bytes.size()));
 }
 
+// width is at most 8 bytes.
 inline void PutLe(Bytes& b, std::size_t offset, std::uint64_t value, int width) {
     for (int i = 0; i < width; ++i)
         b[offset + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value >> (8 * i));
@@ -86,7 +87,7 @@ inline Bytes MakeDib(const DibFields& f, std::size_t totalSize) {
     PutLe(b, 14, f.bitCount, 2);
     PutLe(b, 16, f.compression, 4);
     PutLe(b, 20, f.sizeImage, 4);
-    PutLe(b, 24, 0, 12);
+    std::fill(b.begin() + 24, b.begin() + 32, 0);  // resolution fields
     PutLe(b, 32, f.clrUsed, 4);
     PutLe(b, 36, 0, 4);
     return b;

@@ -220,7 +220,7 @@ TEST_F(ImageMagickTest, ProducersLoadExportAndReadBack) {
     for (std::size_t i = 0; i < producers.size(); ++i) {
         const Producer& p = producers[i];
         SCOPED_TRACE(p.name);
-        char name[16];
+        char name[32];
         std::snprintf(name, sizeof name, "%05zu.bmp", i + 1);
         const Bytes original = Slurp(inputs[i]), exported = Slurp(out / name);
         ASSERT_EQ(exported.size(), original.size());
