@@ -4,6 +4,7 @@
 #include <cstring>
 #include <exception>
 #include <limits>
+#include <memory>
 
 #include "document/pe_format.h"
 #include "document/pe_resource_reader.h"
@@ -37,9 +38,12 @@ struct SavePlan {
     bool recomputeCheckSum = false;
 };
 
-// How much address space the loader gives a section.
-std::uint64_t VirtualExtent(const SectionHeader& s) {
-    return s.virtualSize != 0 ? s.virtualSize : s.sizeOfRawData;
+// The RVAs a section can claim: the loader maps VirtualSize bytes (or
+// SizeOfRawData when that is 0) of an image, but maps an RVA of a data file
+// through [VirtualAddress, VirtualAddress + SizeOfRawData). A new table must
+// stay clear of both, or one of the two views would find other bytes there.
+std::uint64_t Extent(const SectionHeader& s) {
+    return std::max<std::uint64_t>(s.virtualSize, s.sizeOfRawData);
 }
 
 bool CheckStore(const BitmapStore& store, std::uint64_t& payloadBytes) {
@@ -74,14 +78,14 @@ bool CanReuseSection(const ImageHeaders& h, std::size_t index, std::uint64_t sa)
         return false;
     for (std::size_t j = 0; j < index; ++j) {
         const SectionHeader& s = h.sections[j];
-        if (s.virtualAddress + AlignUp(VirtualExtent(s), sa) > r.virtualAddress)
+        if (s.virtualAddress + AlignUp(Extent(s), sa) > r.virtualAddress)
             return false;
         if (s.sizeOfRawData != 0 && r.sizeOfRawData != 0 &&
             std::uint64_t{s.pointerToRawData} + s.sizeOfRawData > r.pointerToRawData) {
             return false;
         }
     }
-    const std::uint64_t extent = std::max<std::uint64_t>(VirtualExtent(r), r.sizeOfRawData);
+    const std::uint64_t extent = Extent(r);
     for (std::uint32_t d = 0; d < h.directoryCount; ++d) {
         if (d == kDirectoryResource || d == kDirectorySecurity)
             continue;
@@ -162,7 +166,7 @@ bool PlanSave(std::span<const std::uint8_t> image, const BitmapStore& store, Sav
                 return false;  // data we could not carry over
             rawEnd = std::max(rawEnd, end);
         }
-        virtualEnd = std::max(virtualEnd, s.virtualAddress + AlignUp(VirtualExtent(s), sa));
+        virtualEnd = std::max(virtualEnd, s.virtualAddress + AlignUp(Extent(s), sa));
     }
     plan.overlayStart = std::min(fileSize, rawEnd);
     plan.hasOverlay = plan.overlayStart < fileSize;
@@ -174,8 +178,7 @@ bool PlanSave(std::span<const std::uint8_t> image, const BitmapStore& store, Sav
     if (resourceRva != 0) {
         for (std::size_t i = 0; i < h.sections.size(); ++i) {
             const SectionHeader& s = h.sections[i];
-            const std::uint64_t extent = std::max<std::uint64_t>(VirtualExtent(s), s.sizeOfRawData);
-            if (s.virtualAddress <= resourceRva && resourceRva < s.virtualAddress + extent) {
+            if (s.virtualAddress <= resourceRva && resourceRva < s.virtualAddress + Extent(s)) {
                 index = i;
                 break;
             }
@@ -367,37 +370,46 @@ struct ChecksumOut {
 // Gathers small pieces into large writes: a container holds tens of
 // thousands of payloads, and a write per payload would dominate the save.
 struct BufferedOut {
-    static constexpr std::size_t kBufferSize = std::size_t{1} << 20;
+    static constexpr std::size_t kMaxBuffer = std::size_t{1} << 20;
     static constexpr std::size_t kDirectWrite = std::size_t{1} << 18;
     const ByteSink& sink;
-    std::vector<std::uint8_t> buffer;
+    std::unique_ptr<std::uint8_t[]> buffer;  // not zeroed: every byte is written before use
+    std::size_t capacity = 0;
     std::size_t used = 0;
 
-    explicit BufferedOut(const ByteSink& s) : sink(s), buffer(kBufferSize) {}
+    BufferedOut(const ByteSink& s, std::uint64_t outputSize)
+        : sink(s),
+          capacity(static_cast<std::size_t>(
+              std::clamp<std::uint64_t>(outputSize, 1, std::uint64_t{kMaxBuffer}))) {
+        buffer.reset(new std::uint8_t[capacity]);
+    }
 
     bool Flush() {
         if (used == 0)
             return true;
-        const bool ok = sink(std::span<const std::uint8_t>(buffer.data(), used));
+        const bool ok = sink(std::span<const std::uint8_t>(buffer.get(), used));
         used = 0;
         return ok;
     }
     bool Bytes(std::span<const std::uint8_t> b) {
-        if (b.size() >= kDirectWrite)
+        if (b.size() >= kDirectWrite || b.size() > capacity) {
             return Flush() && (b.empty() || sink(b));
-        if (b.size() > kBufferSize - used && !Flush())
+        }
+        if (b.empty())
+            return true;
+        if (b.size() > capacity - used && !Flush())
             return false;
-        std::memcpy(buffer.data() + used, b.data(), b.size());
+        std::memcpy(buffer.get() + used, b.data(), b.size());
         used += b.size();
         return true;
     }
     bool Zeros(std::uint64_t count) {
         while (count > 0) {
-            if (used == kBufferSize && !Flush())
+            if (used == capacity && !Flush())
                 return false;
             const std::size_t chunk =
-                static_cast<std::size_t>(std::min<std::uint64_t>(count, kBufferSize - used));
-            std::memset(buffer.data() + used, 0, chunk);
+                static_cast<std::size_t>(std::min<std::uint64_t>(count, capacity - used));
+            std::memset(buffer.get() + used, 0, chunk);
             used += chunk;
             count -= chunk;
         }
@@ -416,9 +428,10 @@ bool Run(std::span<const std::uint8_t> image, const BitmapStore& store, const By
         Emit(plan, image, store, sum);
         PutU32(plan.header.data() + plan.checkSumOffset, sum.sum.Finish());
     }
+    const std::uint64_t outputSize = OutputSize(plan, image.size());
     if (reserve)
-        reserve(OutputSize(plan, image.size()));
-    BufferedOut out(sink);
+        reserve(outputSize);
+    BufferedOut out(sink, outputSize);
     return Emit(plan, image, store, out) && out.Flush();
 }
 

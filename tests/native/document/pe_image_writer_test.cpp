@@ -1,0 +1,251 @@
+// Where a save puts the new resource table and which bytes it may change,
+// checked on hand-made images whose every section byte is known.
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "document/pe_image_writer.h"
+#include "document/pe_resource_reader.h"
+#include "pe_test_support.h"
+
+using namespace testpe;
+
+namespace {
+
+const BitmapStore kStore = {{1, Payload(100, 1)}, {2, Payload(3, 2)}, {40000, Payload(777, 4)}};
+
+Bytes Save(const Bytes& image, const BitmapStore& store = kStore) {
+    Bytes out;
+    EXPECT_TRUE(pe::BuildImageWithBitmaps(image, store, out));
+    return out;
+}
+
+BitmapStore Read(const Bytes& image) {
+    BitmapStore s;
+    EXPECT_TRUE(pe::ReadBitmapResources(image, s));
+    return s;
+}
+
+// The offsets a save may write to in the headers of an image laid out as l
+// (which gains one section header when addsSection).
+std::set<std::size_t> PatchableHeaderBytes(const Layout& l, bool addsSection) {
+    std::set<std::size_t> s;
+    auto range = [&](std::size_t at, std::size_t n) {
+        for (std::size_t i = 0; i < n; ++i)
+            s.insert(at + i);
+    };
+    range(l.Coff() + 2, 2);    // NumberOfSections
+    range(l.Coff() + 8, 4);    // PointerToSymbolTable
+    range(l.Opt() + 0x08, 4);  // SizeOfInitializedData
+    range(l.Opt() + 0x38, 4);  // SizeOfImage
+    range(l.Opt() + 0x40, 4);  // CheckSum
+    range(l.Dirs() + 16, 8);   // resource directory
+    range(l.Dirs() + 32, 8);   // security directory
+    range(l.SectionTable(), 40 * (l.sections.size() + (addsSection ? 1 : 0)));
+    return s;
+}
+
+// A DLL-like image whose resource section is followed by a relocation
+// section, so a save cannot reuse it.
+Layout RelocAfterRsrc() {
+    Layout l;
+    l.sections = {{".text", 0x1000, 0x150, 0x400, 0x200, 0x60000020},
+                  {".rsrc", 0x2000, 0x300, 0x600, 0x400},
+                  {".reloc", 0x3000, 0x0C, 0xA00, 0x200, 0x42000040}};
+    return l;
+}
+
+}  // namespace
+
+TEST(ImageWriter, FirstSaveIntoABlankImageAddsAResourceSection) {
+    for (bool is64 : {false, true}) {
+        SCOPED_TRACE(is64 ? "PE32+" : "PE32");
+        const auto blankArray = pe::MakeBlankImage(is64);
+        const Bytes blank(blankArray.begin(), blankArray.end());
+        const Bytes out = Save(blank);
+        EXPECT_EQ(Read(out), kStore);
+
+        Layout l;
+        l.is64 = is64;
+        l.sections.resize(1);
+        const std::size_t h = l.SectionHeader(1);
+        // 40 + 48 per bitmap of tables, then each payload padded to 8.
+        const std::uint32_t dataSize = 40 + 48 * 3 + 104 + 8 + 784;
+        EXPECT_EQ(Get16(out, l.Coff() + 2), 2);
+        EXPECT_EQ(std::string(out.begin() + h, out.begin() + h + 8), std::string(".rsrc\0\0\0", 8));
+        EXPECT_EQ(Get32(out, h + 0x08), dataSize) << "VirtualSize";
+        EXPECT_EQ(Get32(out, h + 0x0C), 0x1000u) << "VirtualAddress";
+        EXPECT_EQ(Get32(out, h + 0x10), 0x600u) << "SizeOfRawData";
+        EXPECT_EQ(Get32(out, h + 0x14), 0x200u) << "PointerToRawData";
+        EXPECT_EQ(Get32(out, h + 0x24), 0x40000040u) << "Characteristics";
+        EXPECT_EQ(Get32(out, l.Opt() + 0x38), 0x2000u) << "SizeOfImage";
+        EXPECT_EQ(Get32(out, l.Opt() + 0x08), 0x600u) << "SizeOfInitializedData";
+        EXPECT_EQ(Get32(out, l.Opt() + 0x40), 0u) << "a zero CheckSum stays zero";
+        EXPECT_EQ(Get32(out, l.Dirs() + 16), 0x1000u);
+        EXPECT_EQ(Get32(out, l.Dirs() + 20), dataSize);
+        ASSERT_EQ(out.size(), 0x800u);
+        const auto patchable = PatchableHeaderBytes(l, true);
+        for (std::size_t i = 0; i < 512; ++i) {
+            if (!patchable.count(i)) {
+                EXPECT_EQ(out[i], blank[i]) << "header byte 0x" << std::hex << i;
+            }
+        }
+    }
+}
+
+TEST(ImageWriter, LaterSavesReuseTheLastSectionAndShrinkWithTheStore) {
+    const auto blank = pe::MakeBlankImage(true);
+    const Bytes first = Save(Bytes(blank.begin(), blank.end()));
+    BitmapStore big = kStore;
+    for (int id = 100; id < 200; ++id)
+        big[id] = Payload(500, id);
+    const Bytes grown = Save(first, big);
+    const Bytes shrunk = Save(grown, {{9, Payload(5, 9)}});
+    for (const Bytes* b : {&grown, &shrunk})
+        EXPECT_EQ(Get16(*b, 0x86), 2) << "no third section";
+    EXPECT_EQ(Read(grown), big);
+    EXPECT_EQ(Read(shrunk), (BitmapStore{{9, Payload(5, 9)}}));
+    EXPECT_EQ(shrunk.size(), 0x400u) << "headers and one 512-byte block of resources";
+    EXPECT_EQ(Get32(shrunk, 0x98 + 0x38), 0x2000u) << "SizeOfImage follows the section down";
+}
+
+TEST(ImageWriter, ResourceSectionNotLastGetsANewSectionAndTheOldBytesStay) {
+    const Layout l = RelocAfterRsrc();
+    Bytes image = BuildImage(l);
+    SetDirectory(image, l, 2, 0x2000, 0x300);
+    SetDirectory(image, l, 5, 0x3000, 0x0C);
+    const Bytes out = Save(image);
+    EXPECT_EQ(Read(out), kStore);
+    EXPECT_EQ(Get16(out, l.Coff() + 2), 4);
+    const std::size_t h = l.SectionHeader(3);
+    EXPECT_EQ(Get32(out, h + 0x0C), 0x4000u) << "after .reloc in memory";
+    EXPECT_EQ(Get32(out, h + 0x14), 0xC00u) << "after .reloc in the file";
+    EXPECT_EQ(Get32(out, l.Dirs() + 16), 0x4000u);
+    EXPECT_EQ(Get32(out, l.Dirs() + 40), 0x3000u) << "relocations untouched";
+    const auto patchable = PatchableHeaderBytes(l, true);
+    for (std::size_t i = 0; i < 0xC00; ++i) {
+        if (!patchable.count(i)) {
+            ASSERT_EQ(out[i], image[i]) << "byte 0x" << std::hex << i;
+        }
+    }
+}
+
+TEST(ImageWriter, NewSectionHeaderNeedsFreeRoomInTheHeaders) {
+    // The table of three headers ends at 0x188 + 120 = 0x200. The new header
+    // needs 40 more bytes within SizeOfHeaders and before any section's data.
+    struct Case {
+        const char* what;
+        std::uint32_t sizeOfHeaders;
+        std::uint32_t firstRaw;
+        bool dirtySlot;
+        bool saves;
+    };
+    const Case cases[] = {
+        {"exact fit", 0x228, 0x228, false, true},
+        {"SizeOfHeaders one byte short", 0x227, 0x228, false, false},
+        {"first section's data one byte too early", 0x228, 0x227, false, false},
+        {"slot holds other data", 0x400, 0x400, true, false},
+    };
+    for (const Case& c : cases) {
+        Layout l = RelocAfterRsrc();
+        l.fileAlignment = 1;  // lets the data start at any byte
+        l.sizeOfHeaders = c.sizeOfHeaders;
+        l.sections[0].pointerToRawData = c.firstRaw;
+        Bytes image = BuildImage(l);
+        SetDirectory(image, l, 2, 0x2000, 0x300);
+        image[l.SectionHeader(3) + 39] = c.dirtySlot ? 1 : 0;  // .text's data may start there
+        Bytes out;
+        EXPECT_EQ(pe::BuildImageWithBitmaps(image, kStore, out), c.saves) << c.what;
+        if (c.saves) {
+            EXPECT_EQ(Read(out), kStore) << c.what;
+        }
+    }
+
+    // At the loader's limit of 96 sections there is no adding a 97th.
+    Layout many;
+    many.sizeOfHeaders = 0x1200;
+    for (std::uint32_t i = 0; i < 96; ++i)
+        many.sections.push_back({".d", 0x1000 * (i + 1), 0x10, 0x1200 + 0x200 * i, 0x200});
+    Bytes out;
+    EXPECT_FALSE(pe::BuildImageWithBitmaps(BuildImage(many), kStore, out)) << "96 sections";
+    many.sections.pop_back();
+    EXPECT_TRUE(pe::BuildImageWithBitmaps(BuildImage(many), kStore, out)) << "95 sections";
+}
+
+TEST(ImageWriter, DataAfterTheLastSectionFollowsIt) {
+    // An unstripped, signed-looking image: 4 bytes of COFF symbols at 0xBFC,
+    // where the last section's data ends, and a certificate table at the
+    // 8-aligned 0xC00.
+    Layout l = RelocAfterRsrc();
+    l.sections[2].sizeOfRawData = 0x1FC;
+    l.fileSize = 0xC58;
+    Bytes image = BuildImage(l);
+    SetDirectory(image, l, 2, 0x2000, 0x300);
+    for (std::size_t i = 0xBFC; i < image.size(); ++i)
+        image[i] = static_cast<std::uint8_t>(i * 7);
+    Put32(image, l.Coff() + 8, 0xBFC);       // PointerToSymbolTable
+    SetDirectory(image, l, 4, 0xC00, 0x58);  // certificate table: a file offset
+    const BitmapStore odd = {{1, Payload(0x1F3, 1)}};
+    const Bytes out = Save(image, odd);
+
+    const std::uint32_t symbols = Get32(out, l.Coff() + 8);
+    const std::uint32_t cert = Get32(out, l.Dirs() + 32);
+    EXPECT_EQ(symbols, 0x1004u) << "after the new section (0xC00 + 0x400), keeping 8-alignment";
+    EXPECT_EQ(cert, 0x1008u);
+    EXPECT_EQ(Get32(out, l.Dirs() + 36), 0x58u);
+    ASSERT_EQ(out.size(), symbols + 0x5Cu);
+    EXPECT_TRUE(std::equal(image.begin() + 0xBFC, image.end(), out.begin() + symbols));
+    EXPECT_EQ(Read(out), odd);
+
+    // Saving again, now into the last section, moves them back down.
+    const Bytes again = Save(out, {{2, Payload(8, 2)}});
+    const std::uint32_t symbols2 = Get32(again, l.Coff() + 8);
+    EXPECT_EQ(symbols2, 0xE04u);
+    EXPECT_EQ(Get32(again, l.Dirs() + 32), 0xE08u);
+    ASSERT_EQ(again.size(), symbols2 + 0x5Cu);
+    EXPECT_TRUE(std::equal(image.begin() + 0xBFC, image.end(), again.begin() + symbols2));
+}
+
+TEST(ImageWriter, CheckSumIsRecomputedWhenTheImageHadOne) {
+    Layout l = RelocAfterRsrc();
+    l.checkSum = 0x1234;
+    Bytes image = BuildImage(l);
+    SetDirectory(image, l, 2, 0x2000, 0x300);
+    const Bytes out = Save(image);
+    const std::size_t field = l.Opt() + 0x40;
+    EXPECT_EQ(Get32(out, field), ReferenceChecksum(out, field));
+}
+
+TEST(ImageWriter, RefusesImagesItCannotCarryOver) {
+    struct Case {
+        const char* what;
+        std::function<void(Layout&)> layout;
+        std::function<void(Bytes&, const Layout&)> bytes;
+    };
+    const auto none = [](Bytes&, const Layout&) {};
+    const auto keep = [](Layout&) {};
+    const Case cases[] = {
+        {"no slot for data directory 2", [](Layout& l) { l.numberOfRvaAndSizes = 2; }, none},
+        {"section data past the end of the file", keep,
+         [](Bytes& b, const Layout& l) { Put32(b, l.SectionHeader(2) + 0x10, 0x400); }},
+        {"FileAlignment not a power of two", [](Layout& l) { l.fileAlignment = 0x300; }, none},
+        {"SectionAlignment below FileAlignment", [](Layout& l) { l.sectionAlignment = 0x100; },
+         none},
+        {"SizeOfHeaders past the end of the file", keep,
+         [](Bytes& b, const Layout& l) { Put32(b, l.Opt() + 0x3C, 0x10000000); }},
+        {"not a PE image", keep, [](Bytes& b, const Layout&) { b[0] = 'X'; }},
+    };
+    for (const Case& c : cases) {
+        Layout l = RelocAfterRsrc();
+        c.layout(l);
+        Bytes image = BuildImage(l);
+        c.bytes(image, l);
+        Bytes out;
+        bool called = false;
+        EXPECT_FALSE(pe::WriteImageWithBitmaps(image, kStore, [&](std::span<const std::uint8_t>) {
+            called = true;
+            return true;
+        })) << c.what;
+        EXPECT_FALSE(called) << c.what << ": bytes reached the sink";
+    }
+}
