@@ -1,4 +1,5 @@
 #include <cstdio>
+#include <cwchar>
 #include <exception>
 #include <string>
 
@@ -23,14 +24,14 @@ bool IsSeparator(wchar_t c) {
 
 // wchar_t is UTF-32 on POSIX; a character outside the BMP takes two units.
 std::size_t Utf16Length(const std::wstring& text) {
-    if constexpr (sizeof(wchar_t) == 2) {
-        return text.size();
-    } else {
-        std::size_t units = 0;
-        for (wchar_t c : text)
-            units += static_cast<std::uint32_t>(c) > 0xFFFF ? 2 : 1;
-        return units;
-    }
+#if WCHAR_MAX > 0xFFFF
+    std::size_t units = 0;
+    for (wchar_t c : text)
+        units += static_cast<std::uint32_t>(c) > 0xFFFF ? 2 : 1;
+    return units;
+#else
+    return text.size();
+#endif
 }
 
 }  // namespace
