@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -498,4 +499,120 @@ TEST(ContainerOracle, WineDllsLoadAsThePlatformReportsAndMapAfterSaveAs) {
     std::printf("%d DLLs checked, %d hold bitmaps\n", checked, withBitmaps);
     if (withBitmaps == 0)
         GTEST_SKIP() << "no Wine DLL with bitmaps found";
+}
+
+TEST(ContainerOracle, LanguageChoiceFollowsTheThreadLocale) {
+    const std::wstring dll = ExeDir() + L"fixture_mixed.dll";
+    const LCID original = GetThreadLocale();
+    const LANGID languages[] = {0x0409, 0x0407, 0x040C, 0x0809, 0x0C07};
+    for (LANGID lang : languages) {
+        SetThreadLocale(MAKELCID(lang, SORT_DEFAULT));
+        PlatformView view = AskPlatform(dll, LOAD_LIBRARY_AS_DATAFILE);
+        ContainerDoc doc;
+        ASSERT_TRUE(LoadContainer(doc, dll));
+        EXPECT_TRUE(ToStore(doc.bitmaps) == view.bitmaps)
+            << "thread locale " << std::hex << lang << "\nplatform " << Describe(view.bitmaps)
+            << "\nengine   " << Describe(ToStore(doc.bitmaps));
+    }
+    SetThreadLocale(original);
+}
+
+namespace {
+
+// The RT_BITMAP name table of fixture_mixed.dll, found through the headers.
+struct NameTable {
+    Bytes image;
+    std::size_t root = 0;
+    std::size_t table = 0;
+    std::uint16_t named = 0;
+    std::uint16_t ids = 0;
+
+    std::size_t Entry(int i) const { return table + 16 + 8 * static_cast<std::size_t>(i); }
+    std::uint32_t U32(std::size_t at) const {
+        return image[at] | (image[at + 1] << 8) | (image[at + 2] << 16) |
+               (static_cast<std::uint32_t>(image[at + 3]) << 24);
+    }
+    std::size_t Target(std::size_t entry) const { return root + (U32(entry + 4) & 0x7FFFFFFF); }
+    // The data entry of the first language of name entry i.
+    std::size_t DataEntry(int i) const { return Target(Target(Entry(i)) + 16); }
+};
+
+bool FindNameTable(NameTable& t) {
+    t.image = Slurp(ExeDir() + L"fixture_mixed.dll");
+    pe::ImageHeaders h;
+    std::uint64_t root = 0;
+    if (!pe::ParseImageHeaders(t.image, h) ||
+        !pe::RvaToFileOffset(h, h.directories[2].address, true, root)) {
+        return false;
+    }
+    t.root = static_cast<std::size_t>(root);
+    const std::size_t types = t.image[t.root + 12] + t.image[t.root + 14];
+    for (std::size_t i = 0; i < types; ++i) {
+        const std::size_t e = t.root + 16 + 8 * i;
+        if (t.U32(e) == 2)
+            t.table = t.Target(e);
+    }
+    if (!t.table)
+        return false;
+    t.named = static_cast<std::uint16_t>(t.image[t.table + 12] | (t.image[t.table + 13] << 8));
+    t.ids = static_cast<std::uint16_t>(t.image[t.table + 14] | (t.image[t.table + 15] << 8));
+    return t.ids >= 6;
+}
+
+}  // namespace
+
+TEST(ContainerOracle, DamagedTablesReadAsThePlatformReadsThem) {
+    // Each change is one the loader survives; the engine must then list what
+    // the loader lists.
+    NameTable base;
+    ASSERT_TRUE(FindNameTable(base));
+    const int first = base.named;  // the first numeric entry
+    struct Change {
+        const char* what;
+        std::function<void(NameTable&)> apply;
+    };
+    auto put32 = [](Bytes& b, std::size_t at, std::uint32_t v) { pe::PutU32(b.data() + at, v); };
+    const Change changes[] = {
+        {"two numeric entries swapped (unsorted)",
+         [&](NameTable& t) {
+             for (int k = 0; k < 8; ++k)
+                 std::swap(t.image[t.Entry(first + 1) + k], t.image[t.Entry(first + 4) + k]);
+         }},
+        {"an ID listed twice",
+         [&](NameTable& t) { put32(t.image, t.Entry(first + 2), t.U32(t.Entry(first + 3))); }},
+        {"fewer numeric entries counted",
+         [&](NameTable& t) { pe::PutU16(t.image.data() + t.table + 14, 3); }},
+        {"a zero-size bitmap",
+         [&](NameTable& t) { put32(t.image, t.DataEntry(first + 1) + 4, 0); }},
+        {"data RVA in no section",
+         [&](NameTable& t) { put32(t.image, t.DataEntry(first + 1), 0x7FFF0000); }},
+        {"data RVA in the headers",
+         [&](NameTable& t) { put32(t.image, t.DataEntry(first + 2), 0x40); }},
+        {"name entry points at data",
+         [&](NameTable& t) {
+             put32(t.image, t.Entry(first + 2) + 4, t.U32(t.Entry(first + 2) + 4) & 0x7FFFFFFF);
+         }},
+        {"language entry points at a table",
+         [&](NameTable& t) {
+             const std::size_t lang = t.Target(t.Entry(first + 1));
+             put32(t.image, lang + 20, t.U32(t.Entry(first + 1) + 4));
+         }},
+    };
+    std::wstring dir = TempDir(L"orvix-oracle-damaged");
+    const Store undamaged =
+        AskPlatform(ExeDir() + L"fixture_mixed.dll", LOAD_LIBRARY_AS_DATAFILE).bitmaps;
+    for (const Change& c : changes) {
+        NameTable t = base;
+        c.apply(t);
+        std::wstring path = dir + L"damaged.dll";
+        ASSERT_TRUE(Spit(path, t.image));
+        PlatformView view = AskPlatform(path, LOAD_LIBRARY_AS_DATAFILE);
+        ASSERT_TRUE(view.mapped) << c.what;
+        EXPECT_FALSE(view.bitmaps == undamaged) << c.what << ": the loader did not notice";
+        ContainerDoc doc;
+        ASSERT_TRUE(LoadContainer(doc, path)) << c.what;
+        EXPECT_TRUE(ToStore(doc.bitmaps) == view.bitmaps)
+            << c.what << "\nplatform " << Describe(view.bitmaps) << "\nengine   "
+            << Describe(ToStore(doc.bitmaps));
+    }
 }
