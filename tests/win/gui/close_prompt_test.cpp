@@ -2,6 +2,7 @@
 #include "document/container_io.h"
 #include "gui_test_support.h"
 #include "resources/resource_ids.h"
+#include "shell/main_window.h"
 
 namespace {
 

@@ -245,12 +245,12 @@ TEST_F(MainWindowTest, KeyboardContextMenuOpensInsideTheListCorner) {
     std::vector<bool> enabled;
     for (const auto& item : menu.menuItems) {
         texts.push_back(item.text);
-        enabled.push_back(item.enabled);
+        if (!item.text.empty()) enabled.push_back(item.enabled);
     }
     EXPECT_EQ(texts,
               (std::vector<std::wstring>{L"&Add Bitmap", L"&Replace Bitmap", L"&Delete Bitmap", L"",
                                          L"Change &ID", L"", L"&Export Bitmap"}));
-    EXPECT_EQ(enabled, (std::vector<bool>{false, false, false, true, true, true, false}));
+    EXPECT_EQ(enabled, (std::vector<bool>{false, false, false, true, false}));
 }
 
 TEST_F(MainWindowTest, RightClickOnARowSelectsItBeforeTheMenuOpens) {
@@ -269,7 +269,7 @@ TEST_F(MainWindowTest, RightClickOnARowSelectsItBeforeTheMenuOpens) {
     EXPECT_EQ(robot.shown[0].rect.left, click.x);
     EXPECT_EQ(robot.shown[0].rect.top, click.y);
     for (const auto& item : robot.shown[0].menuItems) {
-        EXPECT_TRUE(item.enabled) << Narrow(item.text);
+        if (!item.text.empty()) EXPECT_TRUE(item.enabled) << Narrow(item.text);
     }
     EXPECT_EQ(SendMessageW(app().listView, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED),
               1);

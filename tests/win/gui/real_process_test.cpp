@@ -25,8 +25,7 @@ HWND WaitForWindow(DWORD processId, DWORD timeoutMs) {
         while ((window = FindWindowExW(nullptr, window, L"PictorumWin32Class", nullptr))) {
             DWORD owner = 0;
             GetWindowThreadProcessId(window, &owner);
-            if (owner == processId && IsWindowVisible(window))
-                return window;
+            if (owner == processId && IsWindowVisible(window)) return window;
         }
         Sleep(50);
     }

@@ -6,10 +6,8 @@
 
 bool StartApp(RunningApp& running) {
     running.app.instance = GetModuleHandleW(nullptr);
-    if (!RegisterMainWindowClass(running.app.instance))
-        return false;
-    if (!CreateMainWindow(running.app))
-        return false;
+    if (!RegisterMainWindowClass(running.app.instance)) return false;
+    if (!CreateMainWindow(running.app)) return false;
     running.shortcuts = LoadShortcuts(running.app.instance);
     ShowWindow(running.app.mainWindow, SW_SHOWNORMAL);
     UpdateWindow(running.app.mainWindow);
@@ -26,13 +24,10 @@ void StopApp(RunningApp& running) {
     // Drain what the destruction posted, including a WM_QUIT of our own.
     MSG msg;
     while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        if (msg.message != WM_QUIT)
-            DispatchMessageW(&msg);
+        if (msg.message != WM_QUIT) DispatchMessageW(&msg);
     }
-    if (running.shortcuts)
-        DestroyAcceleratorTable(running.shortcuts);
-    if (running.app.contextMenu)
-        DestroyMenu(running.app.contextMenu);
+    if (running.shortcuts) DestroyAcceleratorTable(running.shortcuts);
+    if (running.app.contextMenu) DestroyMenu(running.app.contextMenu);
     running.shortcuts = nullptr;
     running.app.contextMenu = nullptr;
     UnregisterClassW(kMainWindowClass, running.app.instance);
@@ -42,10 +37,8 @@ void StopApp(RunningApp& running) {
 bool PumpUntil(RunningApp& running, const std::function<bool()>& done, DWORD timeoutMs) {
     DWORD start = GetTickCount();
     while (!running.quit) {
-        if (done())
-            return true;
-        if (GetTickCount() - start > timeoutMs)
-            return done();
+        if (done()) return true;
+        if (GetTickCount() - start > timeoutMs) return done();
         MSG msg;
         while (!running.quit && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
             if (msg.message == WM_QUIT) {
@@ -72,8 +65,7 @@ void SendCommand(RunningApp& running, WORD commandId) {
 
 void PressKeys(RunningApp& running, std::initializer_list<WORD> virtualKeys) {
     SetForegroundWindow(running.app.mainWindow);
-    if (GetFocus() == nullptr)
-        SetFocus(running.app.listView);
+    if (GetFocus() == nullptr) SetFocus(running.app.listView);
     std::vector<INPUT> inputs;
     for (WORD key : virtualKeys) {
         INPUT down{};
@@ -98,8 +90,7 @@ Capture CaptureClient(HWND window) {
     GetClientRect(window, &client);
     capture.width = client.right;
     capture.height = client.bottom;
-    if (capture.width <= 0 || capture.height <= 0)
-        return capture;
+    if (capture.width <= 0 || capture.height <= 0) return capture;
 
     HDC windowDc = GetDC(window);
     HDC memoryDc = CreateCompatibleDC(windowDc);
@@ -154,8 +145,7 @@ std::vector<std::uint8_t> ReadFileBytes(const std::wstring& path) {
     std::vector<std::uint8_t> bytes;
     HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return bytes;
+    if (file == INVALID_HANDLE_VALUE) return bytes;
     bytes.resize(GetFileSize(file, nullptr));
     DWORD read = 0;
     ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
@@ -166,8 +156,7 @@ std::vector<std::uint8_t> ReadFileBytes(const std::wstring& path) {
 
 bool WriteFileBytes(const std::wstring& path, const std::vector<std::uint8_t>& bytes) {
     HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
+    if (file == INVALID_HANDLE_VALUE) return false;
     DWORD written = 0;
     bool ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
               written == bytes.size();

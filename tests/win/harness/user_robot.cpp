@@ -1,14 +1,17 @@
 #include "user_robot.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <map>
 
 namespace {
 
 constexpr int kFileNameField = 1152;
+constexpr int kFileNameCombo = 1148;
 constexpr int kMessageBoxText = 0xFFFF;
-constexpr int kMessageBoxIcon = 20;
-constexpr UINT kGetMenuHandle = 0x01E1;  // MN_GETHMENU
+constexpr int kMessageBoxIcon = 20;        // as Windows numbers it
+constexpr int kMessageBoxIconWine = 1088;  // stc1, as Wine numbers it
+constexpr UINT kGetMenuHandle = 0x01E1;    // MN_GETHMENU
 constexpr DWORD kPollMs = 25;
 constexpr DWORD kSettleMs = 120;       // let a window finish initialising before reading it
 constexpr DWORD kRetryAfterMs = 3000;  // a window still there after this gets the answer again
@@ -27,11 +30,10 @@ std::wstring TextOf(HWND window) {
 
 ShownIcon IconOf(HWND dialog) {
     HWND iconControl = GetDlgItem(dialog, kMessageBoxIcon);
-    if (!iconControl)
-        return ShownIcon::None;
+    if (!iconControl) iconControl = GetDlgItem(dialog, kMessageBoxIconWine);
+    if (!iconControl) return ShownIcon::None;
     auto icon = reinterpret_cast<HICON>(SendMessageW(iconControl, STM_GETICON, 0, 0));
-    if (!icon)
-        return ShownIcon::None;
+    if (!icon) return ShownIcon::None;
     struct Known {
         LPCWSTR id;
         ShownIcon kind;
@@ -41,8 +43,7 @@ ShownIcon IconOf(HWND dialog) {
                            {IDI_ERROR, ShownIcon::Error},
                            {IDI_QUESTION, ShownIcon::Question}};
     for (const auto& k : known) {
-        if (LoadIconW(nullptr, k.id) == icon)
-            return k.kind;
+        if (LoadIconW(nullptr, k.id) == icon) return k.kind;
     }
     return ShownIcon::None;
 }
@@ -54,15 +55,14 @@ struct ChildScan {
 
 BOOL CALLBACK CollectChild(HWND child, LPARAM context) {
     auto* scan = reinterpret_cast<ChildScan*>(context);
-    if (!IsWindowVisible(child))
-        return TRUE;
+
+    if (!IsWindowVisible(child)) return TRUE;
     std::wstring cls = ClassOf(child);
     if (_wcsicmp(cls.c_str(), L"Button") == 0) {
         scan->buttons.push_back(TextOf(child));
     } else if (_wcsicmp(cls.c_str(), L"Static") == 0) {
         std::wstring text = TextOf(child);
-        if (!text.empty())
-            scan->statics.push_back(text);
+        if (!text.empty()) scan->statics.push_back(text);
     }
     return TRUE;
 }
@@ -78,8 +78,7 @@ ShownWindow ReadDialog(HWND dialog) {
         shown.text = TextOf(messageText);
     } else {
         for (size_t i = 0; i < scan.statics.size(); ++i) {
-            if (i)
-                shown.text += L"\n";
+            if (i) shown.text += L"\n";
             shown.text += scan.statics[i];
         }
     }
@@ -100,8 +99,7 @@ ShownWindow ReadMenu(HWND menuWindow) {
         info.fMask = MIIM_STRING | MIIM_ID | MIIM_STATE | MIIM_FTYPE;
         info.dwTypeData = text;
         info.cch = 256;
-        if (!GetMenuItemInfoW(menu, static_cast<UINT>(i), TRUE, &info))
-            continue;
+        if (!GetMenuItemInfoW(menu, static_cast<UINT>(i), TRUE, &info)) continue;
         ShownMenuItem item;
         item.text = (info.fType & MFT_SEPARATOR) ? L"" : text;
         item.id = info.wID;
@@ -119,15 +117,20 @@ void TypeText(HWND field, const std::wstring& text) {
         SendMessageW(field, WM_CHAR, ch, 1);
 }
 
+HWND FirstEditWithin(HWND window) {
+    if (_wcsicmp(ClassOf(window).c_str(), L"Edit") == 0) return window;
+    for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        if (HWND edit = FirstEditWithin(child)) return edit;
+    }
+    return nullptr;
+}
+
 HWND FindField(HWND dialog, int controlId) {
     HWND field = GetDlgItem(dialog, controlId);
-    if (field && _wcsicmp(ClassOf(field).c_str(), L"ComboBox") == 0) {
-        // Some dialogs put the field inside a combo box.
-        HWND inner = FindWindowExW(field, nullptr, L"Edit", nullptr);
-        if (inner)
-            field = inner;
-    }
-    return field;
+    // The explorer-style file dialog names its file-name field 1152 (edt1) on
+    // some systems and 1148 (cmb13, a combo box around an edit) on others.
+    if (!field && controlId == kFileNameField) field = GetDlgItem(dialog, kFileNameCombo);
+    return field ? FirstEditWithin(field) : nullptr;
 }
 
 void PressButton(HWND dialog, int buttonId) {
@@ -146,8 +149,7 @@ void Act(HWND window, bool isMenu, const RobotStep& step) {
         return;
     }
     if (step.kind == RobotStep::Kind::TypeThenPress) {
-        if (HWND field = FindField(window, step.controlId))
-            TypeText(field, step.text);
+        if (HWND field = FindField(window, step.controlId)) TypeText(field, step.text);
     }
     PressButton(window, step.buttonId);
 }
@@ -157,8 +159,7 @@ struct Candidates {
 };
 
 BOOL CALLBACK CollectTopLevel(HWND window, LPARAM context) {
-    if (!IsWindowVisible(window))
-        return TRUE;
+    if (!IsWindowVisible(window)) return TRUE;
     std::wstring cls = ClassOf(window);
     if (cls == L"#32770" || cls == L"#32768") {
         reinterpret_cast<Candidates*>(context)->windows.push_back(window);
@@ -210,10 +211,13 @@ void RobotLoop(UserRobot* robot) {
                 }
                 continue;
             }
-            if (now - t.firstSeen < kSettleMs)
-                continue;
+            if (now - t.firstSeen < kSettleMs) continue;
 
             ShownWindow shown = t.isMenu ? ReadMenu(window) : ReadDialog(window);
+            if (GetEnvironmentVariableW(L"ORVIX_ROBOT_TRACE", nullptr, 0) > 0) {
+                fwprintf(stderr, L"robot: %ls [%ls] \"%ls\"\n", t.isMenu ? L"menu" : L"dialog",
+                         shown.caption.c_str(), shown.text.c_str());
+            }
             RobotStep answer;
             {
                 std::lock_guard<std::mutex> guard(robot->lock);
@@ -294,8 +298,7 @@ void StartRobot(UserRobot& robot, std::vector<RobotStep> script) {
 
 void StopRobot(UserRobot& robot) {
     robot.stopping = true;
-    if (robot.worker.joinable())
-        robot.worker.join();
+    if (robot.worker.joinable()) robot.worker.join();
 }
 
 size_t ShownCount(UserRobot& robot) {

@@ -20,7 +20,8 @@ std::vector<std::uint8_t> Slurp(const std::wstring& path) {
     std::vector<std::uint8_t> out;
     HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
                            nullptr);
-    if (h == INVALID_HANDLE_VALUE) return out;
+    if (h == INVALID_HANDLE_VALUE)
+        return out;
     out.resize(GetFileSize(h, nullptr));
     DWORD got = 0;
     ReadFile(h, out.data(), static_cast<DWORD>(out.size()), &got, nullptr);
@@ -33,9 +34,11 @@ int CountEntries(const std::wstring& dir) {
     WIN32_FIND_DATAW fd;
     HANDLE h = FindFirstFileW((dir + L"*").c_str(), &fd);
     int n = 0;
-    if (h == INVALID_HANDLE_VALUE) return 0;
+    if (h == INVALID_HANDLE_VALUE)
+        return 0;
     do {
-        if (wcscmp(fd.cFileName, L".") && wcscmp(fd.cFileName, L"..")) ++n;
+        if (wcscmp(fd.cFileName, L".") && wcscmp(fd.cFileName, L".."))
+            ++n;
     } while (FindNextFileW(h, &fd));
     FindClose(h);
     return n;
