@@ -59,12 +59,14 @@ void PutU32(std::uint8_t* p, std::uint32_t v) {
 // Number of colour-table entries, or 3 for the bit-field masks.
 std::uint64_t ColourEntryCount(const DibPayload& payload) {
     const std::uint32_t clrUsed = ReadU32(payload.data() + kBiClrUsed);
-    if (clrUsed != 0)
-        return clrUsed;
+    if (clrUsed != 0) return clrUsed;
     const std::uint16_t bitCount = ReadU16(payload.data() + kBiBitCount);
-    if (bitCount <= 8)
-        return std::uint64_t{1} << bitCount;
-    return ReadU32(payload.data() + kBiCompression) == kBiBitfields ? 3 : 0;
+    if (bitCount <= 8) return std::uint64_t{1} << bitCount;
+    // Headers of 52 bytes and more (V2 to V5) carry the three masks inside;
+    // only a shorter header is followed by them. Counting them after a V4 or
+    // V5 header would put the pixels 12 bytes late in every exported file.
+    const bool masksFollowHeader = ReadU32(payload.data() + kBiSize) < kInfoHeaderWithMasks;
+    return ReadU32(payload.data() + kBiCompression) == kBiBitfields && masksFollowHeader ? 3 : 0;
 }
 
 // The same sum as DibHeaderLength without wrapping at 32 bits.
@@ -104,29 +106,24 @@ bool ReadWholeFile(const std::wstring& path, std::vector<std::uint8_t>& out) {
         const std::filesystem::path file = WidePath(path);
         // A directory opens as a stream on POSIX and reports a bogus length.
         std::error_code ec;
-        if (std::filesystem::is_directory(file, ec))
-            return false;
+        if (std::filesystem::is_directory(file, ec)) return false;
 
         std::ifstream in(file, std::ios::binary);
-        if (!in)
-            return false;
+        if (!in) return false;
         in.seekg(0, std::ios::end);
         const std::streamoff length = in.tellg();
-        if (!in || length <= 0)
-            return false;
+        if (!in || length <= 0) return false;
         if (static_cast<std::uint64_t>(length) >
             std::min<std::uint64_t>(std::numeric_limits<std::streamsize>::max(),
                                     std::vector<std::uint8_t>().max_size())) {
             return false;
         }
         in.seekg(0, std::ios::beg);
-        if (!in)
-            return false;
+        if (!in) return false;
 
         std::vector<std::uint8_t> bytes(static_cast<std::size_t>(length));
         in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(length));
-        if (in.gcount() != static_cast<std::streamsize>(length))
-            return false;
+        if (in.gcount() != static_cast<std::streamsize>(length)) return false;
         out = std::move(bytes);
         return true;
     } catch (const std::exception&) {
@@ -140,21 +137,15 @@ bool PayloadFitsBitmapFile(std::uint64_t payloadLength) {
 }
 
 bool StoreBitmapFile(ContainerDoc& doc, ResourceId id, const std::vector<std::uint8_t>& fileBytes) {
-    if (fileBytes.size() < kBitmapFileHeaderSize)
-        return false;
-    if (fileBytes[0] != 'B' || fileBytes[1] != 'M')
-        return false;
+    if (fileBytes.size() < kBitmapFileHeaderSize) return false;
+    if (fileBytes[0] != 'B' || fileBytes[1] != 'M') return false;
     const std::uint32_t offBits = ReadU32(fileBytes.data() + 10);
-    if (offBits < kBitmapFileHeaderSize)
-        return false;
-    if (offBits > fileBytes.size())
-        return false;
+    if (offBits < kBitmapFileHeaderSize) return false;
+    if (offBits > fileBytes.size()) return false;
     // An empty payload cannot be saved as a resource, so accepting one would
     // leave the document impossible to save.
-    if (fileBytes.size() == kBitmapFileHeaderSize)
-        return false;
-    if (!PayloadFitsBitmapFile(fileBytes.size() - kBitmapFileHeaderSize))
-        return false;
+    if (fileBytes.size() == kBitmapFileHeaderSize) return false;
+    if (!PayloadFitsBitmapFile(fileBytes.size() - kBitmapFileHeaderSize)) return false;
 
     try {
         DibPayload payload(fileBytes.begin() + kBitmapFileHeaderSize, fileBytes.end());
@@ -167,55 +158,46 @@ bool StoreBitmapFile(ContainerDoc& doc, ResourceId id, const std::vector<std::ui
 }
 
 std::uint32_t DibHeaderLength(const DibPayload& payload) {
-    if (payload.size() < kMinInterpretedPayloadSize)
-        return 0;
+    if (payload.size() < kMinInterpretedPayloadSize) return 0;
     // Wraps exactly as 32-bit unsigned arithmetic would.
     return static_cast<std::uint32_t>(WideHeaderLength(payload));
 }
 
 bool DibPixelsInBounds(const DibPayload& payload) {
     const std::uint64_t size = payload.size();
-    if (size < kMinInterpretedPayloadSize)
-        return false;
+    if (size < kMinInterpretedPayloadSize) return false;
     const std::uint8_t* p = payload.data();
     const std::uint32_t biSize = ReadU32(p + kBiSize);
-    if (biSize < kMinInterpretedPayloadSize)
-        return false;
+    if (biSize < kMinInterpretedPayloadSize) return false;
     const std::int32_t width = ReadI32(p + kBiWidth);
     const std::int32_t height = ReadI32(p + kBiHeight);
-    if (width <= 0 || height == 0)
-        return false;
+    if (width <= 0 || height == 0) return false;
     const std::uint16_t bitCount = ReadU16(p + kBiBitCount);
     const std::uint32_t compression = ReadU32(p + kBiCompression);
 
     // Where the pixels start for whoever locates them with DibHeaderLength;
     // beyond 32 bits that length would have wrapped.
     const std::uint64_t header = WideHeaderLength(payload);
-    if (header > size || header > std::numeric_limits<std::uint32_t>::max())
-        return false;
+    if (header > size || header > std::numeric_limits<std::uint32_t>::max()) return false;
     const std::uint64_t available = size - header;
 
     // The drawing code reads the info block on its own terms: masks right
     // after a short header even when a colour count is given.
     std::uint64_t infoEnd = biSize;
-    if (compression == kBiBitfields)
-        infoEnd = std::max(infoEnd, kInfoHeaderWithMasks);
+    if (compression == kBiBitfields) infoEnd = std::max(infoEnd, kInfoHeaderWithMasks);
     const std::uint32_t clrUsed = ReadU32(p + kBiClrUsed);
     if (clrUsed != 0) {
         infoEnd += 4 * std::uint64_t{clrUsed};
     } else if (bitCount <= 8) {
         infoEnd += 4 * (std::uint64_t{1} << bitCount);
     }
-    if (infoEnd > size)
-        return false;
+    if (infoEnd > size) return false;
 
     switch (compression) {
         case kBiRgb:
         case kBiBitfields: {
-            if (compression == kBiRgb && !ValidRgbBitCount(bitCount))
-                return false;
-            if (compression == kBiBitfields && bitCount != 16 && bitCount != 32)
-                return false;
+            if (compression == kBiRgb && !ValidRgbBitCount(bitCount)) return false;
+            if (compression == kBiBitfields && bitCount != 16 && bitCount != 32) return false;
             // width < 2^31 and bitCount <= 32, so the row fits easily in 64 bits.
             const std::uint64_t stride =
                 (static_cast<std::uint64_t>(width) * bitCount + 31) / 32 * 4;
@@ -230,10 +212,8 @@ bool DibPixelsInBounds(const DibPayload& payload) {
         case kBiRle4: {
             // Run-length data is always bottom-up, and only biSizeImage says
             // where it ends.
-            if (bitCount != (compression == kBiRle8 ? 8 : 4))
-                return false;
-            if (height < 0)
-                return false;
+            if (bitCount != (compression == kBiRle8 ? 8 : 4)) return false;
+            if (height < 0) return false;
             const std::uint32_t sizeImage = ReadU32(p + kBiSizeImage);
             return sizeImage != 0 && sizeImage <= available;
         }
@@ -244,13 +224,10 @@ bool DibPixelsInBounds(const DibPayload& payload) {
 
 bool WriteBitmapFile(const ContainerDoc& doc, ResourceId id, const std::wstring& path) {
     const auto entry = doc.bitmaps.find(id);
-    if (entry == doc.bitmaps.end())
-        return false;
+    if (entry == doc.bitmaps.end()) return false;
     const DibPayload& payload = entry->second;
-    if (payload.size() < kMinInterpretedPayloadSize)
-        return false;
-    if (!PayloadFitsBitmapFile(payload.size()))
-        return false;
+    if (payload.size() < kMinInterpretedPayloadSize) return false;
+    if (!PayloadFitsBitmapFile(payload.size())) return false;
 
     std::uint8_t header[kBitmapFileHeaderSize] = {'B', 'M'};
     PutU32(header + 2, static_cast<std::uint32_t>(kBitmapFileHeaderSize + payload.size()));

@@ -31,8 +31,9 @@ bool WriteBitmapFile(const ContainerDoc& doc, ResourceId id, const std::wstring&
 bool PayloadFitsBitmapFile(std::uint64_t payloadLength);
 
 // Length of the info header plus the colour table or bit-field masks, in
-// 32-bit unsigned arithmetic. Three masks are counted for BI_BITFIELDS
-// whatever the header's length. 0 for payloads shorter than 40 bytes.
+// 32-bit unsigned arithmetic. Three masks are counted for BI_BITFIELDS after
+// a header shorter than 52 bytes; longer headers hold the masks themselves.
+// 0 for payloads shorter than 40 bytes.
 std::uint32_t DibHeaderLength(const DibPayload& payload);
 
 // True when the payload's header, colour table and pixel bits all lie inside

@@ -39,18 +39,15 @@ std::size_t Utf16Length(const std::wstring& text) {
 bool NumberedBitmapPath(const std::wstring& folder, ResourceId id, std::wstring& path) {
     char digits[16];
     const int count = std::snprintf(digits, sizeof digits, "%05d", static_cast<int>(id));
-    if (count <= 0 || static_cast<std::size_t>(count) >= sizeof digits)
-        return false;
+    if (count <= 0 || static_cast<std::size_t>(count) >= sizeof digits) return false;
 
     try {
         std::wstring result = folder;
-        if (!result.empty() && !IsSeparator(result.back()))
-            result += kSeparator;
+        if (!result.empty() && !IsSeparator(result.back())) result += kSeparator;
         for (int i = 0; i < count; ++i)
             result += static_cast<wchar_t>(digits[i]);
         result += L".bmp";
-        if (Utf16Length(result) >= kPathBufferUnits)
-            return false;
+        if (Utf16Length(result) >= kPathBufferUnits) return false;
         path = std::move(result);
         return true;
     } catch (const std::exception&) {
@@ -61,10 +58,8 @@ bool NumberedBitmapPath(const std::wstring& folder, ResourceId id, std::wstring&
 bool ExportAllBitmaps(const ContainerDoc& doc, const std::wstring& folder) {
     for (const auto& entry : doc.bitmaps) {
         std::wstring path;
-        if (!NumberedBitmapPath(folder, entry.first, path))
-            return false;
-        if (!WriteBitmapFile(doc, entry.first, path))
-            return false;
+        if (!NumberedBitmapPath(folder, entry.first, path)) return false;
+        if (!WriteBitmapFile(doc, entry.first, path)) return false;
     }
     return true;
 }

@@ -27,46 +27,40 @@ SignedWide SignedField32(const std::vector<std::uint8_t>& p, std::size_t offset)
 
 Wide ReferenceHeaderLength(const std::vector<std::uint8_t>& p) {
     Wide clrUsed = Field(p, 32, 4), bitCount = Field(p, 14, 2), compression = Field(p, 16, 4);
-    Wide n = clrUsed != 0       ? clrUsed
-             : bitCount <= 8    ? (Wide(1) << bitCount)
-             : compression == 3 ? 3
-                                : 0;
+    Wide n = clrUsed != 0                              ? clrUsed
+             : bitCount <= 8                           ? (Wide(1) << bitCount)
+             : compression == 3 && Field(p, 0, 4) < 52 ? 3
+                                                       : 0;
     return Wide(Field(p, 0, 4)) + 4 * n;
 }
 
 bool ReferenceInBounds(const std::vector<std::uint8_t>& p) {
     const Wide size = p.size();
-    if (size < 40)
-        return false;
+    if (size < 40) return false;
     const Wide biSize = Field(p, 0, 4);
     const SignedWide width = SignedField32(p, 4), height = SignedField32(p, 8);
     const Wide bitCount = Field(p, 14, 2), compression = Field(p, 16, 4);
     const Wide sizeImage = Field(p, 20, 4), clrUsed = Field(p, 32, 4);
-    if (biSize < 40 || width <= 0 || height == 0)
-        return false;
+    if (biSize < 40 || width <= 0 || height == 0) return false;
 
     const Wide header = ReferenceHeaderLength(p);
-    if (header > size || header > 0xFFFFFFFFu)
-        return false;
+    if (header > size || header > 0xFFFFFFFFu) return false;
     Wide colours = clrUsed != 0 ? clrUsed : bitCount <= 8 ? (Wide(1) << bitCount) : 0;
     Wide info = (compression == 3 && biSize < 52) ? 52 : biSize;
-    if (info + 4 * colours > size)
-        return false;
+    if (info + 4 * colours > size) return false;
 
     if (compression == 0 || compression == 3) {
         bool ok = compression == 0 ? (bitCount == 1 || bitCount == 4 || bitCount == 8 ||
                                       bitCount == 16 || bitCount == 24 || bitCount == 32)
                                    : (bitCount == 16 || bitCount == 32);
-        if (!ok)
-            return false;
+        if (!ok) return false;
         Wide bits = Wide(width) * bitCount;
         Wide stride = ((bits + 31) / 32) * 4;
         Wide rows = height < 0 ? Wide(-height) : Wide(height);
         return header + stride * rows <= size;
     }
     if (compression == 1 || compression == 2) {
-        if (bitCount != (compression == 1 ? 8u : 4u) || height < 0)
-            return false;
+        if (bitCount != (compression == 1 ? 8u : 4u) || height < 0) return false;
         return sizeImage != 0 && header + sizeImage <= size;
     }
     return false;
@@ -82,10 +76,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const bool expectStored = size > 14 && data[0] == 'B' && data[1] == 'M' &&
                               Field(file, 10, 4) >= 14 && Field(file, 10, 4) <= size;
-    if (stored != expectStored)
-        std::abort();
-    if (stored != doc.dirty)
-        std::abort();
+    if (stored != expectStored) std::abort();
+    if (stored != doc.dirty) std::abort();
     const DibPayload& payload = doc.bitmaps.at(7);
     if (stored) {
         if (payload.size() != size - 14 || std::memcmp(payload.data(), data + 14, size - 14) != 0)
@@ -99,14 +91,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const DibPayload* p : {&payload, &file}) {
         const std::uint32_t length = DibHeaderLength(*p);
         if (p->size() < 40) {
-            if (length != 0)
-                std::abort();
+            if (length != 0) std::abort();
         } else if (length != static_cast<std::uint32_t>(ReferenceHeaderLength(*p))) {
             std::abort();
         }
         const bool inBounds = DibPixelsInBounds(*p);
-        if (inBounds != ReferenceInBounds(*p))
-            std::abort();
+        if (inBounds != ReferenceInBounds(*p)) std::abort();
         if (inBounds) {
             // Touch the first and last byte a drawing call could read, so a
             // wrong verdict shows up as an out-of-bounds read as well.

@@ -23,8 +23,7 @@ struct ScratchFolder {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
         std::string name = std::string("orvix-") + info->test_suite_name() + "-" + info->name();
         for (char& c : name) {
-            if (c == '/')
-                c = '_';
+            if (c == '/') c = '_';
         }
         dir = fs::temp_directory_path() / name;
         fs::remove_all(dir);
