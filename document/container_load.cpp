@@ -1,7 +1,7 @@
 #include <exception>
 
 #include "document/container_io.h"
-#include "document/pe_file_bytes.h"
+#include "document/pe_image_file.h"
 #include "document/pe_resource_reader.h"
 
 bool LoadContainer(ContainerDoc& doc, const std::wstring& path) {
@@ -12,12 +12,12 @@ bool LoadContainer(ContainerDoc& doc, const std::wstring& path) {
         doc.path = std::move(file);
         doc.loaded = false;
 
-        FileBytes bytes;
-        if (!ReadFileBytes(doc.path, bytes))
-            return false;
+        ImageFile image;
+        if (!OpenImageFile(doc.path, image)) return false;
         BitmapStore bitmaps;
-        if (!pe::ReadBitmapResources(bytes.Span(), bitmaps, pe::PlatformLanguageOrder()))
+        if (!pe::ReadBitmapResources(image.source, bitmaps, pe::PlatformLanguageOrder())) {
             return false;
+        }
         doc.bitmaps = std::move(bitmaps);
         doc.loaded = true;
         doc.dirty = false;

@@ -2,7 +2,7 @@
 
 #include "document/atomic_file.h"
 #include "document/container_io.h"
-#include "document/pe_file_bytes.h"
+#include "document/pe_image_file.h"
 #include "document/pe_image_writer.h"
 
 bool SaveContainer(ContainerDoc& doc, const std::wstring& destination) {
@@ -19,17 +19,19 @@ bool SaveContainer(ContainerDoc& doc, const std::wstring& destination) {
         } else {
             return false;
         }
-        FileBytes image;
-        if (!ReadFileBytes(source, image))
-            return false;
+        ImageFile image;
+        if (!OpenImageFile(source, image)) return false;
 
-        // The new image goes straight from the old one and the store into
-        // the temporary file; it is never whole in memory.
+        // The new image goes from the old file and the store straight into
+        // the temporary file; neither image is ever whole in memory. The old
+        // file is closed before the temporary one replaces it, which Windows
+        // needs when they are the same file.
         const auto produce = [&](const AtomicWriteSink& sink) {
-            return pe::WriteImageWithBitmaps(image.Span(), doc.bitmaps, sink);
+            const bool written = pe::WriteImageWithBitmaps(image.source, doc.bitmaps, sink);
+            image.stream.close();
+            return written;
         };
-        if (!WriteFileAtomically(target, produce))
-            return false;
+        if (!WriteFileAtomically(target, produce)) return false;
 
         doc.path = target;
         doc.dirty = false;

@@ -5,23 +5,20 @@
 namespace pe {
 
 bool ByteReader::U8(std::uint64_t offset, std::uint8_t& out) const {
-    if (!Has(offset, 1))
-        return false;
+    if (!Has(offset, 1)) return false;
     out = bytes[static_cast<std::size_t>(offset)];
     return true;
 }
 
 bool ByteReader::U16(std::uint64_t offset, std::uint16_t& out) const {
-    if (!Has(offset, 2))
-        return false;
+    if (!Has(offset, 2)) return false;
     const std::uint8_t* p = bytes.data() + offset;
     out = static_cast<std::uint16_t>(p[0] | (p[1] << 8));
     return true;
 }
 
 bool ByteReader::U32(std::uint64_t offset, std::uint32_t& out) const {
-    if (!Has(offset, 4))
-        return false;
+    if (!Has(offset, 4)) return false;
     const std::uint8_t* p = bytes.data() + offset;
     out = static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
@@ -30,9 +27,47 @@ bool ByteReader::U32(std::uint64_t offset, std::uint32_t& out) const {
 
 bool ByteReader::U64(std::uint64_t offset, std::uint64_t& out) const {
     std::uint32_t lo = 0, hi = 0;
-    if (!U32(offset, lo) || !U32(offset + 4, hi))
-        return false;
+    if (!U32(offset, lo) || !U32(offset + 4, hi)) return false;
     out = (static_cast<std::uint64_t>(hi) << 32) | lo;
+    return true;
+}
+
+ImageSource SpanSource(std::span<const std::uint8_t> bytes) {
+    ImageSource source;
+    source.size = bytes.size();
+    source.read = [bytes](std::uint64_t offset, std::span<std::uint8_t> out) {
+        if (offset > bytes.size() || out.size() > bytes.size() - offset) return false;
+        std::copy_n(bytes.begin() + static_cast<std::ptrdiff_t>(offset), out.size(), out.begin());
+        return true;
+    };
+    return source;
+}
+
+bool ReadImagePrefix(const ImageSource& source, std::vector<std::uint8_t>& prefix) {
+    constexpr std::uint64_t kMaxPrefix = std::uint64_t{16} << 20;
+    std::uint64_t need = 4096;
+    // Each round learns more of where the headers end: e_lfanew first, then
+    // the optional header's size and the section count behind it.
+    for (int round = 0; round < 4; ++round) {
+        const std::uint64_t length = std::min(source.size, need);
+        if (length > kMaxPrefix) return false;
+        prefix.resize(static_cast<std::size_t>(length));
+        if (!source.read(0, prefix)) return false;
+        if (length == source.size) return true;
+
+        ByteReader r{prefix};
+        std::uint32_t ntOffset = 0;
+        std::uint16_t sections = 0, optionalSize = 0;
+        if (!r.U32(kDosLfanewOffset, ntOffset)) return true;  // too short to be an image anyway
+        const std::uint64_t coff = std::uint64_t{ntOffset} + kSignatureSize;
+        std::uint64_t want = coff + kCoffHeaderSize;
+        if (r.U16(coff + kCoffNumberOfSections, sections) &&
+            r.U16(coff + kCoffSizeOfOptionalHeader, optionalSize)) {
+            want += optionalSize + (std::uint64_t{sections} + 1) * kSectionHeaderSize;
+            if (want <= length) return true;
+        }
+        need = std::max(want, need);
+    }
     return true;
 }
 
@@ -41,20 +76,15 @@ bool ParseImageHeaders(std::span<const std::uint8_t> image, ImageHeaders& out) {
     ByteReader r{image};
 
     std::uint16_t dosMagic = 0;
-    if (!r.U16(kDosMagicOffset, dosMagic) || dosMagic != 0x5A4D)
-        return false;
-    if (!r.Has(0, kDosHeaderSize))
-        return false;
+    if (!r.U16(kDosMagicOffset, dosMagic) || dosMagic != 0x5A4D) return false;
+    if (!r.Has(0, kDosHeaderSize)) return false;
     std::uint32_t ntOffset = 0;
-    if (!r.U32(kDosLfanewOffset, ntOffset))
-        return false;
+    if (!r.U32(kDosLfanewOffset, ntOffset)) return false;
 
     std::uint32_t signature = 0;
-    if (!r.U32(ntOffset, signature) || signature != 0x00004550)
-        return false;
+    if (!r.U32(ntOffset, signature) || signature != 0x00004550) return false;
     const std::uint64_t coff = std::uint64_t{ntOffset} + kSignatureSize;
-    if (!r.Has(coff, kCoffHeaderSize))
-        return false;
+    if (!r.Has(coff, kCoffHeaderSize)) return false;
 
     std::uint16_t sectionCount = 0, optionalSize = 0;
     r.U16(coff + kCoffNumberOfSections, sectionCount);
@@ -63,18 +93,15 @@ bool ParseImageHeaders(std::span<const std::uint8_t> image, ImageHeaders& out) {
 
     const std::uint64_t opt = coff + kCoffHeaderSize;
     std::uint16_t magic = 0;
-    if (!r.U16(opt + kOptMagic, magic))
-        return false;
-    if (magic != kMagicPe32 && magic != kMagicPe32Plus)
-        return false;
+    if (!r.U16(opt + kOptMagic, magic)) return false;
+    if (magic != kMagicPe32 && magic != kMagicPe32Plus) return false;
     out.is64 = magic == kMagicPe32Plus;
 
     // The fixed part of the optional header, up to NumberOfRvaAndSizes, has
     // to be there both in the file and inside SizeOfOptionalHeader.
     const std::uint32_t fixedSize =
         (out.is64 ? kOptNumberOfRvaAndSizes64 : kOptNumberOfRvaAndSizes32) + 4;
-    if (optionalSize < fixedSize || !r.Has(opt, fixedSize))
-        return false;
+    if (optionalSize < fixedSize || !r.Has(opt, fixedSize)) return false;
 
     out.ntOffset = ntOffset;
     out.coffOffset = static_cast<std::uint32_t>(coff);
@@ -107,8 +134,7 @@ bool ParseImageHeaders(std::span<const std::uint8_t> image, ImageHeaders& out) {
     }
 
     const std::uint64_t table = opt + optionalSize;
-    if (!r.Has(table, std::uint64_t{sectionCount} * kSectionHeaderSize))
-        return false;
+    if (!r.Has(table, std::uint64_t{sectionCount} * kSectionHeaderSize)) return false;
     out.sectionTableOffset = static_cast<std::uint32_t>(table);
     out.sections.resize(sectionCount);
     for (std::uint32_t i = 0; i < sectionCount; ++i) {
@@ -176,8 +202,7 @@ void ImageChecksum::Add(std::span<const std::uint8_t> piece) {
 void ImageChecksum::AddRaw(std::span<const std::uint8_t> piece) {
     const std::uint8_t* p = piece.data();
     std::size_t n = piece.size();
-    if (n == 0)
-        return;
+    if (n == 0) return;
     length += n;
     if (oddByte) {
         sum += std::uint64_t{p[0]} << 8;

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <vector>
 
@@ -84,6 +85,23 @@ inline void PutU64(std::uint8_t* at, std::uint64_t v) {
     for (int i = 0; i < 8; ++i)
         at[i] = static_cast<std::uint8_t>(v >> (8 * i));
 }
+
+// Random access to an image's bytes: a container of hundreds of megabytes is
+// read in the pieces a load or a save needs, never held whole.
+struct ImageSource {
+    std::uint64_t size = 0;
+    // Fills out with the bytes at offset; false when they cannot be read.
+    std::function<bool(std::uint64_t offset, std::span<std::uint8_t> out)> read;
+};
+
+// A source over bytes already in memory; they must outlive it.
+ImageSource SpanSource(std::span<const std::uint8_t> bytes);
+
+// The first bytes of an image: through the section table and the room for
+// one more section header, or the whole image when it is shorter. False when
+// they cannot be read or would reach past 16 MiB (no loader maps headers that
+// far into a file).
+bool ReadImagePrefix(const ImageSource& source, std::vector<std::uint8_t>& prefix);
 
 struct DataDirectory {
     std::uint32_t address = 0;  // an RVA, except for the security directory

@@ -51,13 +51,10 @@ bool CheckStore(const BitmapStore& store, std::uint64_t& payloadBytes) {
     for (const auto& [id, payload] : store) {
         // A name is 16 bits; an ID outside the range would be written under
         // another number, so it is refused instead.
-        if (id < kMinFileResourceId || id > kMaxFileResourceId)
-            return false;
-        if (payload.empty() || payload.size() > kMaxU32)
-            return false;
+        if (id < kMinFileResourceId || id > kMaxFileResourceId) return false;
+        if (payload.empty() || payload.size() > kMaxU32) return false;
         payloadBytes += AlignUp(payload.size(), kPayloadAlignment);
-        if (payloadBytes > kMaxU32)
-            return false;
+        if (payloadBytes > kMaxU32) return false;
     }
     return true;
 }
@@ -72,14 +69,11 @@ bool Overlaps(std::uint64_t aStart, std::uint64_t aSize, std::uint64_t bStart,
 // starts it, and nothing else the headers point at lives there.
 bool CanReuseSection(const ImageHeaders& h, std::size_t index, std::uint64_t sa) {
     const SectionHeader& r = h.sections[index];
-    if (index + 1 != h.sections.size())
-        return false;
-    if (h.directories[kDirectoryResource].address != r.virtualAddress)
-        return false;
+    if (index + 1 != h.sections.size()) return false;
+    if (h.directories[kDirectoryResource].address != r.virtualAddress) return false;
     for (std::size_t j = 0; j < index; ++j) {
         const SectionHeader& s = h.sections[j];
-        if (s.virtualAddress + AlignUp(Extent(s), sa) > r.virtualAddress)
-            return false;
+        if (s.virtualAddress + AlignUp(Extent(s), sa) > r.virtualAddress) return false;
         if (s.sizeOfRawData != 0 && r.sizeOfRawData != 0 &&
             std::uint64_t{s.pointerToRawData} + s.sizeOfRawData > r.pointerToRawData) {
             return false;
@@ -87,13 +81,10 @@ bool CanReuseSection(const ImageHeaders& h, std::size_t index, std::uint64_t sa)
     }
     const std::uint64_t extent = Extent(r);
     for (std::uint32_t d = 0; d < h.directoryCount; ++d) {
-        if (d == kDirectoryResource || d == kDirectorySecurity)
-            continue;
+        if (d == kDirectoryResource || d == kDirectorySecurity) continue;
         const DataDirectory& dir = h.directories[d];
-        if (dir.address == 0 || dir.size == 0)
-            continue;
-        if (Overlaps(dir.address, dir.size, r.virtualAddress, extent))
-            return false;
+        if (dir.address == 0 || dir.size == 0) continue;
+        if (Overlaps(dir.address, dir.size, r.virtualAddress, extent)) return false;
     }
     return true;
 }
@@ -103,8 +94,7 @@ void FillDirectory(const BitmapStore& store, std::uint32_t sectionRva, std::uint
     out.assign(static_cast<std::size_t>(dirBytes), 0);
     std::uint8_t* d = out.data();
     const std::uint32_t n = static_cast<std::uint32_t>(store.size());
-    if (n == 0)
-        return;  // an empty root table
+    if (n == 0) return;  // an empty root table
 
     // type -> name -> language, each table followed by its entries; then
     // the data entries; then the payloads.
@@ -137,33 +127,27 @@ void FillDirectory(const BitmapStore& store, std::uint32_t sectionRva, std::uint
     }
 }
 
-bool PlanSave(std::span<const std::uint8_t> image, const BitmapStore& store, SavePlan& plan) {
+// prefix: the image's first bytes (ReadImagePrefix); fileSize: its length.
+bool PlanSave(std::span<const std::uint8_t> image, std::uint64_t fileSize, const BitmapStore& store,
+              SavePlan& plan) {
     std::uint64_t payloadBytes = 0;
-    if (!CheckStore(store, payloadBytes))
-        return false;
+    if (!CheckStore(store, payloadBytes)) return false;
 
     ImageHeaders h;
-    if (!ParseImageHeaders(image, h))
-        return false;
-    if (h.directoryCount <= kDirectoryResource)
-        return false;  // no slot for the table
+    if (!ParseImageHeaders(image, h)) return false;
+    if (h.directoryCount <= kDirectoryResource) return false;  // no slot for the table
     const std::uint64_t fa = h.fileAlignment, sa = h.sectionAlignment;
-    if (!IsPowerOfTwo(h.fileAlignment) || fa > 0x10000)
-        return false;
-    if (!IsPowerOfTwo(h.sectionAlignment) || sa < fa || sa > 0x1000000)
-        return false;
+    if (!IsPowerOfTwo(h.fileAlignment) || fa > 0x10000) return false;
+    if (!IsPowerOfTwo(h.sectionAlignment) || sa < fa || sa > 0x1000000) return false;
 
-    const std::uint64_t fileSize = image.size();
     // Headers that claim more than the file holds would have the new data
     // placed after a run of zeros of their choosing.
-    if (h.sizeOfHeaders > fileSize)
-        return false;
+    if (h.sizeOfHeaders > fileSize) return false;
     std::uint64_t rawEnd = h.sizeOfHeaders, virtualEnd = AlignUp(h.sizeOfHeaders, sa);
     for (const SectionHeader& s : h.sections) {
         if (s.sizeOfRawData != 0) {
             const std::uint64_t end = std::uint64_t{s.pointerToRawData} + s.sizeOfRawData;
-            if (end > fileSize)
-                return false;  // data we could not carry over
+            if (end > fileSize) return false;  // data we could not carry over
             rawEnd = std::max(rawEnd, end);
         }
         virtualEnd = std::max(virtualEnd, s.virtualAddress + AlignUp(Extent(s), sa));
@@ -208,16 +192,13 @@ bool PlanSave(std::span<const std::uint8_t> image, const BitmapStore& store, Sav
             plan.rawPointer = AlignUp(othersEnd, fa);
         }
     } else {
-        if (h.sections.size() >= kMaxSections)
-            return false;
+        if (h.sections.size() >= kMaxSections) return false;
         headerEnd = tableEnd + kSectionHeaderSize;
         // The new header goes right after the table: it has to fit inside
         // SizeOfHeaders, before any section's data, on bytes nobody uses.
-        if (headerEnd > h.sizeOfHeaders || headerEnd > fileSize)
-            return false;
+        if (headerEnd > h.sizeOfHeaders || headerEnd > image.size()) return false;
         for (const SectionHeader& s : h.sections) {
-            if (s.sizeOfRawData != 0 && s.pointerToRawData < headerEnd)
-                return false;
+            if (s.sizeOfRawData != 0 && s.pointerToRawData < headerEnd) return false;
         }
         const auto slot = image.subspan(static_cast<std::size_t>(tableEnd), kSectionHeaderSize);
         if (std::any_of(slot.begin(), slot.end(), [](std::uint8_t b) { return b != 0; })) {
@@ -228,8 +209,7 @@ bool PlanSave(std::span<const std::uint8_t> image, const BitmapStore& store, Sav
         plan.rawPointer = AlignUp(rawEnd, fa);
     }
     plan.keepEnd = std::min(plan.rawPointer, plan.overlayStart);
-    if (headerEnd > plan.keepEnd)
-        return false;
+    if (headerEnd > plan.keepEnd) return false;
 
     const std::uint64_t n = store.size();
     const std::uint64_t dirBytes = n == 0 ? kResourceDirectorySize
@@ -241,8 +221,7 @@ bool PlanSave(std::span<const std::uint8_t> image, const BitmapStore& store, Sav
     plan.rawSize = AlignUp(plan.dataSize, fa);
     const std::uint64_t sizeOfImage = AlignUp(sectionRva + plan.dataSize, sa);
     const std::uint64_t sectionEnd = plan.rawPointer + plan.rawSize;
-    if (sizeOfImage > kMaxU32 || sectionEnd > kMaxU32)
-        return false;
+    if (sizeOfImage > kMaxU32 || sectionEnd > kMaxU32) return false;
 
     // What follows the last section moves with it, by a multiple of 8 so a
     // certificate table stays aligned as the format asks.
@@ -254,11 +233,9 @@ bool PlanSave(std::span<const std::uint8_t> image, const BitmapStore& store, Sav
     }
     auto moved = [&](std::uint32_t offset, std::uint32_t& out) {
         out = offset;
-        if (!plan.hasOverlay || offset < plan.overlayStart || offset >= fileSize)
-            return true;
+        if (!plan.hasOverlay || offset < plan.overlayStart || offset >= fileSize) return true;
         const std::int64_t to = std::int64_t{offset} + shift;
-        if (to < 0 || static_cast<std::uint64_t>(to) > kMaxU32)
-            return false;
+        if (to < 0 || static_cast<std::uint64_t>(to) > kMaxU32) return false;
         out = static_cast<std::uint32_t>(to);
         return true;
     };
@@ -292,65 +269,53 @@ bool PlanSave(std::span<const std::uint8_t> image, const BitmapStore& store, Sav
 
     if (h.directoryCount > kDirectorySecurity && h.directories[kDirectorySecurity].size != 0) {
         std::uint32_t to = 0;
-        if (!moved(h.directories[kDirectorySecurity].address, to))
-            return false;
+        if (!moved(h.directories[kDirectorySecurity].address, to)) return false;
         PutU32(dirs + 8 * kDirectorySecurity, to);
     }
     if (h.pointerToSymbolTable != 0) {
         std::uint32_t to = 0;
-        if (!moved(h.pointerToSymbolTable, to))
-            return false;
+        if (!moved(h.pointerToSymbolTable, to)) return false;
         PutU32(hd + h.coffOffset + kCoffPointerToSymbolTable, to);
     }
 
     plan.checkSumOffset = opt + kOptCheckSum;
     plan.recomputeCheckSum = h.checkSum != 0;
-    if (plan.recomputeCheckSum)
-        PutU32(hd + plan.checkSumOffset, 0);
+    if (plan.recomputeCheckSum) PutU32(hd + plan.checkSumOffset, 0);
     return true;
 }
 
 std::uint64_t OutputSize(const SavePlan& plan, std::uint64_t imageSize) {
     std::uint64_t size = plan.rawPointer + plan.rawSize;
-    if (plan.hasOverlay)
-        size += plan.overlayPad + (imageSize - plan.overlayStart);
+    if (plan.hasOverlay) size += plan.overlayPad + (imageSize - plan.overlayStart);
     return size;
 }
 
-// Walks the output in order. Out has Bytes(span) and Zeros(count), both
-// returning false to stop.
+// Walks the output in order. Out has Bytes(span), Zeros(count) and
+// Copy(offset, count) of the old image, each returning false to stop.
 template <class Out>
-bool Emit(const SavePlan& plan, std::span<const std::uint8_t> image, const BitmapStore& store,
-          Out& out) {
-    const std::size_t headerSize = plan.header.size();
-    if (!out.Bytes(plan.header))
-        return false;
-    if (!out.Bytes(image.subspan(headerSize, static_cast<std::size_t>(plan.keepEnd) - headerSize)))
-        return false;
-    if (!out.Zeros(plan.rawPointer - plan.keepEnd))
-        return false;
-    if (!out.Bytes(plan.directory))
-        return false;
+bool Emit(const SavePlan& plan, std::uint64_t imageSize, const BitmapStore& store, Out& out) {
+    const std::uint64_t headerSize = plan.header.size();
+    if (!out.Bytes(plan.header)) return false;
+    if (!out.Copy(headerSize, plan.keepEnd - headerSize)) return false;
+    if (!out.Zeros(plan.rawPointer - plan.keepEnd)) return false;
+    if (!out.Bytes(plan.directory)) return false;
     for (const auto& entry : store) {
         const DibPayload& payload = entry.second;
-        if (!out.Bytes(payload))
-            return false;
-        if (!out.Zeros(AlignUp(payload.size(), kPayloadAlignment) - payload.size()))
-            return false;
+        if (!out.Bytes(payload)) return false;
+        if (!out.Zeros(AlignUp(payload.size(), kPayloadAlignment) - payload.size())) return false;
     }
-    if (!out.Zeros(plan.rawSize - plan.dataSize))
-        return false;
+    if (!out.Zeros(plan.rawSize - plan.dataSize)) return false;
     if (plan.hasOverlay) {
-        if (!out.Zeros(plan.overlayPad))
-            return false;
-        if (!out.Bytes(image.subspan(static_cast<std::size_t>(plan.overlayStart))))
-            return false;
+        if (!out.Zeros(plan.overlayPad)) return false;
+        if (!out.Copy(plan.overlayStart, imageSize - plan.overlayStart)) return false;
     }
     return true;
 }
 
 struct ChecksumOut {
+    const ImageSource& image;
     ImageChecksum sum;
+    std::vector<std::uint8_t> scratch = std::vector<std::uint8_t>(64 * 1024);
     bool Bytes(std::span<const std::uint8_t> b) {
         sum.Add(b);
         return true;
@@ -365,48 +330,59 @@ struct ChecksumOut {
         }
         return true;
     }
+    bool Copy(std::uint64_t offset, std::uint64_t count) {
+        while (count > 0) {
+            const std::size_t n =
+                static_cast<std::size_t>(std::min<std::uint64_t>(count, scratch.size()));
+            const std::span<std::uint8_t> piece(scratch.data(), n);
+            if (!image.read(offset, piece)) return false;
+            sum.Add(piece);
+            offset += n;
+            count -= n;
+        }
+        return true;
+    }
 };
 
-// Gathers small pieces into large writes: a container holds tens of
-// thousands of payloads, and a write per payload would dominate the save.
+// Gathers the output into writes of one buffer each: a container holds tens
+// of thousands of payloads, and a write per payload would dominate the save.
+// Large payloads go through the buffer too: measured, the extra copy costs
+// less than writes straight from many separately allocated blocks.
 struct BufferedOut {
     static constexpr std::size_t kMaxBuffer = std::size_t{1} << 20;
-    static constexpr std::size_t kDirectWrite = std::size_t{1} << 18;
     const ByteSink& sink;
+    const ImageSource& image;
     std::unique_ptr<std::uint8_t[]> buffer;  // not zeroed: every byte is written before use
     std::size_t capacity = 0;
     std::size_t used = 0;
 
-    BufferedOut(const ByteSink& s, std::uint64_t outputSize)
+    BufferedOut(const ByteSink& s, const ImageSource& source, std::uint64_t outputSize)
         : sink(s),
+          image(source),
           capacity(static_cast<std::size_t>(
               std::clamp<std::uint64_t>(outputSize, 1, std::uint64_t{kMaxBuffer}))) {
         buffer.reset(new std::uint8_t[capacity]);
     }
 
     bool Flush() {
-        if (used == 0)
-            return true;
+        if (used == 0) return true;
         const bool ok = sink(std::span<const std::uint8_t>(buffer.get(), used));
         used = 0;
         return ok;
     }
     bool Bytes(std::span<const std::uint8_t> b) {
-        if (b.size() >= kDirectWrite || b.size() > capacity) {
-            return Flush() && (b.empty() || sink(b));
+        while (!b.empty()) {
+            if (used == capacity && !Flush()) return false;
+            const std::size_t n = std::min(b.size(), capacity - used);
+            std::memcpy(buffer.get() + used, b.data(), n);
+            used += n;
+            b = b.subspan(n);
         }
-        if (b.empty())
-            return true;
-        if (b.size() > capacity - used && !Flush())
-            return false;
-        std::memcpy(buffer.get() + used, b.data(), b.size());
-        used += b.size();
         return true;
     }
     bool Zeros(std::uint64_t count) {
         while (count > 0) {
-            if (used == capacity && !Flush())
-                return false;
+            if (used == capacity && !Flush()) return false;
             const std::size_t chunk =
                 static_cast<std::size_t>(std::min<std::uint64_t>(count, capacity - used));
             std::memset(buffer.get() + used, 0, chunk);
@@ -415,35 +391,54 @@ struct BufferedOut {
         }
         return true;
     }
+    // Old image bytes go straight into the buffer, a buffer's worth at a time.
+    bool Copy(std::uint64_t offset, std::uint64_t count) {
+        while (count > 0) {
+            if (used == capacity && !Flush()) return false;
+            const std::size_t n =
+                static_cast<std::size_t>(std::min<std::uint64_t>(count, capacity - used));
+            if (!image.read(offset, std::span<std::uint8_t>(buffer.get() + used, n))) return false;
+            used += n;
+            offset += n;
+            count -= n;
+        }
+        return true;
+    }
 };
 
-bool Run(std::span<const std::uint8_t> image, const BitmapStore& store, const ByteSink& sink,
+bool Run(const ImageSource& image, const BitmapStore& store, const ByteSink& sink,
          const std::function<void(std::uint64_t)>& reserve) {
+    std::vector<std::uint8_t> prefix;
+    if (!ReadImagePrefix(image, prefix)) return false;
     SavePlan plan;
-    if (!PlanSave(image, store, plan))
-        return false;
+    if (!PlanSave(prefix, image.size, store, plan)) return false;
+    prefix = {};
     if (plan.recomputeCheckSum) {
-        ChecksumOut sum;
+        ChecksumOut sum{image, {}};
         sum.sum.checkSumFieldOffset = plan.checkSumOffset;
-        Emit(plan, image, store, sum);
+        if (!Emit(plan, image.size, store, sum)) return false;
         PutU32(plan.header.data() + plan.checkSumOffset, sum.sum.Finish());
     }
-    const std::uint64_t outputSize = OutputSize(plan, image.size());
-    if (reserve)
-        reserve(outputSize);
-    BufferedOut out(sink, outputSize);
-    return Emit(plan, image, store, out) && out.Flush();
+    const std::uint64_t outputSize = OutputSize(plan, image.size);
+    if (reserve) reserve(outputSize);
+    BufferedOut out(sink, image, outputSize);
+    return Emit(plan, image.size, store, out) && out.Flush();
 }
 
 }  // namespace
 
-bool WriteImageWithBitmaps(std::span<const std::uint8_t> image, const BitmapStore& store,
+bool WriteImageWithBitmaps(const ImageSource& image, const BitmapStore& store,
                            const ByteSink& sink) {
     try {
         return Run(image, store, sink, nullptr);
     } catch (const std::exception&) {
         return false;
     }
+}
+
+bool WriteImageWithBitmaps(std::span<const std::uint8_t> image, const BitmapStore& store,
+                           const ByteSink& sink) {
+    return WriteImageWithBitmaps(SpanSource(image), store, sink);
 }
 
 bool BuildImageWithBitmaps(std::span<const std::uint8_t> image, const BitmapStore& store,
@@ -457,8 +452,7 @@ bool BuildImageWithBitmaps(std::span<const std::uint8_t> image, const BitmapStor
         const auto reserve = [&result](std::uint64_t size) {
             result.reserve(static_cast<std::size_t>(size));
         };
-        if (!Run(image, store, append, reserve))
-            return false;
+        if (!Run(SpanSource(image), store, append, reserve)) return false;
         out = std::move(result);
         return true;
     } catch (const std::exception&) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "document/container_doc.h"
+#include "document/pe_format.h"
 
 namespace pe {
 
@@ -28,6 +29,8 @@ using ByteSink = std::function<bool(std::span<const std::uint8_t>)>;
 // False, before anything reaches the sink, when the image is not a PE image,
 // cannot take another section, or the store holds an ID outside 1..65535 or
 // an empty payload; false too when the sink refuses a piece.
+bool WriteImageWithBitmaps(const ImageSource& image, const BitmapStore& store,
+                           const ByteSink& sink);
 bool WriteImageWithBitmaps(std::span<const std::uint8_t> image, const BitmapStore& store,
                            const ByteSink& sink);
 

@@ -14,8 +14,7 @@ namespace pe {
 namespace {
 
 void Push(std::vector<std::uint16_t>& order, std::uint16_t lang) {
-    if (std::find(order.begin(), order.end(), lang) == order.end())
-        order.push_back(lang);
+    if (std::find(order.begin(), order.end(), lang) == order.end()) order.push_back(lang);
 }
 
 }  // namespace

@@ -1,7 +1,9 @@
 #include "document/pe_resource_reader.h"
 
 #include <algorithm>
-#include <limits>
+#include <array>
+#include <memory>
+#include <vector>
 
 #include "document/pe_format.h"
 
@@ -30,15 +32,89 @@ struct Entry {
     std::uint32_t TargetOffset() const { return target & ~kHighBit; }
 };
 
+// Reads the small structures of the tree through a few cached blocks of the
+// source: the tables of a large container are compact, its payloads are not.
+struct CachedReader {
+    static constexpr std::size_t kBlocks = 8;
+    const ImageSource* source = nullptr;
+    std::size_t blockSize = 0;                   // 64 KiB, or less for a smaller image
+    std::unique_ptr<std::uint8_t[]> data;        // allocated on the first read
+    std::array<std::uint64_t, kBlocks> block{};  // block index + 1; 0 when empty
+    std::array<std::uint64_t, kBlocks> used{};   // for evicting the least recently used
+    std::uint64_t clock = 0;
+    bool ioError = false;  // a read inside the file failed: the load fails, skips nothing
+
+    explicit CachedReader(const ImageSource& s)
+        : source(&s),
+          blockSize(static_cast<std::size_t>(
+              std::clamp<std::uint64_t>(s.size, 1, std::uint64_t{64 * 1024}))) {}
+
+    bool Has(std::uint64_t offset, std::uint64_t length) const {
+        return offset <= source->size && length <= source->size - offset;
+    }
+    // The cached copy of block b, loaded if needed; null when unreadable.
+    const std::uint8_t* Block(std::uint64_t b) {
+        std::size_t slot = 0;
+        for (std::size_t i = 0; i < kBlocks; ++i) {
+            if (block[i] == b + 1) {
+                used[i] = ++clock;
+                return data.get() + i * blockSize;
+            }
+            if (used[i] < used[slot]) slot = i;
+        }
+        if (!data) data.reset(new std::uint8_t[kBlocks * blockSize]);
+        const std::uint64_t start = b * blockSize;
+        const std::size_t length =
+            static_cast<std::size_t>(std::min<std::uint64_t>(blockSize, source->size - start));
+        std::uint8_t* at = data.get() + slot * blockSize;
+        if (!source->read(start, std::span<std::uint8_t>(at, length))) {
+            block[slot] = 0;
+            ioError = true;
+            return nullptr;
+        }
+        block[slot] = b + 1;
+        used[slot] = ++clock;
+        return at;
+    }
+    bool Bytes(std::uint64_t offset, std::size_t length, std::uint8_t* out) {
+        if (!Has(offset, length)) return false;
+        while (length > 0) {
+            const std::uint8_t* b = Block(offset / blockSize);
+            if (!b) return false;
+            const std::size_t within = static_cast<std::size_t>(offset % blockSize);
+            const std::size_t n = std::min(length, blockSize - within);
+            std::copy_n(b + within, n, out);
+            out += n;
+            offset += n;
+            length -= n;
+        }
+        return true;
+    }
+    bool U16(std::uint64_t offset, std::uint16_t& v) {
+        std::uint8_t b[2];
+        if (!Bytes(offset, 2, b)) return false;
+        v = static_cast<std::uint16_t>(b[0] | (b[1] << 8));
+        return true;
+    }
+    bool U32(std::uint64_t offset, std::uint32_t& v) {
+        std::uint8_t b[4];
+        if (!Bytes(offset, 4, b)) return false;
+        v = static_cast<std::uint32_t>(b[0]) | (static_cast<std::uint32_t>(b[1]) << 8) |
+            (static_cast<std::uint32_t>(b[2]) << 16) | (static_cast<std::uint32_t>(b[3]) << 24);
+        return true;
+    }
+};
+
 struct ResourceTree {
-    ByteReader reader;
+    explicit ResourceTree(const ImageSource& s) : reader(s) {}
+    CachedReader reader;
     std::uint64_t root = 0;  // file offset of the root table; the tree's offsets count from here
     // Entries examined by first-entry fallbacks. Language tables can overlap,
     // so a crafted file could otherwise make every name rescan a huge table.
     std::uint64_t fallbackBudget = 0;
 };
 
-bool ReadDirectory(const ResourceTree& tree, std::uint32_t relative, Directory& dir) {
+bool ReadDirectory(ResourceTree& tree, std::uint32_t relative, Directory& dir) {
     dir.offset = tree.root + relative;
     std::uint16_t named = 0, ids = 0;
     if (!tree.reader.U16(dir.offset + 12, named) || !tree.reader.U16(dir.offset + 14, ids)) {
@@ -52,16 +128,18 @@ bool ReadDirectory(const ResourceTree& tree, std::uint32_t relative, Directory& 
                            std::uint64_t{dir.total} * kResourceEntrySize);
 }
 
-Entry EntryAt(const ResourceTree& tree, const Directory& dir, std::uint32_t index) {
+Entry EntryAt(ResourceTree& tree, const Directory& dir, std::uint32_t index) {
     Entry e;
     const std::uint64_t at =
         dir.offset + kResourceDirectorySize + std::uint64_t{index} * kResourceEntrySize;
-    tree.reader.U32(at, e.name);  // in range: ReadDirectory checked the array
+    // ReadDirectory checked that the array is in the file; a read error
+    // leaves a zero entry, which names nothing readable.
+    tree.reader.U32(at, e.name);
     tree.reader.U32(at + 4, e.target);
     return e;
 }
 
-bool FindById(const ResourceTree& tree, const Directory& dir, std::uint16_t id, bool wantDirectory,
+bool FindById(ResourceTree& tree, const Directory& dir, std::uint16_t id, bool wantDirectory,
               Entry& found) {
     std::int64_t lo = dir.named, hi = std::int64_t{dir.total} - 1;
     while (lo <= hi) {
@@ -69,8 +147,7 @@ bool FindById(const ResourceTree& tree, const Directory& dir, std::uint16_t id, 
         const Entry e = EntryAt(tree, dir, static_cast<std::uint32_t>(mid));
         const std::uint16_t entryId = static_cast<std::uint16_t>(e.name);
         if (entryId == id) {
-            if (e.IsDirectory() != wantDirectory)
-                return false;
+            if (e.IsDirectory() != wantDirectory) return false;
             found = e;
             return true;
         }
@@ -85,8 +162,7 @@ bool FindById(const ResourceTree& tree, const Directory& dir, std::uint16_t id, 
 
 bool FindFirstData(ResourceTree& tree, const Directory& dir, Entry& found) {
     for (std::uint32_t i = 0; i < dir.total; ++i) {
-        if (tree.fallbackBudget == 0)
-            return false;
+        if (tree.fallbackBudget == 0) return false;
         --tree.fallbackBudget;
         const Entry e = EntryAt(tree, dir, i);
         if (!e.IsDirectory()) {
@@ -101,97 +177,133 @@ bool FindFirstData(ResourceTree& tree, const Directory& dir, Entry& found) {
 bool ChooseLanguage(ResourceTree& tree, const Directory& languages,
                     std::span<const std::uint16_t> order, Entry& dataEntry) {
     for (std::uint16_t lang : order) {
-        if (FindById(tree, languages, lang, false, dataEntry))
-            return true;
+        if (FindById(tree, languages, lang, false, dataEntry)) return true;
     }
     return FindFirstData(tree, languages, dataEntry);
 }
 
-// Copies the bytes a data entry describes. False (skip) for a zero size, an
-// RVA in no section or bytes that run past the end of the file.
-bool ReadData(const ResourceTree& tree, const ImageHeaders& headers, const Entry& dataEntry,
-              DibPayload& out) {
+// Where the bytes a data entry describes are in the file. False (skip) for a
+// zero size, an RVA in no section or bytes that run past the end of the file.
+bool LocateData(ResourceTree& tree, const ImageHeaders& headers, const Entry& dataEntry,
+                std::uint64_t& offset, std::uint32_t& size) {
     const std::uint64_t at = tree.root + dataEntry.TargetOffset();
-    std::uint32_t rva = 0, size = 0;
-    if (!tree.reader.U32(at, rva) || !tree.reader.U32(at + 4, size))
-        return false;
-    if (!tree.reader.Has(at, kResourceDataEntrySize))
-        return false;
-    if (size == 0)
-        return false;
+    std::uint32_t rva = 0;
+    if (!tree.reader.Has(at, kResourceDataEntrySize)) return false;
+    if (!tree.reader.U32(at, rva) || !tree.reader.U32(at + 4, size)) return false;
+    if (size == 0) return false;
+    if (!RvaToFileOffset(headers, rva, false, offset)) return false;
+    return tree.reader.Has(offset, size);
+}
+
+struct Located {
+    ResourceId id = 0;
+    std::uint32_t size = 0;
     std::uint64_t offset = 0;
-    if (!RvaToFileOffset(headers, rva, false, offset))
-        return false;
-    if (!tree.reader.Has(offset, size))
-        return false;
-    const auto first = tree.reader.bytes.begin() + static_cast<std::ptrdiff_t>(offset);
-    out.assign(first, first + size);
+    DibPayload* payload = nullptr;
+};
+
+// Copies the located payloads out of the source in file order, through one
+// window of the file: one large read serves many small bitmaps.
+bool CopyPayloads(const ImageSource& source, std::vector<Located>& located) {
+    std::sort(located.begin(), located.end(),
+              [](const Located& a, const Located& b) { return a.offset < b.offset; });
+    const std::size_t windowSize =
+        static_cast<std::size_t>(std::min<std::uint64_t>(source.size, std::uint64_t{1} << 20));
+    std::unique_ptr<std::uint8_t[]> window;
+    std::uint64_t windowStart = 0, windowLength = 0;
+    for (Located& l : located) {
+        l.payload->resize(l.size);
+        if (l.size >= windowSize) {
+            if (!source.read(l.offset, *l.payload)) return false;
+            continue;
+        }
+        if (l.offset < windowStart || l.offset + l.size > windowStart + windowLength) {
+            if (!window) window.reset(new std::uint8_t[windowSize]);
+            windowStart = l.offset;
+            windowLength = std::min<std::uint64_t>(windowSize, source.size - l.offset);
+            if (!source.read(windowStart,
+                             std::span<std::uint8_t>(window.get(),
+                                                     static_cast<std::size_t>(windowLength)))) {
+                return false;
+            }
+        }
+        std::copy_n(window.get() + (l.offset - windowStart), l.size, l.payload->begin());
+    }
     return true;
 }
 
 }  // namespace
 
-bool ReadBitmapResources(std::span<const std::uint8_t> image, BitmapStore& out,
+bool ReadBitmapResources(const ImageSource& image, BitmapStore& out,
                          std::span<const std::uint16_t> languageOrder) {
     out.clear();
+    std::vector<std::uint8_t> prefix;
     ImageHeaders headers;
-    if (!ParseImageHeaders(image, headers))
-        return false;
-    if (headers.directoryCount <= kDirectoryResource)
-        return true;
+    if (!ReadImagePrefix(image, prefix) || !ParseImageHeaders(prefix, headers)) return false;
+    if (headers.directoryCount <= kDirectoryResource) return true;
     const DataDirectory resources = headers.directories[kDirectoryResource];
-    if (resources.address == 0)
-        return true;
+    if (resources.address == 0) return true;
 
-    ResourceTree tree;
-    tree.reader = ByteReader{image};
-    if (!RvaToFileOffset(headers, resources.address, true, tree.root))
-        return true;
-    tree.fallbackBudget = (std::uint64_t{1} << 22) + image.size();
+    ResourceTree tree(image);
+    if (!RvaToFileOffset(headers, resources.address, true, tree.root)) return true;
+    tree.fallbackBudget = (std::uint64_t{1} << 22) + image.size;
 
     Directory root, names;
     Entry typeEntry;
-    if (!ReadDirectory(tree, 0, root))
-        return true;
-    if (!FindById(tree, root, kResourceTypeBitmap, true, typeEntry))
-        return true;
-    if (!ReadDirectory(tree, typeEntry.TargetOffset(), names))
-        return true;
+    if (!ReadDirectory(tree, 0, root) ||
+        !FindById(tree, root, kResourceTypeBitmap, true, typeEntry) ||
+        !ReadDirectory(tree, typeEntry.TargetOffset(), names)) {
+        return !tree.reader.ioError;
+    }
 
     // Names may share one data entry; copies of it are capped so that a small
     // file cannot ask for unbounded memory. Honest files never come close.
     const std::uint64_t copyLimit =
-        std::max<std::uint64_t>(std::uint64_t{8} * image.size(), std::uint64_t{256} << 20);
-    std::uint64_t copied = 0;
+        std::max<std::uint64_t>(std::uint64_t{8} * image.size, std::uint64_t{256} << 20);
+    std::uint64_t total = 0;
 
+    std::vector<Located> located;
+    std::vector<bool> seen(0x10000);
     for (std::uint32_t i = 0; i < names.total; ++i) {
         const Entry listed = EntryAt(tree, names, i);
-        if (listed.name & kHighBit)
-            continue;  // a string name
+        if (listed.name & kHighBit) continue;  // a string name
         const std::uint16_t id = static_cast<std::uint16_t>(listed.name);
-        if (out.count(id))
-            continue;  // a duplicate name is read once
+        if (seen[id]) continue;  // a duplicate name is read once
+        seen[id] = true;
 
         // Look the ID up again, as a by-name find does, rather than trusting
         // the enumerated entry: with duplicate or unsorted IDs they differ.
         Entry nameEntry, dataEntry;
         Directory languages;
-        if (!FindById(tree, names, id, true, nameEntry))
-            continue;
-        if (!ReadDirectory(tree, nameEntry.TargetOffset(), languages))
-            continue;
-        if (!ChooseLanguage(tree, languages, languageOrder, dataEntry))
-            continue;
+        if (!FindById(tree, names, id, true, nameEntry)) continue;
+        if (!ReadDirectory(tree, nameEntry.TargetOffset(), languages)) continue;
+        if (!ChooseLanguage(tree, languages, languageOrder, dataEntry)) continue;
+        Located l;
+        l.id = id;
+        if (!LocateData(tree, headers, dataEntry, l.offset, l.size)) continue;
+        total += l.size;
+        if (total > copyLimit) return false;
+        located.push_back(l);
+    }
 
-        DibPayload payload;
-        if (!ReadData(tree, headers, dataEntry, payload))
-            continue;
-        copied += payload.size();
-        if (copied > copyLimit)
-            return false;
-        out.insert_or_assign(out.end(), id, std::move(payload));
+    // A table that could not be read is not a table that is not there.
+    if (tree.reader.ioError) return false;
+
+    // Entries go into the store in ascending order, each at the end.
+    std::sort(located.begin(), located.end(),
+              [](const Located& a, const Located& b) { return a.id < b.id; });
+    for (Located& l : located)
+        l.payload = &out.try_emplace(out.end(), l.id)->second;
+    if (!CopyPayloads(image, located)) {
+        out.clear();
+        return false;
     }
     return true;
+}
+
+bool ReadBitmapResources(std::span<const std::uint8_t> image, BitmapStore& out,
+                         std::span<const std::uint16_t> languageOrder) {
+    return ReadBitmapResources(SpanSource(image), out, languageOrder);
 }
 
 }  // namespace pe

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "document/container_doc.h"
+#include "document/pe_format.h"
 
 namespace pe {
 
@@ -29,7 +30,9 @@ std::vector<std::uint16_t> PlatformLanguageOrder();
 // first), one payload per ID, in the language version chosen by
 // languageOrder. String-named bitmaps, other types, zero-size resources and
 // resources whose directory or data lies outside the file or in no section
-// are skipped. False only when the bytes are not a PE image.
+// are skipped. False when the bytes are not a PE image or cannot be read.
+bool ReadBitmapResources(const ImageSource& image, BitmapStore& out,
+                         std::span<const std::uint16_t> languageOrder = kEnglishUsLanguageOrder);
 bool ReadBitmapResources(std::span<const std::uint8_t> image, BitmapStore& out,
                          std::span<const std::uint16_t> languageOrder = kEnglishUsLanguageOrder);
 

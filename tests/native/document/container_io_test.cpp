@@ -238,8 +238,7 @@ TEST_F(ContainerIo, FullDiskLeavesTheDestinationByteIdentical) {
             struct rlimit rl = {limit, limit};
             setrlimit(RLIMIT_FSIZE, &rl);
             ContainerDoc doc;
-            if (!LoadContainer(doc, path))
-                _exit(2);
+            if (!LoadContainer(doc, path)) _exit(2);
             for (int id = 1; id < 300; ++id)
                 doc.bitmaps[id] = Payload(2000, id);
             _exit(SaveContainer(doc, path) ? 1 : 0);

@@ -197,8 +197,7 @@ TEST(PeChecksum, MatchesTheLinkersValue) {
     const auto dll = std::filesystem::path(__FILE__).parent_path() /
                      "../../fuzz/corpus/fuzz_container_load/mingw_mixed.dll";
     const Bytes b = Slurp(dll);
-    if (b.empty())
-        GTEST_SKIP() << "missing " << dll;
+    if (b.empty()) GTEST_SKIP() << "missing " << dll;
     pe::ImageHeaders h;
     ASSERT_TRUE(pe::ParseImageHeaders(b, h));
     ASSERT_NE(h.checkSum, 0u);

@@ -249,3 +249,42 @@ TEST(ImageWriter, RefusesImagesItCannotCarryOver) {
         EXPECT_FALSE(called) << c.what << ": bytes reached the sink";
     }
 }
+
+TEST(ImageWriter, ReadErrorsFailLoadsAndSavesInsteadOfLosingData) {
+    // A source that fails every read reaching past a limit: a disk error, or
+    // a file cut short while it is read.
+    auto failingAfter = [](const Bytes& image, std::uint64_t limit) {
+        pe::ImageSource source = pe::SpanSource(image);
+        const auto whole = source.read;
+        source.read = [whole, limit](std::uint64_t offset, std::span<std::uint8_t> out) {
+            return offset + out.size() <= limit && whole(offset, out);
+        };
+        return source;
+    };
+    const auto blank = pe::MakeBlankImage(true);
+    BitmapStore many;
+    for (int id = 1; id <= 3000; ++id)
+        many[id] = Payload(100, id);
+    Bytes image = Save(Bytes(blank.begin(), blank.end()), many);
+
+    // Loading needs the tables and every payload.
+    const std::uint64_t size = image.size();
+    for (std::uint64_t limit :
+         {std::uint64_t{0}, std::uint64_t{100}, std::uint64_t{0x1000}, size / 2}) {
+        BitmapStore read{{1, {1}}};
+        EXPECT_FALSE(pe::ReadBitmapResources(failingAfter(image, limit), read))
+            << "limit " << limit << ": a read error must not look like a smaller container";
+        EXPECT_TRUE(read.empty());
+    }
+
+    // Saving needs the headers and, here, the data after the last section.
+    image.resize(image.size() + 100, 0x77);
+    const std::uint64_t withOverlay = image.size();
+    for (std::uint64_t limit : {std::uint64_t{0}, std::uint64_t{100}, size / 2, withOverlay - 1}) {
+        EXPECT_FALSE(pe::WriteImageWithBitmaps(failingAfter(image, limit), many,
+                                               [](std::span<const std::uint8_t>) { return true; }))
+            << "limit " << limit;
+    }
+    EXPECT_TRUE(pe::WriteImageWithBitmaps(failingAfter(image, withOverlay), many,
+                                          [](std::span<const std::uint8_t>) { return true; }));
+}

@@ -71,8 +71,7 @@ inline Bytes BuildImage(const Layout& l) {
         if (s.sizeOfRawData)
             size = std::max<std::size_t>(size, s.pointerToRawData + s.sizeOfRawData);
     }
-    if (l.fileSize)
-        size = l.fileSize;
+    if (l.fileSize) size = l.fileSize;
     Bytes b(size, 0);
     for (const Section& s : l.sections) {
         for (std::size_t i = 0; i < s.sizeOfRawData && s.pointerToRawData + i < size; ++i) {
@@ -124,8 +123,7 @@ inline std::uint32_t ReferenceChecksum(const Bytes& b, std::size_t checkSumOffse
     std::uint32_t sum = 0;
     for (std::size_t i = 0; i < b.size(); i += 2) {
         std::uint32_t word = b[i] | (i + 1 < b.size() ? b[i + 1] << 8 : 0);
-        if (i >= checkSumOffset && i < checkSumOffset + 4)
-            word = 0;
+        if (i >= checkSumOffset && i < checkSumOffset + 4) word = 0;
         sum += word;
         sum = (sum & 0xFFFF) + (sum >> 16);
     }
