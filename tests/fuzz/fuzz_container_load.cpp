@@ -12,21 +12,16 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::span<const std::uint8_t> image(data, size);
     BitmapStore store;
-    if (!pe::ReadBitmapResources(image, store))
-        return 0;
+    if (!pe::ReadBitmapResources(image, store)) return 0;
     for (const auto& [id, payload] : store) {
-        if (id < 0 || id > 65535 || payload.empty() || payload.size() > size)
-            std::abort();
+        if (id < 0 || id > 65535 || payload.empty() || payload.size() > size) std::abort();
     }
 
     store.erase(0);  // the one readable ID that cannot be written
     std::vector<std::uint8_t> rebuilt;
-    if (!pe::BuildImageWithBitmaps(image, store, rebuilt))
-        return 0;
+    if (!pe::BuildImageWithBitmaps(image, store, rebuilt)) return 0;
     BitmapStore again;
-    if (!pe::ReadBitmapResources(rebuilt, again))
-        std::abort();
-    if (again != store)
-        std::abort();
+    if (!pe::ReadBitmapResources(rebuilt, again)) std::abort();
+    if (again != store) std::abort();
     return 0;
 }

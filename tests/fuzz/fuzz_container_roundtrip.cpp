@@ -15,8 +15,7 @@ struct Input {
     const std::uint8_t* p;
     std::size_t left;
     bool Take(std::size_t n, std::uint64_t& out) {
-        if (left < n)
-            return false;
+        if (left < n) return false;
         out = 0;
         for (std::size_t i = 0; i < n; ++i)
             out |= std::uint64_t{p[i]} << (8 * i);
@@ -28,8 +27,7 @@ struct Input {
 
 bool Writable(const BitmapStore& store) {
     for (const auto& [id, payload] : store) {
-        if (id < 1 || id > 65535 || payload.empty())
-            return false;
+        if (id < 1 || id > 65535 || payload.empty()) return false;
     }
     return true;
 }
@@ -37,15 +35,11 @@ bool Writable(const BitmapStore& store) {
 void SaveAndCheck(std::span<const std::uint8_t> image, const BitmapStore& store,
                   std::vector<std::uint8_t>& out) {
     const bool saved = pe::BuildImageWithBitmaps(image, store, out);
-    if (saved != Writable(store))
-        std::abort();
-    if (!saved)
-        return;
+    if (saved != Writable(store)) std::abort();
+    if (!saved) return;
     BitmapStore back;
-    if (!pe::ReadBitmapResources(out, back))
-        std::abort();
-    if (back != store)
-        std::abort();
+    if (!pe::ReadBitmapResources(out, back)) std::abort();
+    if (back != store) std::abort();
 }
 
 }  // namespace
@@ -53,8 +47,7 @@ void SaveAndCheck(std::span<const std::uint8_t> image, const BitmapStore& store,
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     Input in{data, size};
     std::uint64_t flags = 0;
-    if (!in.Take(1, flags))
-        return 0;
+    if (!in.Take(1, flags)) return 0;
 
     // Records: a 16-bit ID (or, when the flag bit says so, any 32-bit ID),
     // a 16-bit length and that many payload bytes (fewer at the end).
@@ -71,12 +64,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto blank = pe::MakeBlankImage((flags & 1) != 0);
     std::vector<std::uint8_t> first, second;
     SaveAndCheck(blank, store, first);
-    if (first.empty())
-        return 0;
+    if (first.empty()) return 0;
 
     // Change the store and save over the result.
-    if (!store.empty())
-        store.erase(store.begin());
+    if (!store.empty()) store.erase(store.begin());
     store[65535].assign(static_cast<std::size_t>(flags % 97) + 1, 0xA5);
     SaveAndCheck(first, store, second);
     return 0;

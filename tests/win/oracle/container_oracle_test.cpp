@@ -40,8 +40,7 @@ Bytes Slurp(const std::wstring& path) {
     Bytes out;
     HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
                            nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return out;
+    if (h == INVALID_HANDLE_VALUE) return out;
     out.resize(GetFileSize(h, nullptr));
     DWORD got = 0;
     ReadFile(h, out.data(), static_cast<DWORD>(out.size()), &got, nullptr);
@@ -52,8 +51,7 @@ Bytes Slurp(const std::wstring& path) {
 
 bool Spit(const std::wstring& path, const Bytes& bytes) {
     HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return false;
+    if (h == INVALID_HANDLE_VALUE) return false;
     DWORD done = 0;
     BOOL ok = WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr);
     CloseHandle(h);
@@ -69,8 +67,7 @@ std::string Narrow(const std::wstring& w) {
 
 BOOL CALLBACK CollectName(HMODULE, LPCWSTR, LPWSTR name, LONG_PTR context) {
     auto* ids = reinterpret_cast<std::vector<ULONG_PTR>*>(context);
-    if (IS_INTRESOURCE(name))
-        ids->push_back(reinterpret_cast<ULONG_PTR>(name));
+    if (IS_INTRESOURCE(name)) ids->push_back(reinterpret_cast<ULONG_PTR>(name));
     return TRUE;
 }
 
@@ -80,13 +77,11 @@ BOOL CALLBACK CollectLanguage(HMODULE, LPCWSTR, LPCWSTR, WORD language, LONG_PTR
 }
 
 Bytes ResourceBytes(HMODULE module, HRSRC found) {
-    if (!found)
-        return {};
+    if (!found) return {};
     DWORD size = SizeofResource(module, found);
     HGLOBAL loaded = LoadResource(module, found);
     const void* p = loaded ? LockResource(loaded) : nullptr;
-    if (!p || size == 0)
-        return {};
+    if (!p || size == 0) return {};
     const auto* b = static_cast<const std::uint8_t*>(p);
     return Bytes(b, b + size);
 }
@@ -102,16 +97,14 @@ struct PlatformView {
 PlatformView AskPlatform(const std::wstring& path, DWORD flags) {
     PlatformView view;
     HMODULE module = LoadLibraryExW(path.c_str(), nullptr, flags);
-    if (!module)
-        return view;
+    if (!module) return view;
     view.mapped = true;
     std::vector<ULONG_PTR> ids;
     EnumResourceNamesW(module, MAKEINTRESOURCEW(2), CollectName, reinterpret_cast<LONG_PTR>(&ids));
     for (ULONG_PTR id : ids) {
         const wchar_t* name = MAKEINTRESOURCEW(id);
         Bytes bytes = ResourceBytes(module, FindResourceW(module, name, MAKEINTRESOURCEW(2)));
-        if (!bytes.empty())
-            view.bitmaps[static_cast<int>(id)] = std::move(bytes);
+        if (!bytes.empty()) view.bitmaps[static_cast<int>(id)] = std::move(bytes);
         std::vector<WORD>& langs = view.languages[static_cast<int>(id)];
         EnumResourceLanguagesW(module, MAKEINTRESOURCEW(2), name, CollectLanguage,
                                reinterpret_cast<LONG_PTR>(&langs));
@@ -122,8 +115,7 @@ PlatformView AskPlatform(const std::wstring& path, DWORD flags) {
 
 bool HasResource(const std::wstring& path, const wchar_t* type, const wchar_t* name) {
     HMODULE module = LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    if (!module)
-        return false;
+    if (!module) return false;
     bool found = FindResourceW(module, name, type) != nullptr;
     FreeLibrary(module);
     return found;
@@ -285,8 +277,7 @@ void ReportLanguageChoices(const std::wstring& path, const PlatformView& view) {
     HMODULE module = LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     ASSERT_TRUE(module);
     for (const auto& [id, langs] : view.languages) {
-        if (langs.size() < 2)
-            continue;
+        if (langs.size() < 2) continue;
         std::string line = "  bitmap " + std::to_string(id) + ": versions";
         char hex[16];
         WORD chosen = 0xFFFF;
@@ -296,8 +287,7 @@ void ReportLanguageChoices(const std::wstring& path, const PlatformView& view) {
             line += hex;
             Bytes b = ResourceBytes(
                 module, FindResourceExW(module, MAKEINTRESOURCEW(2), MAKEINTRESOURCEW(id), lang));
-            if (it != view.bitmaps.end() && b == it->second)
-                chosen = lang;
+            if (it != view.bitmaps.end() && b == it->second) chosen = lang;
         }
         std::snprintf(hex, sizeof hex, "%04x", chosen);
         std::printf("%s -> loader chose %s\n", line.c_str(), hex);
@@ -407,8 +397,7 @@ TEST(ContainerOracle, CertificateTableFollowsTheLastSection) {
     auto certificates = [](const std::wstring& file, std::vector<Bytes>& out) {
         HANDLE h = CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                0, nullptr);
-        if (h == INVALID_HANDLE_VALUE)
-            return false;
+        if (h == INVALID_HANDLE_VALUE) return false;
         DWORD count = 0;
         bool ok = ImageEnumerateCertificates(h, CERT_SECTION_TYPE_ANY, &count, nullptr, 0);
         for (DWORD i = 0; ok && i < count; ++i) {
@@ -442,8 +431,7 @@ std::vector<std::wstring> DllsIn(const std::wstring& folder) {
     std::vector<std::wstring> out;
     WIN32_FIND_DATAW fd;
     HANDLE h = FindFirstFileW((folder + L"*.dll").c_str(), &fd);
-    if (h == INVALID_HANDLE_VALUE)
-        return out;
+    if (h == INVALID_HANDLE_VALUE) return out;
     do {
         out.push_back(folder + fd.cFileName);
     } while (FindNextFileW(h, &fd));
@@ -482,8 +470,7 @@ TEST(ContainerOracle, WineDllsLoadAsThePlatformReportsAndMapAfterSaveAs) {
             EXPECT_TRUE(ToStore(doc.bitmaps) == view.bitmaps)
                 << "platform " << Describe(view.bitmaps) << "\nengine   "
                 << Describe(ToStore(doc.bitmaps));
-            if (view.bitmaps.empty())
-                continue;
+            if (view.bitmaps.empty()) continue;
             ++withBitmaps;
 
             std::wstring copy = dir + L"copy.dll";
@@ -497,8 +484,7 @@ TEST(ContainerOracle, WineDllsLoadAsThePlatformReportsAndMapAfterSaveAs) {
         }
     }
     std::printf("%d DLLs checked, %d hold bitmaps\n", checked, withBitmaps);
-    if (withBitmaps == 0)
-        GTEST_SKIP() << "no Wine DLL with bitmaps found";
+    if (withBitmaps == 0) GTEST_SKIP() << "no Wine DLL with bitmaps found";
 }
 
 TEST(ContainerOracle, LanguageChoiceFollowsTheThreadLocale) {
@@ -549,11 +535,9 @@ bool FindNameTable(NameTable& t) {
     const std::size_t types = t.image[t.root + 12] + t.image[t.root + 14];
     for (std::size_t i = 0; i < types; ++i) {
         const std::size_t e = t.root + 16 + 8 * i;
-        if (t.U32(e) == 2)
-            t.table = t.Target(e);
+        if (t.U32(e) == 2) t.table = t.Target(e);
     }
-    if (!t.table)
-        return false;
+    if (!t.table) return false;
     t.named = static_cast<std::uint16_t>(t.image[t.table + 12] | (t.image[t.table + 13] << 8));
     t.ids = static_cast<std::uint16_t>(t.image[t.table + 14] | (t.image[t.table + 15] << 8));
     return t.ids >= 6;
