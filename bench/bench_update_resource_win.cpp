@@ -114,10 +114,16 @@ int main(int argc, char** argv) {
     const bool oursLoaded = oursSaved && LoadContainer(loaded, oursPath);
     const double oursLoad = Now() - t0;
 
+    ContainerDoc platformFile;
+    const bool platformReadable =
+        platformSaved && LoadContainer(platformFile, platformPath) && platformFile.bitmaps == store;
+
     std::printf("%d bitmaps of %zu bytes\n", count, bytes);
-    std::printf("save: platform resource update %s %.1f ms, SaveContainer %s %.1f ms (%.2fx)\n",
-                platformSaved ? "ok" : "FAILED", platformSave * 1e3, oursSaved ? "ok" : "FAILED",
-                oursSave * 1e3, platformSave / oursSave);
+    std::printf(
+        "save: platform resource update %s %.1f ms (file holds the store: %s), SaveContainer %s "
+        "%.1f ms (%.2fx)\n",
+        platformSaved ? "ok" : "FAILED", platformSave * 1e3, platformReadable ? "yes" : "NO",
+        oursSaved ? "ok" : "FAILED", oursSave * 1e3, platformSave / oursSave);
     std::printf(
         "load of our file: platform loader %s %.1f ms (%zu bitmaps), LoadContainer %s %.1f ms"
         " (%zu bitmaps, %s)\n",
