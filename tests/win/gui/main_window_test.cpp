@@ -269,7 +269,9 @@ TEST_F(MainWindowTest, RightClickOnARowSelectsItBeforeTheMenuOpens) {
     EXPECT_EQ(robot.shown[0].rect.left, click.x);
     EXPECT_EQ(robot.shown[0].rect.top, click.y);
     for (const auto& item : robot.shown[0].menuItems) {
-        if (!item.text.empty()) EXPECT_TRUE(item.enabled) << Narrow(item.text);
+        if (!item.text.empty()) {
+            EXPECT_TRUE(item.enabled) << Narrow(item.text);
+        }
     }
     EXPECT_EQ(SendMessageW(app().listView, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED),
               1);
