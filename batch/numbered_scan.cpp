@@ -1,4 +1,5 @@
 #include "batch/numbered_scan.h"
+#include "document/wide_path.h"
 
 #include <algorithm>
 #include <exception>
@@ -17,16 +18,7 @@ bool IsSeparator(wchar_t c) {
 }
 #endif
 
-// On POSIX wchar_t holds UTF-32; the char32_t forms convert to and from the
-// UTF-8 of the file system whatever the process locale, where the wchar_t
-// forms would refuse anything outside ASCII under the default "C" locale.
-std::filesystem::path WidePath(const std::wstring& text) {
-#ifdef _WIN32
-    return std::filesystem::path(text);
-#else
-    return std::filesystem::path(std::u32string(text.begin(), text.end()));
-#endif
-}
+// The file-system name back to a wide string, locale-independent like WidePath.
 
 std::wstring WideName(const std::filesystem::path& name) {
 #ifdef _WIN32
@@ -44,14 +36,11 @@ bool IsAsciiDigit(wchar_t c) {
 // Five ASCII digits and a lower-case ".bmp": nine code units in UTF-16 and
 // in UTF-32 alike, since any other character already disqualifies the name.
 bool ParseNumberedName(const std::wstring& name, std::int32_t& number) {
-    if (name.size() != 9)
-        return false;
-    if (name.compare(5, 4, L".bmp") != 0)
-        return false;
+    if (name.size() != 9) return false;
+    if (name.compare(5, 4, L".bmp") != 0) return false;
     std::int32_t value = 0;
     for (std::size_t i = 0; i < 5; ++i) {
-        if (!IsAsciiDigit(name[i]))
-            return false;
+        if (!IsAsciiDigit(name[i])) return false;
         value = value * 10 + static_cast<std::int32_t>(name[i] - L'0');
     }
     number = value;
@@ -64,22 +53,18 @@ void ScanNumberedBitmaps(const std::wstring& folder, std::vector<NumberedBitmapF
     result.clear();
     // Without a trailing separator the folder and the names would run
     // together into paths that name something else.
-    if (!folder.empty() && !IsSeparator(folder.back()))
-        return;
+    if (!folder.empty() && !IsSeparator(folder.back())) return;
 
     try {
         namespace fs = std::filesystem;
         std::error_code ec;
         fs::directory_iterator it(folder.empty() ? fs::path(".") : WidePath(folder), ec);
-        if (ec)
-            return;
+        if (ec) return;
         for (; it != fs::directory_iterator(); it.increment(ec)) {
-            if (ec)
-                break;
+            if (ec) break;
             const fs::directory_entry& entry = *it;
             std::error_code typeError;
-            if (entry.is_directory(typeError))
-                continue;
+            if (entry.is_directory(typeError)) continue;
 
             std::wstring name;
             try {
@@ -88,8 +73,7 @@ void ScanNumberedBitmaps(const std::wstring& folder, std::vector<NumberedBitmapF
                 continue;  // not valid UTF-8: it cannot name a qualifying file
             }
             std::int32_t number = 0;
-            if (!ParseNumberedName(name, number))
-                continue;
+            if (!ParseNumberedName(name, number)) continue;
             result.push_back(NumberedBitmapFile{number, folder + name});
         }
         // A listing that failed part-way still yields what it found.

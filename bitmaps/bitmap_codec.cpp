@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "document/atomic_file.h"
+#include "document/wide_path.h"
 
 namespace {
 
@@ -72,17 +73,6 @@ std::uint64_t ColourEntryCount(const DibPayload& payload) {
 // The same sum as DibHeaderLength without wrapping at 32 bits.
 std::uint64_t WideHeaderLength(const DibPayload& payload) {
     return std::uint64_t{ReadU32(payload.data() + kBiSize)} + 4 * ColourEntryCount(payload);
-}
-
-// On POSIX wchar_t holds UTF-32; the char32_t form converts to the UTF-8 of
-// the file system whatever the process locale, where the wchar_t form would
-// refuse anything outside ASCII under the default "C" locale.
-std::filesystem::path WidePath(const std::wstring& text) {
-#ifdef _WIN32
-    return std::filesystem::path(text);
-#else
-    return std::filesystem::path(std::u32string(text.begin(), text.end()));
-#endif
 }
 
 bool ValidRgbBitCount(std::uint16_t bitCount) {

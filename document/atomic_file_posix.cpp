@@ -9,6 +9,7 @@
 #include <string>
 
 #include "document/atomic_file.h"
+#include "document/wide_path.h"
 
 namespace {
 
@@ -19,8 +20,7 @@ bool WriteAll(int fd, const std::uint8_t* data, std::size_t size) {
     while (size > 0) {
         ssize_t n = ::write(fd, data, size);
         if (n < 0) {
-            if (errno == EINTR)
-                continue;
+            if (errno == EINTR) continue;
             return false;
         }
         data += n;
@@ -44,20 +44,18 @@ bool WriteFileAtomically(const std::wstring& path,
     try {
         // wchar_t is UTF-32 here; the char32_t form converts to UTF-8 whatever
         // the process locale (the wchar_t form refuses non-ASCII under "C").
-        dest = std::filesystem::path(std::u32string(path.begin(), path.end())).string();
+        dest = WidePath(path).string();
     } catch (...) {
         return false;  // not representable as a file-system name
     }
-    if (dest.empty() || dest.back() == '/')
-        return false;
+    if (dest.empty() || dest.back() == '/') return false;
 
     std::string::size_type slash = dest.rfind('/');
     std::string folder = slash == std::string::npos ? std::string(".") : dest.substr(0, slash + 1);
     std::string temp = folder + (slash == std::string::npos ? "/" : "") + ".orvix-XXXXXX";
 
     int fd = ::mkstemp(temp.data());
-    if (fd < 0)
-        return false;
+    if (fd < 0) return false;
 
     // Keep the permissions of the file being replaced; a new file gets the
     // usual 0666 less the umask instead of mkstemp's 0600.
@@ -73,8 +71,7 @@ bool WriteFileAtomically(const std::wstring& path,
     bool ok = true;
     long long written = 0;
     AtomicWriteSink sink = [&](std::span<const std::uint8_t> bytes) {
-        if (!ok)
-            return false;
+        if (!ok) return false;
         if (g_failAfterBytes >= 0 &&
             written + static_cast<long long>(bytes.size()) > g_failAfterBytes) {
             ok = false;
@@ -87,16 +84,11 @@ bool WriteFileAtomically(const std::wstring& path,
         written += static_cast<long long>(bytes.size());
         return true;
     };
-    if (!produce(sink))
-        ok = false;
-    if (ok && ::fsync(fd) != 0)
-        ok = false;
-    if (::close(fd) != 0)
-        ok = false;
-    if (ok && g_failRename)
-        ok = false;
-    if (ok && ::rename(temp.c_str(), dest.c_str()) != 0)
-        ok = false;
+    if (!produce(sink)) ok = false;
+    if (ok && ::fsync(fd) != 0) ok = false;
+    if (::close(fd) != 0) ok = false;
+    if (ok && g_failRename) ok = false;
+    if (ok && ::rename(temp.c_str(), dest.c_str()) != 0) ok = false;
     if (!ok) {
         ::unlink(temp.c_str());
         return false;

@@ -1,4 +1,5 @@
 #include "document/pe_image_file.h"
+#include "document/wide_path.h"
 
 #include <exception>
 #include <filesystem>
@@ -8,7 +9,7 @@ bool OpenImageFile(const std::wstring& path, ImageFile& file) {
         // Unbuffered: every read is a large one into its final place, and a
         // stream buffer would only add a copy.
         file.stream.rdbuf()->pubsetbuf(nullptr, 0);
-        file.stream.open(std::filesystem::path(path), std::ios::binary);
+        file.stream.open(WidePath(path), std::ios::binary);
         if (!file.stream) return false;
         file.stream.seekg(0, std::ios::end);
         const std::streamoff end = file.stream.tellg();
@@ -33,7 +34,7 @@ bool OpenImageFile(const std::wstring& path, ImageFile& file) {
 bool PathExists(const std::wstring& path) {
     try {
         std::error_code ec;
-        return std::filesystem::exists(std::filesystem::path(path), ec);
+        return std::filesystem::exists(WidePath(path), ec);
     } catch (const std::exception&) {
         return false;
     }

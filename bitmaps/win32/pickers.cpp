@@ -7,25 +7,8 @@ namespace {
 
 constexpr DWORD kPathBufferLength = 260;
 
-}  // namespace
-
-bool PickOpenFile(const AppState& app, const wchar_t* filter, std::wstring& out) {
-    wchar_t file[kPathBufferLength] = L"";
-    OPENFILENAMEW dialog{};
-    dialog.lStructSize = sizeof dialog;
-    dialog.hwndOwner = app.mainWindow;
-    dialog.lpstrFilter = filter;
-    dialog.lpstrFile = file;
-    dialog.nMaxFile = kPathBufferLength;
-    dialog.Flags = OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
-    if (!GetOpenFileNameW(&dialog))
-        return false;
-    out = file;
-    return true;
-}
-
-bool PickSaveFile(const AppState& app, const wchar_t* filter, const wchar_t* defaultExtension,
-                  std::wstring& out) {
+bool PickFile(const AppState& app, const wchar_t* filter, const wchar_t* defaultExtension,
+              DWORD flags, BOOL(WINAPI* show)(LPOPENFILENAMEW), std::wstring& out) {
     wchar_t file[kPathBufferLength] = L"";
     OPENFILENAMEW dialog{};
     dialog.lStructSize = sizeof dialog;
@@ -34,11 +17,23 @@ bool PickSaveFile(const AppState& app, const wchar_t* filter, const wchar_t* def
     dialog.lpstrFile = file;
     dialog.nMaxFile = kPathBufferLength;
     dialog.lpstrDefExt = defaultExtension;
-    dialog.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST;
-    if (!GetSaveFileNameW(&dialog))
-        return false;
+    dialog.Flags = flags;
+    if (!show(&dialog)) return false;
     out = file;
     return true;
+}
+
+}  // namespace
+
+bool PickOpenFile(const AppState& app, const wchar_t* filter, std::wstring& out) {
+    return PickFile(app, filter, nullptr, OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST, GetOpenFileNameW,
+                    out);
+}
+
+bool PickSaveFile(const AppState& app, const wchar_t* filter, const wchar_t* defaultExtension,
+                  std::wstring& out) {
+    return PickFile(app, filter, defaultExtension, OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST,
+                    GetSaveFileNameW, out);
 }
 
 bool PickFolder(const AppState& app, std::wstring& out) {

@@ -66,6 +66,19 @@ TEST_F(ContainerIo, LoadFromTheDocumentsOwnPath) {
     EXPECT_EQ(doc.bitmaps.size(), 2u);
 }
 
+TEST_F(ContainerIo, NonAsciiNamesWorkWhateverTheLocale) {
+    // Built by hand: the wide conversion of the C++ library depends on the
+    // process locale, which is "C" here.
+    const std::wstring path = dir.wstring() + L"/t\u00e9st-\u6587.obk";
+    ASSERT_TRUE(WriteBlankContainer(path, false));
+    ContainerDoc doc;
+    doc.bitmaps = {{9, Payload(44, 9)}};
+    ASSERT_TRUE(SaveContainer(doc, path));
+    ContainerDoc reopened;
+    ASSERT_TRUE(LoadContainer(reopened, path));
+    EXPECT_EQ(reopened.bitmaps, doc.bitmaps);
+}
+
 TEST_F(ContainerIo, SaveWritesTheStoreInAscendingOrderAndReloadsIt) {
     const std::wstring path = Path("a.obk");
     ASSERT_TRUE(WriteBlankContainer(path, false));
