@@ -1,5 +1,5 @@
 #include "batch/numbered_scan.h"
-#include "document/wide_path.h"
+#include "fileio/wide_path.h"
 
 #include <algorithm>
 #include <exception>

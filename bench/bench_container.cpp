@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "document/blank_container.h"
 #include "document/container_io.h"
 
 namespace fs = std::filesystem;

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "document/blank_container.h"
 #include "document/container_io.h"
 
 namespace {

@@ -11,8 +11,8 @@
 #include <system_error>
 #include <utility>
 
-#include "document/atomic_file.h"
-#include "document/wide_path.h"
+#include "fileio/atomic_file.h"
+#include "fileio/wide_path.h"
 
 namespace {
 

@@ -44,13 +44,3 @@ std::uint32_t DibHeaderLength(const DibPayload& payload);
 // (stride x |height| bytes of pixels), BI_RLE8 and BI_RLE4 bottom-up with a
 // non-zero biSizeImage (that many bytes).
 bool DibPixelsInBounds(const DibPayload& payload);
-
-// Joins folder and the name "%05d.bmp" with one separator (none is added when
-// folder already ends with one; an empty folder gives the bare name). False,
-// with path untouched, when the result would not fit a 260-unit UTF-16 path
-// buffer with its terminator: such a path is never cut short.
-bool NumberedBitmapPath(const std::wstring& folder, ResourceId id, std::wstring& path);
-
-// Writes every bitmap of the store into folder as %05d.bmp, ascending; stops
-// at the first failure. An empty store writes nothing and succeeds.
-bool ExportAllBitmaps(const ContainerDoc& doc, const std::wstring& folder);

@@ -3,6 +3,8 @@
 #include <exception>
 #include <string>
 
+#include "bitmaps/export_all.h"
+
 #include "bitmaps/bitmap_codec.h"
 
 namespace {

@@ -1,6 +1,7 @@
 #include <exception>
 
-#include "document/atomic_file.h"
+#include "document/blank_container.h"
+#include "fileio/atomic_file.h"
 #include "document/container_io.h"
 #include "document/pe_format.h"
 #include "document/pe_image_writer.h"

@@ -17,10 +17,6 @@ bool LoadContainer(ContainerDoc& doc, const std::wstring& path);
 // doc.path is destination and doc.dirty is false; on failure doc is unchanged.
 bool SaveContainer(ContainerDoc& doc, const std::wstring& destination);
 
-// Writes the 512-byte blank image (PE32 when is64Bit is false, PE32+ when
-// true), replacing any file at path atomically.
-bool WriteBlankContainer(const std::wstring& path, bool is64Bit);
-
 // Moves the payload of oldId to newId. True when it now stands under newId,
 // or when the IDs are equal (nothing changes then).
 bool MoveBitmapId(ContainerDoc& doc, ResourceId oldId, ResourceId newId, bool overwrite);

@@ -1,6 +1,6 @@
 #include <exception>
 
-#include "document/atomic_file.h"
+#include "fileio/atomic_file.h"
 #include "document/container_io.h"
 #include "document/pe_image_file.h"
 #include "document/pe_image_writer.h"

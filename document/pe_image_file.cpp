@@ -1,5 +1,5 @@
 #include "document/pe_image_file.h"
-#include "document/wide_path.h"
+#include "fileio/wide_path.h"
 
 #include <exception>
 #include <filesystem>

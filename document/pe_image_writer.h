@@ -38,9 +38,4 @@ bool WriteImageWithBitmaps(std::span<const std::uint8_t> image, const BitmapStor
 bool BuildImageWithBitmaps(std::span<const std::uint8_t> image, const BitmapStore& store,
                            std::vector<std::uint8_t>& out);
 
-// The 512-byte image of an empty container: headers and one empty section,
-// no resources. PE32 for x86 when is64Bit is false, PE32+ for x86-64 when true.
-inline constexpr std::size_t kBlankImageSize = 512;
-std::array<std::uint8_t, kBlankImageSize> MakeBlankImage(bool is64Bit);
-
 }  // namespace pe

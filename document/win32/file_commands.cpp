@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "bitmaps/win32/pickers.h"
+#include "dialogs/pickers.h"
 #include "document/container_io.h"
 #include "shell/main_window.h"
 

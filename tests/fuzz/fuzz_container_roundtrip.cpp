@@ -6,6 +6,7 @@
 #include <span>
 #include <vector>
 
+#include "document/blank_container.h"
 #include "document/pe_image_writer.h"
 #include "document/pe_resource_reader.h"
 

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "bitmaps/bitmap_codec.h"
-#include "document/atomic_file.h"
+#include "fileio/atomic_file.h"
 #include "native/bitmaps/bitmap_test_support.h"
 
 using namespace orvix_test;

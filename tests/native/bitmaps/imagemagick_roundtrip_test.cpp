@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "bitmaps/export_all.h"
 #include "bitmaps/bitmap_codec.h"
 #include "native/bitmaps/bitmap_test_support.h"
 

@@ -2,6 +2,7 @@
 // layout, field by field at absolute file offsets.
 #include <gtest/gtest.h>
 
+#include "document/blank_container.h"
 #include "document/container_io.h"
 #include "document/pe_image_writer.h"
 #include "pe_test_support.h"

@@ -9,7 +9,8 @@
 #include <climits>
 #include <string>
 
-#include "document/atomic_file.h"
+#include "document/blank_container.h"
+#include "fileio/atomic_file.h"
 #include "document/container_io.h"
 #include "pe_test_support.h"
 

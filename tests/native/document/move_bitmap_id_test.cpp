@@ -3,6 +3,7 @@
 
 #include <filesystem>
 
+#include "document/blank_container.h"
 #include "document/container_io.h"
 
 namespace {

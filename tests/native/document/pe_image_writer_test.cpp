@@ -4,6 +4,7 @@
 
 #include <set>
 
+#include "document/blank_container.h"
 #include "document/pe_image_writer.h"
 #include "document/pe_resource_reader.h"
 #include "pe_test_support.h"

@@ -5,7 +5,7 @@
 #include <iterator>
 #include <vector>
 
-#include "document/atomic_file.h"
+#include "fileio/atomic_file.h"
 
 namespace fs = std::filesystem;
 

@@ -1,4 +1,5 @@
 // Closing the window: the unsaved-changes prompt and its three answers.
+#include "document/blank_container.h"
 #include "document/container_io.h"
 #include "gui_test_support.h"
 #include "resources/resource_ids.h"

@@ -1,6 +1,6 @@
 // The robot in the system's own pickers: it reads their captions and types a
 // path into the file-name field as a person would.
-#include "bitmaps/win32/pickers.h"
+#include "dialogs/pickers.h"
 #include "gui_test_support.h"
 
 TEST_F(MainWindowTest, RobotChoosesFilesAndFoldersInTheSystemPickers) {

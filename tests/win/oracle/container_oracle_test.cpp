@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "document/blank_container.h"
 #include "document/container_io.h"
 #include "document/pe_format.h"
 

@@ -1,4 +1,4 @@
-#include "bitmaps/win32/pickers.h"
+#include "dialogs/pickers.h"
 
 #include <commdlg.h>
 #include <shobjidl.h>

@@ -8,8 +8,8 @@
 #include <filesystem>
 #include <string>
 
-#include "document/atomic_file.h"
-#include "document/wide_path.h"
+#include "fileio/atomic_file.h"
+#include "fileio/wide_path.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include <vector>
 
-#include "document/atomic_file.h"
+#include "fileio/atomic_file.h"
 
 bool WriteFileAtomically(const std::wstring& path, std::span<const std::uint8_t> bytes) {
     return WriteFileAtomically(path, [bytes](const AtomicWriteSink& sink) { return sink(bytes); });

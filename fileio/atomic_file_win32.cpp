@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "document/atomic_file.h"
+#include "fileio/atomic_file.h"
 
 namespace {
 

@@ -1,0 +1,16 @@
+// Exporting bitmaps as five-digit-numbered .bmp files.
+#pragma once
+
+#include <string>
+
+#include "document/container_doc.h"
+
+// Joins folder and the name "%05d.bmp" with one separator (none is added when
+// folder already ends with one; an empty folder gives the bare name). False,
+// with path untouched, when the result would not fit a 260-unit UTF-16 path
+// buffer with its terminator: such a path is never cut short.
+bool NumberedBitmapPath(const std::wstring& folder, ResourceId id, std::wstring& path);
+
+// Writes every bitmap of the store into folder as %05d.bmp, ascending; stops
+// at the first failure. An empty store writes nothing and succeeds.
+bool ExportAllBitmaps(const ContainerDoc& doc, const std::wstring& folder);
