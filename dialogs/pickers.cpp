@@ -7,12 +7,12 @@ namespace {
 
 constexpr DWORD kPathBufferLength = 260;
 
-bool PickFile(const AppState& app, const wchar_t* filter, const wchar_t* defaultExtension,
-              DWORD flags, BOOL(WINAPI* show)(LPOPENFILENAMEW), std::wstring& out) {
+bool PickFile(HWND owner, const wchar_t* filter, const wchar_t* defaultExtension, DWORD flags,
+              BOOL(WINAPI* show)(LPOPENFILENAMEW), std::wstring& out) {
     wchar_t file[kPathBufferLength] = L"";
     OPENFILENAMEW dialog{};
     dialog.lStructSize = sizeof dialog;
-    dialog.hwndOwner = app.mainWindow;
+    dialog.hwndOwner = owner;
     dialog.lpstrFilter = filter;
     dialog.lpstrFile = file;
     dialog.nMaxFile = kPathBufferLength;
@@ -25,18 +25,18 @@ bool PickFile(const AppState& app, const wchar_t* filter, const wchar_t* default
 
 }  // namespace
 
-bool PickOpenFile(const AppState& app, const wchar_t* filter, std::wstring& out) {
-    return PickFile(app, filter, nullptr, OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST, GetOpenFileNameW,
+bool PickOpenFile(HWND owner, const wchar_t* filter, std::wstring& out) {
+    return PickFile(owner, filter, nullptr, OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST, GetOpenFileNameW,
                     out);
 }
 
-bool PickSaveFile(const AppState& app, const wchar_t* filter, const wchar_t* defaultExtension,
+bool PickSaveFile(HWND owner, const wchar_t* filter, const wchar_t* defaultExtension,
                   std::wstring& out) {
-    return PickFile(app, filter, defaultExtension, OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST,
+    return PickFile(owner, filter, defaultExtension, OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST,
                     GetSaveFileNameW, out);
 }
 
-bool PickFolder(const AppState& app, std::wstring& out) {
+bool PickFolder(HWND owner, std::wstring& out) {
     IFileDialog* dialog = nullptr;
     if (FAILED(CoCreateInstance(CLSID_FileOpenDialog, nullptr, CLSCTX_INPROC_SERVER,
                                 IID_IFileDialog, reinterpret_cast<void**>(&dialog)))) {
@@ -47,7 +47,7 @@ bool PickFolder(const AppState& app, std::wstring& out) {
     dialog->SetOptions(options | FOS_PICKFOLDERS | FOS_FORCEFILESYSTEM);
     bool picked = false;
     IShellItem* item = nullptr;
-    if (SUCCEEDED(dialog->Show(app.mainWindow)) && SUCCEEDED(dialog->GetResult(&item))) {
+    if (SUCCEEDED(dialog->Show(owner)) && SUCCEEDED(dialog->GetResult(&item))) {
         PWSTR path = nullptr;
         if (SUCCEEDED(item->GetDisplayName(SIGDN_FILESYSPATH, &path))) {
             out = path;

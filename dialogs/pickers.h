@@ -1,9 +1,9 @@
-// The system's file and folder pickers, modal on the main window.
+// The system's file and folder pickers, modal on their owner window.
 #pragma once
 
 #include <string>
 
-#include "document/win32/app_state.h"
+#include <windows.h>
 
 // Filter strings in the common dialog's format: description, pattern, each
 // NUL-terminated, the list ended by an extra NUL.
@@ -12,7 +12,7 @@ inline constexpr wchar_t kContainerFilter[] = L"OBK Files (*.obk)\0*.obk\0";
 
 // True when the user confirmed a choice; out then holds the full path.
 // False on cancel or failure, with out untouched.
-bool PickOpenFile(const AppState& app, const wchar_t* filter, std::wstring& out);
-bool PickSaveFile(const AppState& app, const wchar_t* filter, const wchar_t* defaultExtension,
+bool PickOpenFile(HWND owner, const wchar_t* filter, std::wstring& out);
+bool PickSaveFile(HWND owner, const wchar_t* filter, const wchar_t* defaultExtension,
                   std::wstring& out);
-bool PickFolder(const AppState& app, std::wstring& out);
+bool PickFolder(HWND owner, std::wstring& out);

@@ -4,7 +4,7 @@
 set -e
 need="cmake make g++ g++-mingw-w64-x86-64-posix wine wine64 fonts-wine xvfb xauth x11-utils imagemagick"
 if [ "${1:-test}" = "test" ]; then
-    need="$need googletest libgtest-dev clang-14 libclang-rt-14-dev"
+    need="$need googletest libgtest-dev clang-14 libclang-rt-14-dev clang-format"
 fi
 missing=""
 for p in $need; do

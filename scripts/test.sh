@@ -51,6 +51,18 @@ build() {
     return 1
 }
 
+# Every C++ file as clang-format lays it out; a difference fails the run.
+echo "== checking formatting"
+if git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror >"$logs/format.log" 2>&1; then
+    passed=$((passed + 1))
+    echo "format: clean"
+else
+    failed=$((failed + 1))
+    status=1
+    echo "format: differences (clang-format -i fixes them)"
+    head -40 "$logs/format.log"
+fi
+
 for preset in native native-asan; do
     if build "$preset"; then
         ctest --preset "$preset" -V -j2 >"$logs/$preset.log" 2>&1

@@ -2,7 +2,12 @@
 
 #include <commctrl.h>
 
-#include <cstdio>
+#include <algorithm>
+#include <vector>
+
+#include "document/display_text.h"
+#include "resources/resource_ids.h"
+#include "shell/main_window.h"
 
 namespace {
 
@@ -10,39 +15,61 @@ bool ReadRowId(HWND listView, int row, ResourceId& id) {
     LVITEMW item{};
     item.mask = LVIF_PARAM;
     item.iItem = row;
-    if (!SendMessageW(listView, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item)))
-        return false;
-    id = static_cast<ResourceId>(item.lParam);
+    if (!SendMessageW(listView, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item))) return false;
+    id = static_cast<ResourceId>(static_cast<std::uint32_t>(item.lParam));
     return true;
 }
 
 }  // namespace
 
+HWND CreateBitmapList(AppState& app, const RECT& client) {
+    HWND list = CreateWindowExW(
+        WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"", WS_CHILD | WS_VISIBLE | LVS_REPORT | LVS_SINGLESEL, 0,
+        0, kListWidth, client.bottom, app.mainWindow,
+        reinterpret_cast<HMENU>(INT_PTR{IDC_BITMAP_LIST}), app.instance, nullptr);
+    SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
+    wchar_t header[] = L"Resource ID";
+    LVCOLUMNW column{};
+    column.mask = LVCF_WIDTH | LVCF_TEXT;
+    column.cx = kListColumnWidth;
+    column.pszText = header;
+    SendMessageW(list, LVM_INSERTCOLUMNW, 0, reinterpret_cast<LPARAM>(&column));
+    return list;
+}
+
 void RefreshBitmapList(AppState& app) {
     SendMessageW(app.listView, LVM_DELETEALLITEMS, 0, 0);
-    if (!app.doc.loaded)
-        return;
+    if (!app.doc.loaded) return;
+
+    std::vector<ResourceId> ids;
+    ids.reserve(app.doc.bitmaps.size());
+    for (const auto& entry : app.doc.bitmaps)
+        ids.push_back(entry.first);
+    std::sort(ids.begin(), ids.end());
+
+    // Tens of thousands of rows go in with drawing suspended and the room
+    // reserved once, so the list neither repaints nor regrows per row.
+    SendMessageW(app.listView, WM_SETREDRAW, FALSE, 0);
+    SendMessageW(app.listView, LVM_SETITEMCOUNT, ids.size(), LVSICF_NOINVALIDATEALL);
     int row = 0;
-    // The store iterates in ascending signed order already.
-    for (const auto& entry : app.doc.bitmaps) {
-        wchar_t text[32];
-        std::swprintf(text, 32, L"%05d", entry.first);
+    for (ResourceId id : ids) {
+        std::wstring text = ResourceIdLabel(id);
         LVITEMW item{};
         item.mask = LVIF_TEXT | LVIF_PARAM;
         item.iItem = row++;
-        item.pszText = text;
-        item.lParam = static_cast<LPARAM>(entry.first);
+        item.pszText = text.data();
+        item.lParam = static_cast<LPARAM>(id);
         SendMessageW(app.listView, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
     }
+    SendMessageW(app.listView, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(app.listView, nullptr, TRUE);
 }
 
 void ShowSelectedBitmap(AppState& app) {
     app.previewBytes.clear();
     app.previewId = 0;
-    int row = static_cast<int>(
-        SendMessageW(app.listView, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
     ResourceId id = 0;
-    if (row >= 0 && app.doc.loaded && ReadRowId(app.listView, row, id)) {
+    if (app.doc.loaded && SelectedBitmapId(app, id)) {
         auto found = app.doc.bitmaps.find(id);
         if (found != app.doc.bitmaps.end() && !found->second.empty()) {
             app.previewBytes = found->second;
@@ -53,17 +80,14 @@ void ShowSelectedBitmap(AppState& app) {
 }
 
 void SelectBitmapById(AppState& app, ResourceId id) {
-    if (!app.listView)
-        return;
+    if (!app.listView) return;
     int count = static_cast<int>(SendMessageW(app.listView, LVM_GETITEMCOUNT, 0, 0));
     int match = -1;
     for (int row = 0; row < count && match < 0; ++row) {
         ResourceId rowId = 0;
-        if (ReadRowId(app.listView, row, rowId) && rowId == id)
-            match = row;
+        if (ReadRowId(app.listView, row, rowId) && rowId == id) match = row;
     }
-    if (match < 0)
-        return;
+    if (match < 0) return;
 
     LVITEMW clear{};
     clear.stateMask = LVIS_FOCUSED | LVIS_SELECTED;

@@ -1,7 +1,12 @@
-// Keeping the list, the selection and the preview copy in step with the store.
+// The list of resource IDs: keeping its rows, the selection and the preview
+// copy in step with the store.
 #pragma once
 
 #include "document/win32/app_state.h"
+
+// Creates the report-style list with its one "Resource ID" column along the
+// left edge of the client rectangle.
+HWND CreateBitmapList(AppState& app, const RECT& client);
 
 void RefreshBitmapList(AppState& app);
 void ShowSelectedBitmap(AppState& app);

@@ -2,31 +2,59 @@
 
 #include <commctrl.h>
 
+#include "dialogs/prompts.h"
+#include "document/win32/document_commands.h"
 #include "document/win32/file_commands.h"
 #include "resources/resource_ids.h"
 
 void DispatchCommand(AppState& app, WORD commandId) {
     switch (commandId) {
+        case CMD_OPEN:
+            OpenContainerCommand(app);
+            break;
         case CMD_SAVE:
             SaveCommand(app);
             break;
         case CMD_SAVE_AS:
             SaveAsCommand(app);
             break;
+        case CMD_CLOSE:
+            CloseCommand(app);
+            break;
+        case CMD_CTX_DELETE_BITMAP:
+            DeleteBitmapCommand(app);
+            break;
         case CMD_EXIT:
             PostMessageW(app.mainWindow, WM_CLOSE, 0, 0);
             break;
+        case CMD_ABOUT:
+            ShowInfoDialog(app.mainWindow, IDD_ABOUT);
+            break;
+        case CMD_SHORTCUTS:
+            ShowInfoDialog(app.mainWindow, IDD_SHORTCUTS);
+            break;
+        // New, Import, Add, Replace, Export and Change ID come with the
+        // editing commands; until then their menu items do nothing.
+        case CMD_NEW_CONTAINER_32:
+        case CMD_NEW_CONTAINER_64:
+        case CMD_IMPORT_FOLDER:
+        case CMD_EXPORT_BITMAP:
+        case CMD_EXPORT_ALL:
+        case CMD_EXPORT_RANGE:
+        case CMD_ADD_BITMAP:
+        case CMD_CTX_ADD_BITMAP:
+        case CMD_CTX_REPLACE_BITMAP:
+        case CMD_CTX_EXPORT_BITMAP:
+        case CMD_CTX_CHANGE_ID:
         default:
-            break;  // not a command of this program
+            break;
     }
 }
 
 void ShowBitmapContextMenu(AppState& app, POINT screenPoint, HWND target) {
-    if (!app.contextMenu)
-        return;
+    if (!app.contextMenu) return;
     HMENU menu = GetSubMenu(app.contextMenu, 0);
-    if (!menu)
-        return;
+    if (!menu) return;
 
     if (target == app.listView && screenPoint.x != -1 && screenPoint.y != -1) {
         // A right click on a row acts on that row: select it first.

@@ -4,8 +4,7 @@
 #include <objbase.h>
 #include <windowsx.h>
 
-#include <string>
-
+#include "document/display_text.h"
 #include "document/win32/file_commands.h"
 #include "resources/resource_ids.h"
 #include "shell/bitmap_list.h"
@@ -15,52 +14,29 @@
 namespace {
 
 LRESULT OnCreate(AppState& app) {
-    WNDCLASSEXW preview{};
-    preview.cbSize = sizeof preview;
-    preview.lpfnWndProc = PreviewWndProc;
-    preview.hInstance = app.instance;
-    preview.hIcon = LoadIconW(app.instance, MAKEINTRESOURCEW(IDI_ORVIX));
-    preview.hIconSm = preview.hIcon;
-    preview.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    preview.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-    preview.lpszClassName = kPreviewWindowClass;
-    RegisterClassExW(&preview);  // already registered by an earlier window: fine
-
+    RegisterPreviewClass(app.instance);
     RECT client{};
     GetClientRect(app.mainWindow, &client);
-
-    app.listView = CreateWindowExW(
-        WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"", WS_CHILD | WS_VISIBLE | LVS_REPORT | LVS_SINGLESEL, 0,
-        0, kListWidth, client.bottom, app.mainWindow,
-        reinterpret_cast<HMENU>(INT_PTR{IDC_BITMAP_LIST}), app.instance, nullptr);
-    SendMessageW(app.listView, LVM_SETEXTENDEDLISTVIEWSTYLE, 0,
-                 LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
-    wchar_t header[] = L"Resource ID";
-    LVCOLUMNW column{};
-    column.mask = LVCF_WIDTH | LVCF_TEXT;
-    column.cx = kListColumnWidth;
-    column.pszText = header;
-    SendMessageW(app.listView, LVM_INSERTCOLUMNW, 0, reinterpret_cast<LPARAM>(&column));
-
-    app.previewWindow =
-        CreateWindowExW(WS_EX_CLIENTEDGE, kPreviewWindowClass, L"", WS_CHILD | WS_VISIBLE,
-                        kListWidth, 0, client.right - kListWidth, client.bottom, app.mainWindow,
-                        reinterpret_cast<HMENU>(INT_PTR{IDC_PREVIEW}), app.instance, nullptr);
-    if (app.previewWindow) {
-        SetWindowLongPtrW(app.previewWindow, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&app));
-    }
-
+    app.listView = CreateBitmapList(app, client);
+    app.previewWindow = CreatePreviewPane(app, client);
     app.mainMenu = LoadMenuW(app.instance, MAKEINTRESOURCEW(IDM_MAIN_MENU));
     SetMenu(app.mainWindow, app.mainMenu);
     app.contextMenu = LoadMenuW(app.instance, MAKEINTRESOURCEW(IDM_CONTEXT_MENU));
-
+    app.views = {RefreshBitmapList, ShowSelectedBitmap, UpdateWindowTitle, SelectBitmapById};
     UpdateWindowTitle(app);
     return 0;
 }
 
+// The attached main menu goes with the window; the context menu is ours.
+LRESULT OnDestroy(AppState& app, HWND hwnd, WPARAM wParam, LPARAM lParam) {
+    if (app.contextMenu) DestroyMenu(app.contextMenu);
+    app.contextMenu = nullptr;
+    app.views = {};
+    return DefWindowProcW(hwnd, WM_DESTROY, wParam, lParam);
+}
+
 LRESULT OnSize(AppState& app, LPARAM lParam) {
-    if (!app.listView || !app.previewWindow)
-        return 0;
+    if (!app.listView || !app.previewWindow) return 0;
     int width = LOWORD(lParam);
     int height = HIWORD(lParam);
     MoveWindow(app.listView, 0, 0, kListWidth, height, TRUE);
@@ -84,12 +60,10 @@ LRESULT OnClose(AppState& app) {
                 return 0;
             case IDYES:
                 SaveCommand(app);
-                if (app.doc.dirty)
-                    return 0;
+                if (app.doc.dirty) return 0;
                 break;
             default:
-                if (app.doc.dirty)
-                    return 0;
+                if (app.doc.dirty) return 0;
                 break;
         }
     }
@@ -100,8 +74,7 @@ LRESULT OnClose(AppState& app) {
 
 LRESULT OnNotify(AppState& app, LPARAM lParam) {
     const auto* header = reinterpret_cast<const NMHDR*>(lParam);
-    if (header && IsSelectionChange(*header, app.listView))
-        ShowSelectedBitmap(app);
+    if (header && IsSelectionChange(*header, app.listView)) ShowSelectedBitmap(app);
     return 0;
 }
 
@@ -124,13 +97,11 @@ LRESULT CALLBACK MainWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
         const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
         app = static_cast<AppState*>(create->lpCreateParams);
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(app));
-        if (app)
-            app->mainWindow = hwnd;
+        if (app) app->mainWindow = hwnd;
     } else {
         app = reinterpret_cast<AppState*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     }
-    if (!app)
-        return DefWindowProcW(hwnd, message, wParam, lParam);
+    if (!app) return DefWindowProcW(hwnd, message, wParam, lParam);
 
     switch (message) {
         case WM_CREATE:
@@ -145,25 +116,19 @@ LRESULT CALLBACK MainWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
             return OnContextMenu(*app, wParam, lParam);
         case WM_COMMAND:
             return OnCommand(*app, wParam);
+        case WM_DESTROY:
+            return OnDestroy(*app, hwnd, wParam, lParam);
         default:
             return DefWindowProcW(hwnd, message, wParam, lParam);
     }
 }
 
 void UpdateWindowTitle(AppState& app) {
-    std::wstring caption = L"Orvix";
-    if (app.doc.loaded) {
-        caption += L" - ";
-        caption += app.doc.path;
-        if (app.doc.dirty)
-            caption += L" *";
-    }
-    SetWindowTextW(app.mainWindow, caption.c_str());
+    SetWindowTextW(app.mainWindow, WindowCaption(app.doc).c_str());
 }
 
 bool IsSelectionChange(const NMHDR& header, HWND listView) {
-    if (header.hwndFrom != listView || header.code != LVN_ITEMCHANGED)
-        return false;
+    if (header.hwndFrom != listView || header.code != LVN_ITEMCHANGED) return false;
     const auto& change = reinterpret_cast<const NMLISTVIEW&>(header);
     return (change.uChanged & LVIF_STATE) != 0 &&
            ((change.uOldState ^ change.uNewState) & LVIS_SELECTED) != 0;
@@ -201,14 +166,12 @@ HWND CreateMainWindow(AppState& app) {
 
 HACCEL LoadShortcuts(HINSTANCE instance) {
     HACCEL shortcuts = LoadAcceleratorsW(instance, MAKEINTRESOURCEW(IDA_SHORTCUTS));
-    if (!shortcuts)
-        MessageBoxW(nullptr, L"Accelerator resource not found!", L"Debug", MB_OK);
+    if (!shortcuts) MessageBoxW(nullptr, L"Accelerator resource not found!", L"Debug", MB_OK);
     return shortcuts;
 }
 
 void DispatchLoopMessage(HWND mainWindow, HACCEL shortcuts, MSG& msg) {
-    if (shortcuts && TranslateAcceleratorW(mainWindow, shortcuts, &msg))
-        return;
+    if (shortcuts && TranslateAcceleratorW(mainWindow, shortcuts, &msg)) return;
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
 }
@@ -235,10 +198,7 @@ int RunOrvix(HINSTANCE instance, int showCommand) {
             DispatchLoopMessage(app.mainWindow, shortcuts, msg);
         exitCode = static_cast<int>(msg.wParam);
 
-        if (shortcuts)
-            DestroyAcceleratorTable(shortcuts);
-        if (app.contextMenu)
-            DestroyMenu(app.contextMenu);
+        if (shortcuts) DestroyAcceleratorTable(shortcuts);
         CoUninitialize();
     }
     return exitCode;

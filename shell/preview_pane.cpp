@@ -1,7 +1,118 @@
 #include "shell/preview_pane.h"
 
-// The pane paints its background through the class brush; the bitmap itself
-// is drawn once the preview painter is in place.
+#include <cstring>
+#include <vector>
+
+#include "bitmaps/bitmap_codec.h"
+#include "resources/resource_ids.h"
+#include "shell/main_window.h"
+
+namespace {
+
+constexpr COLORREF kFrameColour = RGB(200, 200, 200);
+// Room after the copied header for the largest colour table and the three
+// masks, so the drawing code never reads past the copy even where it reads
+// the info block on its own terms.
+constexpr std::size_t kInfoSlack = 256 * 4 + 3 * 4;
+
+// Where the image goes on one axis: centred when it is smaller than the
+// pane, else from the near edge, cut off at the far one.
+int Place(int pane, int image) {
+    return image < pane ? (pane - image) / 2 : 0;
+}
+
+void DrawPreview(HDC dc, const std::vector<std::uint8_t>& bytes, int paneWidth, int paneHeight) {
+    // A header that lies about its size or a cut-short copy would send the
+    // drawing code past the end of the bytes: such a bitmap shows nothing.
+    if (!DibPixelsInBounds(bytes)) return;
+    BITMAPINFOHEADER header{};
+    std::memcpy(&header, bytes.data(), sizeof header);
+    const int w = header.biWidth;
+    const int h = header.biHeight < 0 ? -header.biHeight : header.biHeight;
+    const int x = Place(paneWidth, w);
+    const int y = Place(paneHeight, h);
+
+    const std::uint32_t headerLength = DibHeaderLength(bytes);
+    std::vector<std::uint8_t> info(bytes.begin(), bytes.begin() + headerLength);
+    info.resize(info.size() + kInfoSlack);
+    SetStretchBltMode(dc, HALFTONE);
+    StretchDIBits(dc, x, y, w, h, 0, 0, w, h, bytes.data() + headerLength,
+                  reinterpret_cast<const BITMAPINFO*>(info.data()), DIB_RGB_COLORS, SRCCOPY);
+
+    HPEN pen = CreatePen(PS_SOLID, 1, kFrameColour);
+    HGDIOBJ oldPen = SelectObject(dc, pen);
+    HGDIOBJ oldBrush = SelectObject(dc, GetStockObject(NULL_BRUSH));
+    Rectangle(dc, x - 1, y - 1, x + w + 1, y + h + 1);
+    SelectObject(dc, oldBrush);
+    SelectObject(dc, oldPen);
+    DeleteObject(pen);
+}
+
+// Composes the whole pane off screen; the screen gets it in one copy.
+void PaintContent(HWND hwnd, HDC screen) {
+    RECT client{};
+    GetClientRect(hwnd, &client);
+    const int width = client.right - client.left;
+    const int height = client.bottom - client.top;
+    // A window narrower than the list leaves the pane no room to draw in.
+    if (width <= 0 || height <= 0) return;
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP canvas = CreateCompatibleBitmap(screen, width, height);
+    HGDIOBJ oldBitmap = SelectObject(memory, canvas);
+    FillRect(memory, &client, GetSysColorBrush(COLOR_WINDOW));
+
+    const auto* app = reinterpret_cast<const AppState*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (app && app->previewBytes.size() >= kMinInterpretedPayloadSize)
+        DrawPreview(memory, app->previewBytes, width, height);
+
+    BitBlt(screen, 0, 0, width, height, memory, 0, 0, SRCCOPY);
+    SelectObject(memory, oldBitmap);
+    DeleteObject(canvas);
+    DeleteDC(memory);
+}
+
+LRESULT OnPaint(HWND hwnd) {
+    PAINTSTRUCT paint{};
+    HDC screen = BeginPaint(hwnd, &paint);
+    PaintContent(hwnd, screen);
+    EndPaint(hwnd, &paint);
+    return 0;
+}
+
+}  // namespace
+
+void RegisterPreviewClass(HINSTANCE instance) {
+    WNDCLASSEXW preview{};
+    preview.cbSize = sizeof preview;
+    preview.lpfnWndProc = PreviewWndProc;
+    preview.hInstance = instance;
+    preview.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_ORVIX));
+    preview.hIconSm = preview.hIcon;
+    preview.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    preview.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    preview.lpszClassName = kPreviewWindowClass;
+    RegisterClassExW(&preview);
+}
+
+HWND CreatePreviewPane(AppState& app, const RECT& client) {
+    HWND pane =
+        CreateWindowExW(WS_EX_CLIENTEDGE, kPreviewWindowClass, L"", WS_CHILD | WS_VISIBLE,
+                        kListWidth, 0, client.right - kListWidth, client.bottom, app.mainWindow,
+                        reinterpret_cast<HMENU>(INT_PTR{IDC_PREVIEW}), app.instance, nullptr);
+    if (pane) SetWindowLongPtrW(pane, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&app));
+    return pane;
+}
+
 LRESULT CALLBACK PreviewWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    return DefWindowProcW(hwnd, message, wParam, lParam);
+    switch (message) {
+        case WM_PAINT:
+            return OnPaint(hwnd);
+        case WM_ERASEBKGND:
+            return 1;  // every paint fills the whole pane itself
+        case WM_SIZE:
+            InvalidateRect(hwnd, nullptr, TRUE);
+            return 0;
+        default:
+            return DefWindowProcW(hwnd, message, wParam, lParam);
+    }
 }

@@ -8,6 +8,19 @@
 
 #include "document/container_doc.h"
 
+struct AppState;
+
+// The views that show the document. The shell fills these in when it builds
+// the main window, so that a command can bring the views up to date at the
+// point where it changed the document without depending on how they are
+// drawn. Until then they are empty and the calls below do nothing.
+struct DocumentViews {
+    void (*refreshList)(AppState&) = nullptr;
+    void (*showSelected)(AppState&) = nullptr;
+    void (*updateTitle)(AppState&) = nullptr;
+    void (*selectById)(AppState&, ResourceId) = nullptr;
+};
+
 struct AppState {
     HINSTANCE instance = nullptr;
     HWND mainWindow = nullptr;
@@ -18,7 +31,20 @@ struct AppState {
     ContainerDoc doc;
     std::vector<std::uint8_t> previewBytes;  // private copy of the previewed payload
     std::int32_t previewId = 0;              // 0 when nothing is previewed
+    DocumentViews views;
 };
+
+// After a change to the store: the list is rebuilt, the preview follows the
+// (now empty) selection and the caption follows the document, in that order.
+void RefreshViews(AppState& app);
+// The same, then the row of id is selected and previewed.
+void RefreshViewsAndSelect(AppState& app, ResourceId id);
+// After a change to the document's name or state only.
+void RefreshTitle(AppState& app);
+
+// The resource ID of the selected list row, read from its item data. False
+// when no row is selected or the row cannot be read.
+bool SelectedBitmapId(const AppState& app, ResourceId& id);
 
 // Empties the document and the views. Callers run it only when doc.loaded.
 void CloseDocument(AppState& app);

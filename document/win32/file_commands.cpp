@@ -3,42 +3,72 @@
 #include <string>
 
 #include "dialogs/pickers.h"
+#include "dialogs/wait_cursor.h"
 #include "document/container_io.h"
-#include "shell/main_window.h"
 
 namespace {
 
 bool RequireLoaded(AppState& app) {
-    if (app.doc.loaded)
-        return true;
+    if (app.doc.loaded) return true;
     MessageBoxW(app.mainWindow, L"No file loaded.", L"Info", MB_ICONINFORMATION);
     return false;
 }
 
+void SaveTo(AppState& app, const std::wstring& destination) {
+    bool saved = false;
+    {
+        WaitCursor wait;
+        saved = SaveContainer(app.doc, destination);
+    }
+    if (!saved) MessageBoxW(app.mainWindow, L"Failed to save file.", L"Error", MB_ICONERROR);
+    RefreshTitle(app);
+}
+
 }  // namespace
 
-void SaveCommand(AppState& app) {
-    if (!RequireLoaded(app))
+void OpenContainerCommand(AppState& app) {
+    if (app.doc.loaded) {
+        if (app.doc.dirty) {
+            const int answer =
+                MessageBoxW(app.mainWindow, L"The current OBK has unsaved changes. Save now?",
+                            L"Save Changes", MB_YESNOCANCEL | MB_ICONQUESTION);
+            if (answer == IDCANCEL) return;
+            if (answer == IDYES) {
+                SaveCommand(app);
+                if (app.doc.dirty) return;
+            }
+        }
+        CloseDocument(app);
+    }
+
+    std::wstring path;
+    if (!PickOpenFile(app.mainWindow, kContainerFilter, path)) return;
+    bool loaded = false;
+    {
+        WaitCursor wait;
+        loaded = LoadContainer(app.doc, path);
+    }
+    if (!loaded) {
+        MessageBoxW(app.mainWindow, L"Failed to open file.", L"Error", MB_ICONERROR);
         return;
-    std::wstring destination = app.doc.path;
+    }
+    RefreshViews(app);
+}
+
+void SaveCommand(AppState& app) {
+    if (!RequireLoaded(app)) return;
+    // A copy: the save sets doc.path itself.
+    const std::wstring destination = app.doc.path;
     if (destination.empty()) {
         SaveAsCommand(app);
         return;
     }
-    if (!SaveContainer(app.doc, destination)) {
-        MessageBoxW(app.mainWindow, L"Failed to save file.", L"Error", MB_ICONERROR);
-    }
-    UpdateWindowTitle(app);
+    SaveTo(app, destination);
 }
 
 void SaveAsCommand(AppState& app) {
-    if (!RequireLoaded(app))
-        return;
+    if (!RequireLoaded(app)) return;
     std::wstring destination;
-    if (!PickSaveFile(app, kContainerFilter, L"obk", destination))
-        return;
-    if (!SaveContainer(app.doc, destination)) {
-        MessageBoxW(app.mainWindow, L"Failed to save file.", L"Error", MB_ICONERROR);
-    }
-    UpdateWindowTitle(app);
+    if (!PickSaveFile(app.mainWindow, kContainerFilter, L"obk", destination)) return;
+    SaveTo(app, destination);
 }

@@ -1,7 +1,11 @@
-// The Save and Save As commands.
+// The Open, Save and Save As commands.
 #pragma once
 
 #include "document/win32/app_state.h"
+
+// Asks about unsaved changes, closes the open document, lets the user pick a
+// container and loads it.
+void OpenContainerCommand(AppState& app);
 
 // Saves to doc.path (Save As when there is none). A caller that needs to
 // know whether the save happened looks at doc.dirty afterwards.

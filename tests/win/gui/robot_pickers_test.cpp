@@ -10,21 +10,21 @@ TEST_F(MainWindowTest, RobotChoosesFilesAndFoldersInTheSystemPickers) {
 
     Expect({ChooseFile(L"Open", existing)});
     std::wstring chosen;
-    EXPECT_TRUE(PickOpenFile(app(), kContainerFilter, chosen));
+    EXPECT_TRUE(PickOpenFile(app().mainWindow, kContainerFilter, chosen));
     FinishRobot();
     EXPECT_EQ(chosen, existing);
 
     // A name typed without extension gets the default one.
     robot.shown.clear();
     Expect({ChooseFile(L"Save As", folder + L"fresh")});
-    EXPECT_TRUE(PickSaveFile(app(), kContainerFilter, L"obk", chosen));
+    EXPECT_TRUE(PickSaveFile(app().mainWindow, kContainerFilter, L"obk", chosen));
     FinishRobot();
     EXPECT_EQ(chosen, folder + L"fresh.obk");
 
     robot.shown.clear();
     std::wstring pickedFolder;
     Expect({ChooseFile(L"Select Folder", folder)});
-    EXPECT_TRUE(PickFolder(app(), pickedFolder));
+    EXPECT_TRUE(PickFolder(app().mainWindow, pickedFolder));
     FinishRobot();
     EXPECT_EQ(pickedFolder + L"\\", folder);
 
@@ -32,7 +32,7 @@ TEST_F(MainWindowTest, RobotChoosesFilesAndFoldersInTheSystemPickers) {
     robot.shown.clear();
     Expect({Press(L"Open", IDCANCEL)});
     chosen = L"unchanged";
-    EXPECT_FALSE(PickOpenFile(app(), kBitmapFilter, chosen));
+    EXPECT_FALSE(PickOpenFile(app().mainWindow, kBitmapFilter, chosen));
     FinishRobot();
     EXPECT_EQ(chosen, L"unchanged");
 }

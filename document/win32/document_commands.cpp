@@ -1,0 +1,42 @@
+#include "document/win32/document_commands.h"
+
+#include "dialogs/wait_cursor.h"
+#include "document/win32/file_commands.h"
+
+void CloseCommand(AppState& app) {
+    if (!app.doc.loaded) return;
+    if (app.doc.dirty) {
+        const int answer = MessageBoxW(app.mainWindow, L"Save changes before closing?",
+                                       L"Close File", MB_YESNOCANCEL | MB_ICONQUESTION);
+        if (answer == IDYES) {
+            SaveCommand(app);
+            if (app.doc.dirty) return;
+        } else if (answer != IDNO) {
+            return;
+        }
+    }
+    CloseDocument(app);
+}
+
+void DeleteBitmapCommand(AppState& app) {
+    if (!app.doc.loaded) return;
+    ResourceId id = 0;
+    if (!SelectedBitmapId(app, id)) {
+        MessageBoxW(app.mainWindow, L"Select a bitmap to delete.", L"Info",
+                    MB_OK | MB_ICONINFORMATION);
+        return;
+    }
+    if (MessageBoxW(app.mainWindow, L"Delete selected bitmap?", L"Confirm",
+                    MB_YESNO | MB_ICONQUESTION) != IDYES) {
+        return;
+    }
+    const auto entry = app.doc.bitmaps.find(id);
+    if (entry == app.doc.bitmaps.end()) {
+        MessageBoxW(app.mainWindow, L"Delete failed.", L"Error", MB_OK | MB_ICONERROR);
+    } else {
+        app.doc.bitmaps.erase(entry);
+        app.doc.dirty = true;
+    }
+    WaitCursor wait;  // rebuilding a list of tens of thousands of rows takes a moment
+    RefreshViews(app);
+}
