@@ -1,5 +1,7 @@
 #include "gui_test_support.h"
 
+#include "document/blank_container.h"
+#include "document/container_io.h"
 #include "shell/bitmap_list.h"
 #include "shell/main_window.h"
 
@@ -48,4 +50,68 @@ RECT ClientRectOf(HWND child, HWND parent) {
     GetWindowRect(child, &rect);
     MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rect), 2);
     return rect;
+}
+
+std::vector<std::wstring> MainWindowTest::ListTexts() {
+    std::vector<std::wstring> texts;
+    const int count = static_cast<int>(SendMessageW(app().listView, LVM_GETITEMCOUNT, 0, 0));
+    for (int row = 0; row < count; ++row) {
+        wchar_t text[64] = L"";
+        LVITEMW item{};
+        item.iSubItem = 0;
+        item.pszText = text;
+        item.cchTextMax = 64;
+        SendMessageW(app().listView, LVM_GETITEMTEXTW, static_cast<WPARAM>(row),
+                     reinterpret_cast<LPARAM>(&item));
+        texts.push_back(text);
+    }
+    return texts;
+}
+
+std::vector<ResourceId> MainWindowTest::ListIds() {
+    std::vector<ResourceId> ids;
+    const int count = static_cast<int>(SendMessageW(app().listView, LVM_GETITEMCOUNT, 0, 0));
+    for (int row = 0; row < count; ++row) {
+        LVITEMW item{};
+        item.mask = LVIF_PARAM;
+        item.iItem = row;
+        SendMessageW(app().listView, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item));
+        ids.push_back(static_cast<ResourceId>(item.lParam));
+    }
+    return ids;
+}
+
+int MainWindowTest::SelectedRow() {
+    return static_cast<int>(
+        SendMessageW(app().listView, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+}
+
+void MainWindowTest::SelectRow(int row) {
+    LVITEMW item{};
+    item.state = LVIS_SELECTED | LVIS_FOCUSED;
+    item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageW(app().listView, LVM_SETITEMSTATE, static_cast<WPARAM>(row),
+                 reinterpret_cast<LPARAM>(&item));
+    Pump(running);
+}
+
+DibPayload TinyBitmap(ResourceId id) {
+    DibPayload dib(40 + 8, 0);
+    dib[0] = 40;
+    dib[4] = 2;   // width
+    dib[8] = 1;   // height
+    dib[12] = 1;  // planes
+    dib[14] = 24;
+    for (int i = 0; i < 6; ++i)
+        dib[40 + static_cast<size_t>(i)] = static_cast<std::uint8_t>(id * 7 + i * 40);
+    return dib;
+}
+
+bool WriteContainerFile(const std::wstring& path, std::initializer_list<ResourceId> ids) {
+    if (!WriteBlankContainer(path, false)) return false;
+    ContainerDoc doc;
+    doc.path = path;
+    for (ResourceId id : ids)
+        doc.bitmaps[id] = TinyBitmap(id);
+    return SaveContainer(doc, path);
 }

@@ -40,6 +40,16 @@ protected:
     }
     // Puts a document with these IDs (tiny payloads) into the window.
     void LoadFakeDocument(std::initializer_list<ResourceId> ids, const std::wstring& path);
+    // The list as the user sees it: row texts, and the IDs the rows carry.
+    std::vector<std::wstring> ListTexts();
+    std::vector<ResourceId> ListIds();
+    int SelectedRow();
+    void SelectRow(int row);
 };
+
+// A 2 x 1 24-bit bitmap whose colours follow id, as a store holds it.
+DibPayload TinyBitmap(ResourceId id);
+// Writes a container file holding TinyBitmap(id) under each id.
+bool WriteContainerFile(const std::wstring& path, std::initializer_list<ResourceId> ids);
 
 RECT ClientRectOf(HWND child, HWND parent);

@@ -13,8 +13,9 @@ constexpr int kMessageBoxIcon = 20;        // as Windows numbers it
 constexpr int kMessageBoxIconWine = 1088;  // stc1, as Wine numbers it
 constexpr UINT kGetMenuHandle = 0x01E1;    // MN_GETHMENU
 constexpr DWORD kPollMs = 25;
-constexpr DWORD kSettleMs = 120;       // let a window finish initialising before reading it
-constexpr DWORD kRetryAfterMs = 3000;  // a window still there after this gets the answer again
+constexpr DWORD kSettleMs = 120;         // let a window finish initialising before reading it
+constexpr DWORD kRetryAfterMs = 3000;    // a window still there after this gets the answer again
+constexpr DWORD kFollowUpAfterMs = 400;  // a window still there after this is open for good
 
 std::wstring ClassOf(HWND window) {
     wchar_t name[64] = L"";
@@ -50,6 +51,7 @@ ShownIcon IconOf(HWND dialog) {
 
 struct ChildScan {
     std::vector<std::wstring> buttons;
+    std::vector<std::wstring> fields;
     std::vector<std::wstring> statics;
 };
 
@@ -60,6 +62,8 @@ BOOL CALLBACK CollectChild(HWND child, LPARAM context) {
     std::wstring cls = ClassOf(child);
     if (_wcsicmp(cls.c_str(), L"Button") == 0) {
         scan->buttons.push_back(TextOf(child));
+    } else if (_wcsicmp(cls.c_str(), L"Edit") == 0) {
+        scan->fields.push_back(TextOf(child));
     } else if (_wcsicmp(cls.c_str(), L"Static") == 0) {
         std::wstring text = TextOf(child);
         if (!text.empty()) scan->statics.push_back(text);
@@ -74,6 +78,7 @@ ShownWindow ReadDialog(HWND dialog) {
     ChildScan scan;
     EnumChildWindows(dialog, CollectChild, reinterpret_cast<LPARAM>(&scan));
     shown.buttons = scan.buttons;
+    shown.fields = scan.fields;
     if (HWND messageText = GetDlgItem(dialog, kMessageBoxText)) {
         shown.text = TextOf(messageText);
     } else {
@@ -148,6 +153,24 @@ void Act(HWND window, bool isMenu, const RobotStep& step) {
         }
         return;
     }
+    if (step.kind == RobotStep::Kind::PressKey) {
+        // Keys go where the user's keys go: the control that has the focus,
+        // through the dialog's own message loop.
+        GUITHREADINFO info{};
+        info.cbSize = sizeof info;
+        HWND target = window;
+        if (GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) && info.hwndFocus &&
+            (info.hwndFocus == window || IsChild(window, info.hwndFocus))) {
+            target = info.hwndFocus;
+        }
+        PostMessageW(target, WM_KEYDOWN, step.key, 1);
+        PostMessageW(target, WM_KEYUP, step.key, 0xC0000001);
+        return;
+    }
+    if (step.kind == RobotStep::Kind::CloseBox) {
+        PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+        return;
+    }
     if (step.kind == RobotStep::Kind::TypeThenPress) {
         if (HWND field = FindField(window, step.controlId)) TypeText(field, step.text);
     }
@@ -205,7 +228,18 @@ void RobotLoop(UserRobot* robot) {
                 continue;
             }
             if (t.answered) {
-                if (now - t.answeredAt > kRetryAfterMs) {
+                bool followUp = false;
+                if (!t.isMenu && now - t.answeredAt > kFollowUpAfterMs) {
+                    std::lock_guard<std::mutex> guard(robot->lock);
+                    if (!robot->steps.empty() && robot->steps.front().followUp &&
+                        robot->steps.front().caption == TextOf(window)) {
+                        robot->shown.push_back(ReadDialog(window));
+                        t.answer = robot->steps.front();
+                        robot->steps.pop_front();
+                        followUp = true;
+                    }
+                }
+                if (followUp || now - t.answeredAt > kRetryAfterMs) {
                     Act(window, t.isMenu, t.answer);
                     t.answeredAt = now;
                 }
@@ -223,7 +257,7 @@ void RobotLoop(UserRobot* robot) {
                 std::lock_guard<std::mutex> guard(robot->lock);
                 robot->shown.push_back(shown);
                 bool fits =
-                    !robot->steps.empty() &&
+                    !robot->steps.empty() && !robot->steps.front().followUp &&
                     (t.isMenu == (robot->steps.front().kind == RobotStep::Kind::PressKeyInMenu)) &&
                     (t.isMenu || robot->steps.front().caption == shown.caption);
                 if (fits) {
@@ -272,6 +306,26 @@ RobotStep TypeInto(std::wstring caption, int controlId, std::wstring text, int b
 
 RobotStep ChooseFile(std::wstring caption, std::wstring path) {
     return TypeInto(std::move(caption), kFileNameField, std::move(path), IDOK);
+}
+
+RobotStep PressKey(std::wstring caption, WPARAM virtualKey) {
+    RobotStep step;
+    step.kind = RobotStep::Kind::PressKey;
+    step.caption = std::move(caption);
+    step.key = virtualKey;
+    return step;
+}
+
+RobotStep CloseBox(std::wstring caption) {
+    RobotStep step;
+    step.kind = RobotStep::Kind::CloseBox;
+    step.caption = std::move(caption);
+    return step;
+}
+
+RobotStep Then(RobotStep step) {
+    step.followUp = true;
+    return step;
 }
 
 RobotStep DismissMenu() {

@@ -27,12 +27,13 @@ struct ShownWindow {
     std::wstring text;  // a message box's text, or the dialog's static texts joined by '\n'
     ShownIcon icon = ShownIcon::None;
     std::vector<std::wstring> buttons;  // button texts in window order
+    std::vector<std::wstring> fields;   // edit field texts in window order
     RECT rect{};                        // screen rectangle
     std::vector<ShownMenuItem> menuItems;
 };
 
 struct RobotStep {
-    enum class Kind { PressButton, TypeThenPress, PressKeyInMenu };
+    enum class Kind { PressButton, TypeThenPress, PressKeyInMenu, PressKey, CloseBox };
     Kind kind = Kind::PressButton;
     std::wstring caption;  // the dialog this step answers; ignored for menus
     int controlId = 0;     // the field to type into
@@ -40,6 +41,9 @@ struct RobotStep {
     int buttonId = 0;      // the button to press afterwards
     WPARAM key = 0;        // for menus: a virtual key (VK_ESCAPE) or a mnemonic character
     bool keyIsCharacter = false;
+    // Acts again on the window the previous step answered, once that window
+    // has had time to close; it is read and recorded a second time first.
+    bool followUp = false;
 };
 
 // Step builders.
@@ -47,6 +51,12 @@ RobotStep Press(std::wstring caption, int buttonId);
 RobotStep TypeInto(std::wstring caption, int controlId, std::wstring text, int buttonId = IDOK);
 // The common file dialogs and the folder picker share the file-name field 1152.
 RobotStep ChooseFile(std::wstring caption, std::wstring path);
+// A key pressed in the dialog's focused control (Esc, Enter), and the
+// dialog's close box.
+RobotStep PressKey(std::wstring caption, WPARAM virtualKey);
+RobotStep CloseBox(std::wstring caption);
+// Marks a step as a second action on the window the previous step answered.
+RobotStep Then(RobotStep step);
 RobotStep DismissMenu();
 RobotStep ChooseMenuMnemonic(wchar_t mnemonic);
 
