@@ -227,30 +227,45 @@ TEST_F(MainWindowTest, ShortcutsReachTheirCommandsThroughTheLoop) {
     }
 }
 
-TEST_F(MainWindowTest, KeyboardContextMenuOpensInsideTheListCorner) {
-    Expect({DismissMenu()});
-    PostMessageW(app().mainWindow, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(app().listView),
-                 MAKELPARAM(-1, -1));
-    FinishRobot();
-    ASSERT_EQ(robot.shown.size(), 1u);
-    RECT list{};
-    GetWindowRect(app().listView, &list);
-    const ShownWindow& menu = robot.shown[0];
-    ASSERT_TRUE(menu.isMenu);
-    EXPECT_EQ(menu.rect.left, list.left + 16);
-    EXPECT_EQ(menu.rect.top, list.top + 16);
-
-    // No file: only Change ID is available.
-    std::vector<std::wstring> texts;
-    std::vector<bool> enabled;
-    for (const auto& item : menu.menuItems) {
-        texts.push_back(item.text);
-        if (!item.text.empty()) enabled.push_back(item.enabled);
+TEST_F(MainWindowTest, KeyboardContextMenuOpensInsideTheListCornerGrayedAsTheDocumentStands) {
+    // Enabled states of Add, Replace, Delete, Change ID and Export, in menu order.
+    struct Case {
+        const char* what;
+        bool file;
+        int row;
+        std::vector<bool> enabled;
+    } cases[] = {
+        {"no file", false, -1, {false, false, false, true, false}},
+        {"a file, no row", true, -1, {true, false, false, true, false}},
+        {"a file and a row", true, 1, {true, true, true, true, true}},
+    };
+    for (const Case& c : cases) {
+        if (c.file) LoadFakeDocument({4, 8}, L"C:\\art\\m.obk");
+        if (c.row >= 0) SelectRow(c.row);
+        robot.shown.clear();
+        Expect({DismissMenu()});
+        PostMessageW(app().mainWindow, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(app().listView),
+                     MAKELPARAM(-1, -1));
+        FinishRobot();
+        ASSERT_EQ(robot.shown.size(), 1u) << c.what;
+        RECT list{};
+        GetWindowRect(app().listView, &list);
+        const ShownWindow& menu = robot.shown[0];
+        ASSERT_TRUE(menu.isMenu);
+        EXPECT_EQ(menu.rect.left, list.left + 16) << c.what;
+        EXPECT_EQ(menu.rect.top, list.top + 16) << c.what;
+        std::vector<std::wstring> texts;
+        std::vector<bool> enabled;
+        for (const auto& item : menu.menuItems) {
+            texts.push_back(item.text);
+            if (!item.text.empty()) enabled.push_back(item.enabled);
+        }
+        EXPECT_EQ(texts,
+                  (std::vector<std::wstring>{L"&Add Bitmap", L"&Replace Bitmap", L"&Delete Bitmap",
+                                             L"", L"Change &ID", L"", L"&Export Bitmap"}));
+        EXPECT_EQ(enabled, c.enabled) << c.what;
+        EXPECT_EQ(SelectedRow(), c.row) << c.what << ": a keyboard request selects nothing";
     }
-    EXPECT_EQ(texts,
-              (std::vector<std::wstring>{L"&Add Bitmap", L"&Replace Bitmap", L"&Delete Bitmap", L"",
-                                         L"Change &ID", L"", L"&Export Bitmap"}));
-    EXPECT_EQ(enabled, (std::vector<bool>{false, false, false, true, false}));
 }
 
 TEST_F(MainWindowTest, RightClickOnARowSelectsItBeforeTheMenuOpens) {
