@@ -90,24 +90,3 @@ TEST_F(MainWindowTest, YesAtTheClosePromptSavesThenQuits) {
     ASSERT_TRUE(LoadContainer(reopened, file));
     EXPECT_EQ(reopened.bitmaps, expected);
 }
-
-TEST_F(MainWindowTest, YesWhenTheSaveFailsKeepsTheWindowOpenAndDirty) {
-    std::wstring folder = MakeTempFolder(L"close-fail");
-    std::wstring file = folder + L"notes.obk";
-    std::vector<std::uint8_t> text = {'n', 'o', 't', ' ', 'a', ' ', 'P', 'E', '\n'};
-    ASSERT_TRUE(WriteFileBytes(file, text));
-    LoadFakeDocument({1}, file);
-    app().doc.dirty = true;
-    UpdateWindowTitle(app());
-
-    Expect({Press(L"Save Changes", IDYES), Press(L"Error", IDOK)});
-    PostMessageW(app().mainWindow, WM_CLOSE, 0, 0);
-    FinishRobot();
-    ASSERT_EQ(robot.shown.size(), 2u);
-    EXPECT_EQ(robot.shown[1].text, L"Failed to save file.");
-    EXPECT_EQ(robot.shown[1].icon, ShownIcon::Error);
-    EXPECT_FALSE(running.quit);
-    EXPECT_TRUE(IsWindow(app().mainWindow));
-    EXPECT_EQ(WindowText(app().mainWindow), L"Orvix - " + file + L" *");
-    EXPECT_EQ(ReadFileBytes(file), text);
-}

@@ -174,6 +174,8 @@ TEST_F(MainWindowTest, CleanOrMissingDocumentsCloseAndOpenWithoutQuestions) {
 
     ASSERT_TRUE(LoadContainer(app().doc, file));
     RefreshViews(app());
+    SelectRow(0);
+    ASSERT_EQ(app().previewId, 5);
     robot.shown.clear();
     Expect({});
     PressKeys(running, {VK_CONTROL, 'W'});
@@ -182,6 +184,8 @@ TEST_F(MainWindowTest, CleanOrMissingDocumentsCloseAndOpenWithoutQuestions) {
     EXPECT_TRUE(robot.shown.empty()) << Describe(robot);
     EXPECT_FALSE(app().doc.loaded);
     EXPECT_TRUE(ListTexts().empty());
+    EXPECT_TRUE(app().previewBytes.empty());
+    EXPECT_EQ(app().previewId, 0);
     EXPECT_EQ(WindowText(app().mainWindow), L"Orvix");
 }
 

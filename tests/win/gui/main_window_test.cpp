@@ -98,28 +98,6 @@ TEST_F(MainWindowTest, ResizingKeepsTheListAt160AndTheColumnAt156) {
     }
 }
 
-TEST_F(MainWindowTest, CaptionFollowsTheDocumentState) {
-    struct Case {
-        bool loaded, dirty;
-        const wchar_t* path;
-        const wchar_t* caption;
-    } cases[] = {
-        {false, false, L"", L"Orvix"},
-        {true, false, L"D:\\art\\tiles.obk", L"Orvix - D:\\art\\tiles.obk"},
-        {true, true, L"D:\\art\\tiles.obk", L"Orvix - D:\\art\\tiles.obk *"},
-        {false, true, L"D:\\art\\tiles.obk", L"Orvix"},
-    };
-    for (const Case& c : cases) {
-        app().doc.loaded = c.loaded;
-        app().doc.dirty = c.dirty;
-        app().doc.path = c.path;
-        UpdateWindowTitle(app());
-        EXPECT_EQ(WindowText(app().mainWindow), c.caption)
-            << "loaded=" << c.loaded << " dirty=" << c.dirty;
-    }
-    app().doc = ContainerDoc{};
-}
-
 TEST_F(MainWindowTest, MessagesBeforeTheStateIsLinkedGetDefaultHandling) {
     // A window of the main class that never received WM_NCCREATE's state:
     // its procedure must behave as DefWindowProcW does.
@@ -209,22 +187,6 @@ TEST_F(MainWindowTest, MissingShortcutTableIsReportedInADebugBox) {
     FinishRobot();
     ASSERT_EQ(robot.shown.size(), 1u);
     EXPECT_EQ(robot.shown[0].text, L"Accelerator resource not found!");
-}
-
-TEST_F(MainWindowTest, ShortcutsReachTheirCommandsThroughTheLoop) {
-    // Save and Save As with no file say so; the keys travel through the
-    // accelerator table of the real loop (Ctrl+S as a typed character,
-    // Ctrl+Shift+S as a virtual key).
-    Expect({Press(L"Info", IDOK), Press(L"Info", IDOK)});
-    PressKeys(running, {VK_CONTROL, 'S'});
-    PumpUntil(running, [&] { return StepsLeft(robot) == 1; });
-    PressKeys(running, {VK_CONTROL, VK_SHIFT, 'S'});
-    FinishRobot();
-    ASSERT_EQ(robot.shown.size(), 2u);
-    for (const auto& shown : robot.shown) {
-        EXPECT_EQ(shown.text, L"No file loaded.");
-        EXPECT_EQ(shown.icon, ShownIcon::Information);
-    }
 }
 
 TEST_F(MainWindowTest, KeyboardContextMenuOpensInsideTheListCornerGrayedAsTheDocumentStands) {
