@@ -1,4 +1,5 @@
 #include "batch/numbered_scan.h"
+#include "fileio/path_separator.h"
 #include "fileio/wide_path.h"
 
 #include <algorithm>
@@ -8,18 +9,7 @@
 
 namespace {
 
-#ifdef _WIN32
-bool IsSeparator(wchar_t c) {
-    return c == L'\\' || c == L'/';
-}
-#else
-bool IsSeparator(wchar_t c) {
-    return c == L'/';
-}
-#endif
-
 // The file-system name back to a wide string, locale-independent like WidePath.
-
 std::wstring WideName(const std::filesystem::path& name) {
 #ifdef _WIN32
     return name.wstring();
@@ -53,7 +43,7 @@ void ScanNumberedBitmaps(const std::wstring& folder, std::vector<NumberedBitmapF
     result.clear();
     // Without a trailing separator the folder and the names would run
     // together into paths that name something else.
-    if (!folder.empty() && !IsSeparator(folder.back())) return;
+    if (!folder.empty() && !IsPathSeparator(folder.back())) return;
 
     try {
         namespace fs = std::filesystem;

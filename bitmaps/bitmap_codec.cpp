@@ -3,16 +3,12 @@
 #include <algorithm>
 #include <cstddef>
 #include <exception>
-#include <filesystem>
-#include <fstream>
-#include <ios>
 #include <limits>
 #include <span>
-#include <system_error>
 #include <utility>
 
 #include "fileio/atomic_file.h"
-#include "fileio/wide_path.h"
+#include "fileio/byte_order.h"
 
 namespace {
 
@@ -34,45 +30,22 @@ constexpr std::uint32_t kBiBitfields = 3;
 // there for any header shorter than a BITMAPV2INFOHEADER.
 constexpr std::uint64_t kInfoHeaderWithMasks = 52;
 
-std::uint16_t ReadU16(const std::uint8_t* p) {
-    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
-}
-
-std::uint32_t ReadU32(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-
-std::int32_t ReadI32(const std::uint8_t* p) {
-    return static_cast<std::int32_t>(ReadU32(p));
-}
-
-void PutU16(std::uint8_t* p, std::uint16_t v) {
-    p[0] = static_cast<std::uint8_t>(v);
-    p[1] = static_cast<std::uint8_t>(v >> 8);
-}
-
-void PutU32(std::uint8_t* p, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        p[i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
-
 // Number of colour-table entries, or 3 for the bit-field masks.
 std::uint64_t ColourEntryCount(const DibPayload& payload) {
-    const std::uint32_t clrUsed = ReadU32(payload.data() + kBiClrUsed);
+    const std::uint32_t clrUsed = LoadU32(payload.data() + kBiClrUsed);
     if (clrUsed != 0) return clrUsed;
-    const std::uint16_t bitCount = ReadU16(payload.data() + kBiBitCount);
+    const std::uint16_t bitCount = LoadU16(payload.data() + kBiBitCount);
     if (bitCount <= 8) return std::uint64_t{1} << bitCount;
     // Headers of 52 bytes and more (V2 to V5) carry the three masks inside;
     // only a shorter header is followed by them. Counting them after a V4 or
     // V5 header would put the pixels 12 bytes late in every exported file.
-    const bool masksFollowHeader = ReadU32(payload.data() + kBiSize) < kInfoHeaderWithMasks;
-    return ReadU32(payload.data() + kBiCompression) == kBiBitfields && masksFollowHeader ? 3 : 0;
+    const bool masksFollowHeader = LoadU32(payload.data() + kBiSize) < kInfoHeaderWithMasks;
+    return LoadU32(payload.data() + kBiCompression) == kBiBitfields && masksFollowHeader ? 3 : 0;
 }
 
 // The same sum as DibHeaderLength without wrapping at 32 bits.
 std::uint64_t WideHeaderLength(const DibPayload& payload) {
-    return std::uint64_t{ReadU32(payload.data() + kBiSize)} + 4 * ColourEntryCount(payload);
+    return std::uint64_t{LoadU32(payload.data() + kBiSize)} + 4 * ColourEntryCount(payload);
 }
 
 bool ValidRgbBitCount(std::uint16_t bitCount) {
@@ -91,37 +64,6 @@ bool ValidRgbBitCount(std::uint16_t bitCount) {
 
 }  // namespace
 
-bool ReadWholeFile(const std::wstring& path, std::vector<std::uint8_t>& out) {
-    try {
-        const std::filesystem::path file = WidePath(path);
-        // A directory opens as a stream on POSIX and reports a bogus length.
-        std::error_code ec;
-        if (std::filesystem::is_directory(file, ec)) return false;
-
-        std::ifstream in(file, std::ios::binary);
-        if (!in) return false;
-        in.seekg(0, std::ios::end);
-        const std::streamoff length = in.tellg();
-        if (!in || length <= 0) return false;
-        if (static_cast<std::uint64_t>(length) >
-            std::min<std::uint64_t>(std::numeric_limits<std::streamsize>::max(),
-                                    std::vector<std::uint8_t>().max_size())) {
-            return false;
-        }
-        in.seekg(0, std::ios::beg);
-        if (!in) return false;
-
-        std::vector<std::uint8_t> bytes(static_cast<std::size_t>(length));
-        in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(length));
-        if (in.gcount() != static_cast<std::streamsize>(length)) return false;
-        out = std::move(bytes);
-        return true;
-    } catch (const std::exception&) {
-        // Out of memory, or a name the file system cannot represent.
-        return false;
-    }
-}
-
 bool PayloadFitsBitmapFile(std::uint64_t payloadLength) {
     return payloadLength < (std::uint64_t{1} << 32) - kBitmapFileHeaderSize;
 }
@@ -129,7 +71,7 @@ bool PayloadFitsBitmapFile(std::uint64_t payloadLength) {
 bool StoreBitmapFile(ContainerDoc& doc, ResourceId id, const std::vector<std::uint8_t>& fileBytes) {
     if (fileBytes.size() < kBitmapFileHeaderSize) return false;
     if (fileBytes[0] != 'B' || fileBytes[1] != 'M') return false;
-    const std::uint32_t offBits = ReadU32(fileBytes.data() + 10);
+    const std::uint32_t offBits = LoadU32(fileBytes.data() + 10);
     if (offBits < kBitmapFileHeaderSize) return false;
     if (offBits > fileBytes.size()) return false;
     // An empty payload cannot be saved as a resource, so accepting one would
@@ -157,13 +99,13 @@ bool DibPixelsInBounds(const DibPayload& payload) {
     const std::uint64_t size = payload.size();
     if (size < kMinInterpretedPayloadSize) return false;
     const std::uint8_t* p = payload.data();
-    const std::uint32_t biSize = ReadU32(p + kBiSize);
+    const std::uint32_t biSize = LoadU32(p + kBiSize);
     if (biSize < kMinInterpretedPayloadSize) return false;
-    const std::int32_t width = ReadI32(p + kBiWidth);
-    const std::int32_t height = ReadI32(p + kBiHeight);
+    const std::int32_t width = LoadI32(p + kBiWidth);
+    const std::int32_t height = LoadI32(p + kBiHeight);
     if (width <= 0 || height == 0) return false;
-    const std::uint16_t bitCount = ReadU16(p + kBiBitCount);
-    const std::uint32_t compression = ReadU32(p + kBiCompression);
+    const std::uint16_t bitCount = LoadU16(p + kBiBitCount);
+    const std::uint32_t compression = LoadU32(p + kBiCompression);
 
     // Where the pixels start for whoever locates them with DibHeaderLength;
     // beyond 32 bits that length would have wrapped.
@@ -175,7 +117,7 @@ bool DibPixelsInBounds(const DibPayload& payload) {
     // after a short header even when a colour count is given.
     std::uint64_t infoEnd = biSize;
     if (compression == kBiBitfields) infoEnd = std::max(infoEnd, kInfoHeaderWithMasks);
-    const std::uint32_t clrUsed = ReadU32(p + kBiClrUsed);
+    const std::uint32_t clrUsed = LoadU32(p + kBiClrUsed);
     if (clrUsed != 0) {
         infoEnd += 4 * std::uint64_t{clrUsed};
     } else if (bitCount <= 8) {
@@ -204,7 +146,7 @@ bool DibPixelsInBounds(const DibPayload& payload) {
             // where it ends.
             if (bitCount != (compression == kBiRle8 ? 8 : 4)) return false;
             if (height < 0) return false;
-            const std::uint32_t sizeImage = ReadU32(p + kBiSizeImage);
+            const std::uint32_t sizeImage = LoadU32(p + kBiSizeImage);
             return sizeImage != 0 && sizeImage <= available;
         }
         default:

@@ -6,15 +6,12 @@
 #include <vector>
 
 #include "document/container_doc.h"
+#include "fileio/whole_file.h"
 
 // Length of the BITMAPFILEHEADER in front of every .bmp file.
 inline constexpr std::size_t kBitmapFileHeaderSize = 14;
 // Shortest payload whose info header can be read (a BITMAPINFOHEADER).
 inline constexpr std::size_t kMinInterpretedPayloadSize = 40;
-
-// Reads the whole file. False when it cannot be opened, is empty, or the read
-// delivers fewer bytes than its length; out is then left as it was.
-bool ReadWholeFile(const std::wstring& path, std::vector<std::uint8_t>& out);
 
 // Checks the 14-byte file header and stores everything after it under id,
 // replacing any payload there, and marks the document dirty. Refuses files

@@ -6,23 +6,12 @@
 #include "bitmaps/export_all.h"
 
 #include "bitmaps/bitmap_codec.h"
+#include "fileio/path_separator.h"
 
 namespace {
 
 // Path buffers of the Windows shell hold 260 UTF-16 units with the terminator.
 constexpr std::size_t kPathBufferUnits = 260;
-
-#ifdef _WIN32
-constexpr wchar_t kSeparator = L'\\';
-bool IsSeparator(wchar_t c) {
-    return c == L'\\' || c == L'/';
-}
-#else
-constexpr wchar_t kSeparator = L'/';
-bool IsSeparator(wchar_t c) {
-    return c == L'/';
-}
-#endif
 
 // wchar_t is UTF-32 on POSIX; a character outside the BMP takes two units.
 std::size_t Utf16Length(const std::wstring& text) {
@@ -45,7 +34,7 @@ bool NumberedBitmapPath(const std::wstring& folder, ResourceId id, std::wstring&
 
     try {
         std::wstring result = folder;
-        if (!result.empty() && !IsSeparator(result.back())) result += kSeparator;
+        if (!result.empty() && !IsPathSeparator(result.back())) result += kPathSeparator;
         for (int i = 0; i < count; ++i)
             result += static_cast<wchar_t>(digits[i]);
         result += L".bmp";

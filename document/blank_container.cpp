@@ -1,10 +1,9 @@
 #include <exception>
 
 #include "document/blank_container.h"
-#include "fileio/atomic_file.h"
-#include "document/container_io.h"
 #include "document/pe_format.h"
-#include "document/pe_image_writer.h"
+#include "fileio/atomic_file.h"
+#include "fileio/byte_order.h"
 
 namespace pe {
 

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "fileio/byte_order.h"
+
 namespace pe {
 
 bool ByteReader::U8(std::uint64_t offset, std::uint8_t& out) const {
@@ -12,23 +14,19 @@ bool ByteReader::U8(std::uint64_t offset, std::uint8_t& out) const {
 
 bool ByteReader::U16(std::uint64_t offset, std::uint16_t& out) const {
     if (!Has(offset, 2)) return false;
-    const std::uint8_t* p = bytes.data() + offset;
-    out = static_cast<std::uint16_t>(p[0] | (p[1] << 8));
+    out = LoadU16(bytes.data() + offset);
     return true;
 }
 
 bool ByteReader::U32(std::uint64_t offset, std::uint32_t& out) const {
     if (!Has(offset, 4)) return false;
-    const std::uint8_t* p = bytes.data() + offset;
-    out = static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-          (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+    out = LoadU32(bytes.data() + offset);
     return true;
 }
 
 bool ByteReader::U64(std::uint64_t offset, std::uint64_t& out) const {
-    std::uint32_t lo = 0, hi = 0;
-    if (!U32(offset, lo) || !U32(offset + 4, hi)) return false;
-    out = (static_cast<std::uint64_t>(hi) << 32) | lo;
+    if (!Has(offset, 8)) return false;
+    out = LoadU64(bytes.data() + offset);
     return true;
 }
 

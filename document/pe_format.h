@@ -10,6 +10,8 @@
 #include <span>
 #include <vector>
 
+#include "fileio/byte_order.h"
+
 namespace pe {
 
 // Field offsets, from the start of the structure named in each group.
@@ -59,6 +61,18 @@ inline constexpr std::uint32_t kMaxSections = 96;
 inline constexpr std::uint32_t kScnInitializedData = 0x00000040;
 inline constexpr std::uint32_t kScnMemRead = 0x40000000;
 
+// The resource table: a tree of directory tables (type, then name, then
+// language), each followed by its entries, with data entries at the leaves.
+// Offsets in the tree count from the start of the root table.
+inline constexpr std::uint32_t kResourceDirectorySize = 16;
+inline constexpr std::uint32_t kResDirNumberOfNamedEntries = 12;
+inline constexpr std::uint32_t kResDirNumberOfIdEntries = 14;
+inline constexpr std::uint32_t kResourceEntrySize = 8;
+inline constexpr std::uint32_t kResourceDataEntrySize = 16;
+// Set in an entry's name for a string name, in its target for a subtable.
+inline constexpr std::uint32_t kResourceHighBit = 0x80000000u;
+inline constexpr std::uint16_t kResourceTypeBitmap = 2;  // RT_BITMAP
+
 // Every read of file bytes goes through here: a read past the end, or one
 // whose offset arithmetic would overflow, fails instead of touching memory.
 struct ByteReader {
@@ -72,19 +86,6 @@ struct ByteReader {
     bool U32(std::uint64_t offset, std::uint32_t& out) const;
     bool U64(std::uint64_t offset, std::uint64_t& out) const;
 };
-
-inline void PutU16(std::uint8_t* at, std::uint16_t v) {
-    at[0] = static_cast<std::uint8_t>(v);
-    at[1] = static_cast<std::uint8_t>(v >> 8);
-}
-inline void PutU32(std::uint8_t* at, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        at[i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
-inline void PutU64(std::uint8_t* at, std::uint64_t v) {
-    for (int i = 0; i < 8; ++i)
-        at[i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
 
 // Random access to an image's bytes: a container of hundreds of megabytes is
 // read in the pieces a load or a save needs, never held whole.

@@ -7,16 +7,12 @@
 #include <memory>
 
 #include "document/pe_format.h"
-#include "document/pe_resource_reader.h"
+#include "fileio/byte_order.h"
 
 namespace pe {
 
 namespace {
 
-constexpr std::uint32_t kResourceDirectorySize = 16;
-constexpr std::uint32_t kResourceEntrySize = 8;
-constexpr std::uint32_t kResourceDataEntrySize = 16;
-constexpr std::uint32_t kHighBit = 0x80000000u;
 // Resource compilers align each resource's data to 8 bytes; so do we.
 constexpr std::uint64_t kPayloadAlignment = 8;
 constexpr std::uint32_t kRsrcCharacteristics = kScnInitializedData | kScnMemRead;
@@ -36,6 +32,30 @@ struct SavePlan {
     std::uint64_t overlayPad = 0;  // zeros that keep the overlay's offset modulo 8
     std::uint64_t checkSumOffset = 0;
     bool recomputeCheckSum = false;
+};
+
+// How far the old image reaches, in the file and in memory.
+struct ImageExtent {
+    std::uint64_t rawEnd = 0;      // end of the headers' and the sections' data
+    std::uint64_t virtualEnd = 0;  // end of the last section in memory, aligned
+};
+
+// The section the new table goes into, and what changes with it.
+struct TableSection {
+    std::size_t index = 0;  // in the section table; the old count for a new section
+    bool reuse = false;
+    std::uint64_t rva = 0;
+    std::uint64_t rawPointer = 0;
+    std::uint64_t oldRawSize = 0;  // the reused section's data, no longer counted
+    std::uint64_t headerEnd = 0;   // end of the section table, a new header included
+    std::uint64_t sizeOfImage = 0;
+};
+
+// New file offsets of the structures after the last section that the headers
+// point at.
+struct MovedOverlay {
+    std::uint32_t security = 0;
+    std::uint32_t symbols = 0;
 };
 
 // The RVAs a section can claim: the loader maps VirtualSize bytes (or
@@ -59,15 +79,69 @@ bool CheckStore(const BitmapStore& store, std::uint64_t& payloadBytes) {
     return true;
 }
 
+// type -> name -> language, each table followed by its entries; then the
+// data entries; then the payloads.
+std::uint64_t DirectoryBytes(std::uint64_t n) {
+    if (n == 0) return kResourceDirectorySize;  // an empty root table
+    return kResourceDirectorySize + kResourceEntrySize + kResourceDirectorySize +
+           n * (kResourceEntrySize + kResourceDirectorySize + kResourceEntrySize +
+                kResourceDataEntrySize);
+}
+
+bool HasCertificateTable(const ImageHeaders& h) {
+    return h.directoryCount > kDirectorySecurity && h.directories[kDirectorySecurity].size != 0;
+}
+
 bool Overlaps(std::uint64_t aStart, std::uint64_t aSize, std::uint64_t bStart,
               std::uint64_t bSize) {
     return aStart < bStart + bSize && bStart < aStart + aSize;
 }
 
+// The plan rounds offsets and sizes up to these: powers of two, the section
+// alignment no finer than the file's.
+bool CheckAlignment(const ImageHeaders& h) {
+    const std::uint64_t fa = h.fileAlignment, sa = h.sectionAlignment;
+    if (!IsPowerOfTwo(h.fileAlignment) || fa > 0x10000) return false;
+    return IsPowerOfTwo(h.sectionAlignment) && sa >= fa && sa <= 0x1000000;
+}
+
+bool MeasureImage(const ImageHeaders& h, std::uint64_t fileSize, ImageExtent& e) {
+    // Headers that claim more than the file holds would have the new data
+    // placed after a run of zeros of their choosing.
+    if (h.sizeOfHeaders > fileSize) return false;
+    const std::uint64_t sa = h.sectionAlignment;
+    e.rawEnd = h.sizeOfHeaders;
+    e.virtualEnd = AlignUp(h.sizeOfHeaders, sa);
+    for (const SectionHeader& s : h.sections) {
+        if (s.sizeOfRawData != 0) {
+            const std::uint64_t end = std::uint64_t{s.pointerToRawData} + s.sizeOfRawData;
+            if (end > fileSize) return false;  // data we could not carry over
+            e.rawEnd = std::max(e.rawEnd, end);
+        }
+        e.virtualEnd = std::max(e.virtualEnd, s.virtualAddress + AlignUp(Extent(s), sa));
+    }
+    return true;
+}
+
+// The section whose memory holds the resource directory; sections.size()
+// when there is none.
+std::size_t FindResourceSection(const ImageHeaders& h) {
+    const std::uint32_t resourceRva = h.directories[kDirectoryResource].address;
+    if (resourceRva == 0) return h.sections.size();
+    for (std::size_t i = 0; i < h.sections.size(); ++i) {
+        const SectionHeader& s = h.sections[i];
+        if (s.virtualAddress <= resourceRva && resourceRva < s.virtualAddress + Extent(s)) {
+            return i;
+        }
+    }
+    return h.sections.size();
+}
+
 // Whether the new table can take the place of section `index`'s contents: it
 // is last in the table, in memory and in the file, the resource directory
 // starts it, and nothing else the headers point at lives there.
-bool CanReuseSection(const ImageHeaders& h, std::size_t index, std::uint64_t sa) {
+bool CanReuseSection(const ImageHeaders& h, std::size_t index) {
+    const std::uint64_t sa = h.sectionAlignment;
     const SectionHeader& r = h.sections[index];
     if (index + 1 != h.sections.size()) return false;
     if (h.directories[kDirectoryResource].address != r.virtualAddress) return false;
@@ -89,25 +163,126 @@ bool CanReuseSection(const ImageHeaders& h, std::size_t index, std::uint64_t sa)
     return true;
 }
 
-void FillDirectory(const BitmapStore& store, std::uint32_t sectionRva, std::uint64_t dirBytes,
+std::uint64_t SectionTableEnd(const ImageHeaders& h) {
+    return std::uint64_t{h.sectionTableOffset} + h.sections.size() * kSectionHeaderSize;
+}
+
+// The table overwrites the old resource section where it stands; a section
+// without file data gets its data after the other sections'.
+void ReuseSection(const ImageHeaders& h, std::size_t index, TableSection& t) {
+    const SectionHeader& r = h.sections[index];
+    t.index = index;
+    t.reuse = true;
+    t.rva = r.virtualAddress;
+    t.oldRawSize = r.sizeOfRawData;
+    t.headerEnd = SectionTableEnd(h);
+    if (r.sizeOfRawData != 0) {
+        t.rawPointer = r.pointerToRawData;
+        return;
+    }
+    std::uint64_t othersEnd = h.sizeOfHeaders;
+    for (std::size_t j = 0; j < index; ++j) {
+        const SectionHeader& s = h.sections[j];
+        if (s.sizeOfRawData != 0) {
+            othersEnd = std::max<std::uint64_t>(
+                othersEnd, std::uint64_t{s.pointerToRawData} + s.sizeOfRawData);
+        }
+    }
+    t.rawPointer = AlignUp(othersEnd, h.fileAlignment);
+}
+
+// A new ".rsrc" after the last section, in memory and in the file. Its header
+// goes right after the table: it has to fit inside SizeOfHeaders, before any
+// section's data, on bytes nobody uses.
+bool AppendSection(std::span<const std::uint8_t> image, const ImageHeaders& h, const ImageExtent& e,
+                   TableSection& t) {
+    if (h.sections.size() >= kMaxSections) return false;
+    const std::uint64_t tableEnd = SectionTableEnd(h);
+    t.headerEnd = tableEnd + kSectionHeaderSize;
+    if (t.headerEnd > h.sizeOfHeaders || t.headerEnd > image.size()) return false;
+    for (const SectionHeader& s : h.sections) {
+        if (s.sizeOfRawData != 0 && s.pointerToRawData < t.headerEnd) return false;
+    }
+    const auto slot = image.subspan(static_cast<std::size_t>(tableEnd), kSectionHeaderSize);
+    if (std::any_of(slot.begin(), slot.end(), [](std::uint8_t b) { return b != 0; })) {
+        return false;
+    }
+    t.index = h.sections.size();
+    t.reuse = false;
+    t.rva = e.virtualEnd;
+    t.rawPointer = AlignUp(e.rawEnd, h.fileAlignment);
+    return true;
+}
+
+bool ChooseSection(std::span<const std::uint8_t> image, const ImageHeaders& h, const ImageExtent& e,
+                   TableSection& t) {
+    const std::size_t index = FindResourceSection(h);
+    if (index < h.sections.size() && CanReuseSection(h, index)) {
+        ReuseSection(h, index, t);
+        return true;
+    }
+    return AppendSection(image, h, e, t);
+}
+
+// Where the new resource data goes in the output, and its size. False when the
+// image would outgrow the 32-bit fields that describe it.
+bool PlaceTable(const ImageHeaders& h, std::uint64_t dataSize, TableSection& t, SavePlan& plan) {
+    plan.rawPointer = t.rawPointer;
+    plan.dataSize = dataSize;
+    plan.rawSize = AlignUp(dataSize, h.fileAlignment);
+    t.sizeOfImage = AlignUp(t.rva + dataSize, h.sectionAlignment);
+    return t.sizeOfImage <= kMaxU32 && plan.rawPointer + plan.rawSize <= kMaxU32;
+}
+
+// What follows the last section's data in the file (a certificate table, a
+// COFF symbol table, anything else) moves with it, by a multiple of 8 so a
+// certificate table stays aligned as the format asks, and the headers'
+// offsets into it move along. The bytes before the new data stay put.
+bool PlaceOverlay(const ImageHeaders& h, std::uint64_t fileSize, const ImageExtent& e,
+                  const TableSection& t, SavePlan& plan, MovedOverlay& moved) {
+    plan.overlayStart = std::min(fileSize, e.rawEnd);
+    plan.hasOverlay = plan.overlayStart < fileSize;
+    plan.keepEnd = std::min(plan.rawPointer, plan.overlayStart);
+    if (t.headerEnd > plan.keepEnd) return false;
+
+    const std::uint64_t sectionEnd = plan.rawPointer + plan.rawSize;
+    std::int64_t shift = 0;
+    if (plan.hasOverlay) {
+        plan.overlayPad = (plan.overlayStart - sectionEnd) & 7;
+        shift = static_cast<std::int64_t>(sectionEnd + plan.overlayPad) -
+                static_cast<std::int64_t>(plan.overlayStart);
+    }
+    auto move = [&](std::uint32_t offset, std::uint32_t& out) {
+        out = offset;
+        if (!plan.hasOverlay || offset < plan.overlayStart || offset >= fileSize) return true;
+        const std::int64_t to = std::int64_t{offset} + shift;
+        if (to < 0 || static_cast<std::uint64_t>(to) > kMaxU32) return false;
+        out = static_cast<std::uint32_t>(to);
+        return true;
+    };
+    if (HasCertificateTable(h) && !move(h.directories[kDirectorySecurity].address, moved.security))
+        return false;
+    return h.pointerToSymbolTable == 0 || move(h.pointerToSymbolTable, moved.symbols);
+}
+
+void FillDirectory(const BitmapStore& store, std::uint32_t sectionRva,
                    std::vector<std::uint8_t>& out) {
+    const std::uint64_t dirBytes = DirectoryBytes(store.size());
     out.assign(static_cast<std::size_t>(dirBytes), 0);
     std::uint8_t* d = out.data();
     const std::uint32_t n = static_cast<std::uint32_t>(store.size());
-    if (n == 0) return;  // an empty root table
+    if (n == 0) return;
 
-    // type -> name -> language, each table followed by its entries; then
-    // the data entries; then the payloads.
     const std::uint32_t nameTable = kResourceDirectorySize + kResourceEntrySize;
     const std::uint32_t languageTables =
         nameTable + kResourceDirectorySize + n * kResourceEntrySize;
     const std::uint32_t languageTableSize = kResourceDirectorySize + kResourceEntrySize;
     const std::uint32_t dataEntries = languageTables + n * languageTableSize;
 
-    PutU16(d + 14, 1);
+    PutU16(d + kResDirNumberOfIdEntries, 1);
     PutU32(d + kResourceDirectorySize, kResourceTypeBitmap);
-    PutU32(d + kResourceDirectorySize + 4, nameTable | kHighBit);
-    PutU16(d + nameTable + 14, static_cast<std::uint16_t>(n));
+    PutU32(d + kResourceDirectorySize + 4, nameTable | kResourceHighBit);
+    PutU16(d + nameTable + kResDirNumberOfIdEntries, static_cast<std::uint16_t>(n));
 
     std::uint64_t payload = dirBytes;
     std::uint32_t k = 0;
@@ -116,8 +291,8 @@ void FillDirectory(const BitmapStore& store, std::uint32_t sectionRva, std::uint
         const std::uint32_t languageTable = languageTables + k * languageTableSize;
         const std::uint32_t dataEntry = dataEntries + k * kResourceDataEntrySize;
         PutU32(d + nameEntry, static_cast<std::uint32_t>(id));
-        PutU32(d + nameEntry + 4, languageTable | kHighBit);
-        PutU16(d + languageTable + 14, 1);
+        PutU32(d + nameEntry + 4, languageTable | kResourceHighBit);
+        PutU16(d + languageTable + kResDirNumberOfIdEntries, 1);
         PutU32(d + languageTable + kResourceDirectorySize, 0);  // language neutral
         PutU32(d + languageTable + kResourceDirectorySize + 4, dataEntry);
         PutU32(d + dataEntry, static_cast<std::uint32_t>(sectionRva + payload));
@@ -127,160 +302,64 @@ void FillDirectory(const BitmapStore& store, std::uint32_t sectionRva, std::uint
     }
 }
 
-// prefix: the image's first bytes (ReadImagePrefix); fileSize: its length.
-bool PlanSave(std::span<const std::uint8_t> image, std::uint64_t fileSize, const BitmapStore& store,
-              SavePlan& plan) {
-    std::uint64_t payloadBytes = 0;
-    if (!CheckStore(store, payloadBytes)) return false;
-
-    ImageHeaders h;
-    if (!ParseImageHeaders(image, h)) return false;
-    if (h.directoryCount <= kDirectoryResource) return false;  // no slot for the table
-    const std::uint64_t fa = h.fileAlignment, sa = h.sectionAlignment;
-    if (!IsPowerOfTwo(h.fileAlignment) || fa > 0x10000) return false;
-    if (!IsPowerOfTwo(h.sectionAlignment) || sa < fa || sa > 0x1000000) return false;
-
-    // Headers that claim more than the file holds would have the new data
-    // placed after a run of zeros of their choosing.
-    if (h.sizeOfHeaders > fileSize) return false;
-    std::uint64_t rawEnd = h.sizeOfHeaders, virtualEnd = AlignUp(h.sizeOfHeaders, sa);
-    for (const SectionHeader& s : h.sections) {
-        if (s.sizeOfRawData != 0) {
-            const std::uint64_t end = std::uint64_t{s.pointerToRawData} + s.sizeOfRawData;
-            if (end > fileSize) return false;  // data we could not carry over
-            rawEnd = std::max(rawEnd, end);
-        }
-        virtualEnd = std::max(virtualEnd, s.virtualAddress + AlignUp(Extent(s), sa));
-    }
-    plan.overlayStart = std::min(fileSize, rawEnd);
-    plan.hasOverlay = plan.overlayStart < fileSize;
-
-    // The section that will hold the table: the old resource section, or a
-    // new one.
-    const std::uint32_t resourceRva = h.directories[kDirectoryResource].address;
-    std::size_t index = h.sections.size();
-    if (resourceRva != 0) {
-        for (std::size_t i = 0; i < h.sections.size(); ++i) {
-            const SectionHeader& s = h.sections[i];
-            if (s.virtualAddress <= resourceRva && resourceRva < s.virtualAddress + Extent(s)) {
-                index = i;
-                break;
-            }
-        }
-    }
-    const bool reuse = index < h.sections.size() && CanReuseSection(h, index, sa);
-    std::uint64_t sectionRva = 0;
-    std::uint64_t oldRawSize = 0;
-    const std::uint64_t tableEnd =
-        std::uint64_t{h.sectionTableOffset} + h.sections.size() * kSectionHeaderSize;
-    std::uint64_t headerEnd = tableEnd;
-    if (reuse) {
-        const SectionHeader& r = h.sections[index];
-        sectionRva = r.virtualAddress;
-        oldRawSize = r.sizeOfRawData;
-        if (r.sizeOfRawData != 0) {
-            plan.rawPointer = r.pointerToRawData;
-        } else {
-            std::uint64_t othersEnd = h.sizeOfHeaders;
-            for (std::size_t j = 0; j < index; ++j) {
-                const SectionHeader& s = h.sections[j];
-                if (s.sizeOfRawData != 0) {
-                    othersEnd = std::max<std::uint64_t>(
-                        othersEnd, std::uint64_t{s.pointerToRawData} + s.sizeOfRawData);
-                }
-            }
-            plan.rawPointer = AlignUp(othersEnd, fa);
-        }
-    } else {
-        if (h.sections.size() >= kMaxSections) return false;
-        headerEnd = tableEnd + kSectionHeaderSize;
-        // The new header goes right after the table: it has to fit inside
-        // SizeOfHeaders, before any section's data, on bytes nobody uses.
-        if (headerEnd > h.sizeOfHeaders || headerEnd > image.size()) return false;
-        for (const SectionHeader& s : h.sections) {
-            if (s.sizeOfRawData != 0 && s.pointerToRawData < headerEnd) return false;
-        }
-        const auto slot = image.subspan(static_cast<std::size_t>(tableEnd), kSectionHeaderSize);
-        if (std::any_of(slot.begin(), slot.end(), [](std::uint8_t b) { return b != 0; })) {
-            return false;
-        }
-        index = h.sections.size();
-        sectionRva = virtualEnd;
-        plan.rawPointer = AlignUp(rawEnd, fa);
-    }
-    plan.keepEnd = std::min(plan.rawPointer, plan.overlayStart);
-    if (headerEnd > plan.keepEnd) return false;
-
-    const std::uint64_t n = store.size();
-    const std::uint64_t dirBytes = n == 0 ? kResourceDirectorySize
-                                          : kResourceDirectorySize + kResourceEntrySize +
-                                                kResourceDirectorySize +
-                                                n * (kResourceEntrySize + kResourceDirectorySize +
-                                                     kResourceEntrySize + kResourceDataEntrySize);
-    plan.dataSize = dirBytes + payloadBytes;
-    plan.rawSize = AlignUp(plan.dataSize, fa);
-    const std::uint64_t sizeOfImage = AlignUp(sectionRva + plan.dataSize, sa);
-    const std::uint64_t sectionEnd = plan.rawPointer + plan.rawSize;
-    if (sizeOfImage > kMaxU32 || sectionEnd > kMaxU32) return false;
-
-    // What follows the last section moves with it, by a multiple of 8 so a
-    // certificate table stays aligned as the format asks.
-    std::int64_t shift = 0;
-    if (plan.hasOverlay) {
-        plan.overlayPad = (plan.overlayStart - sectionEnd) & 7;
-        shift = static_cast<std::int64_t>(sectionEnd + plan.overlayPad) -
-                static_cast<std::int64_t>(plan.overlayStart);
-    }
-    auto moved = [&](std::uint32_t offset, std::uint32_t& out) {
-        out = offset;
-        if (!plan.hasOverlay || offset < plan.overlayStart || offset >= fileSize) return true;
-        const std::int64_t to = std::int64_t{offset} + shift;
-        if (to < 0 || static_cast<std::uint64_t>(to) > kMaxU32) return false;
-        out = static_cast<std::uint32_t>(to);
-        return true;
-    };
-
-    FillDirectory(store, static_cast<std::uint32_t>(sectionRva), dirBytes, plan.directory);
-
-    plan.header.assign(image.begin(), image.begin() + static_cast<std::ptrdiff_t>(headerEnd));
+// The old headers with the fields the new table changes.
+void PatchHeaders(std::span<const std::uint8_t> image, const ImageHeaders& h, const TableSection& t,
+                  const MovedOverlay& moved, SavePlan& plan) {
+    plan.header.assign(image.begin(), image.begin() + static_cast<std::ptrdiff_t>(t.headerEnd));
     std::uint8_t* hd = plan.header.data();
     const std::uint64_t opt = h.optionalOffset;
-    std::uint8_t* section = hd + h.sectionTableOffset + index * kSectionHeaderSize;
-    if (!reuse) {
+    std::uint8_t* section = hd + h.sectionTableOffset + t.index * kSectionHeaderSize;
+    if (!t.reuse) {
         PutU16(hd + h.coffOffset + kCoffNumberOfSections,
                static_cast<std::uint16_t>(h.sections.size() + 1));
         std::memcpy(section, kRsrcName, sizeof kRsrcName);
         PutU32(section + kSecCharacteristics, kRsrcCharacteristics);
     }
     PutU32(section + kSecVirtualSize, static_cast<std::uint32_t>(plan.dataSize));
-    PutU32(section + kSecVirtualAddress, static_cast<std::uint32_t>(sectionRva));
+    PutU32(section + kSecVirtualAddress, static_cast<std::uint32_t>(t.rva));
     PutU32(section + kSecSizeOfRawData, static_cast<std::uint32_t>(plan.rawSize));
     PutU32(section + kSecPointerToRawData, static_cast<std::uint32_t>(plan.rawPointer));
 
-    PutU32(hd + opt + kOptSizeOfImage, static_cast<std::uint32_t>(sizeOfImage));
+    PutU32(hd + opt + kOptSizeOfImage, static_cast<std::uint32_t>(t.sizeOfImage));
     const std::uint64_t initialized =
-        (h.sizeOfInitializedData >= oldRawSize ? h.sizeOfInitializedData - oldRawSize : 0) +
+        (h.sizeOfInitializedData >= t.oldRawSize ? h.sizeOfInitializedData - t.oldRawSize : 0) +
         plan.rawSize;
     PutU32(hd + opt + kOptSizeOfInitializedData,
            static_cast<std::uint32_t>(std::min(initialized, kMaxU32)));
     std::uint8_t* dirs = hd + h.DirectoriesOffset();
-    PutU32(dirs + 8 * kDirectoryResource, static_cast<std::uint32_t>(sectionRva));
+    PutU32(dirs + 8 * kDirectoryResource, static_cast<std::uint32_t>(t.rva));
     PutU32(dirs + 8 * kDirectoryResource + 4, static_cast<std::uint32_t>(plan.dataSize));
-
-    if (h.directoryCount > kDirectorySecurity && h.directories[kDirectorySecurity].size != 0) {
-        std::uint32_t to = 0;
-        if (!moved(h.directories[kDirectorySecurity].address, to)) return false;
-        PutU32(dirs + 8 * kDirectorySecurity, to);
+    if (HasCertificateTable(h)) {
+        PutU32(dirs + 8 * kDirectorySecurity, moved.security);
     }
     if (h.pointerToSymbolTable != 0) {
-        std::uint32_t to = 0;
-        if (!moved(h.pointerToSymbolTable, to)) return false;
-        PutU32(hd + h.coffOffset + kCoffPointerToSymbolTable, to);
+        PutU32(hd + h.coffOffset + kCoffPointerToSymbolTable, moved.symbols);
     }
 
     plan.checkSumOffset = opt + kOptCheckSum;
     plan.recomputeCheckSum = h.checkSum != 0;
     if (plan.recomputeCheckSum) PutU32(hd + plan.checkSumOffset, 0);
+}
+
+// prefix: the image's first bytes (ReadImagePrefix); fileSize: its length.
+bool PlanSave(std::span<const std::uint8_t> prefix, std::uint64_t fileSize,
+              const BitmapStore& store, SavePlan& plan) {
+    std::uint64_t payloadBytes = 0;
+    if (!CheckStore(store, payloadBytes)) return false;
+    ImageHeaders h;
+    if (!ParseImageHeaders(prefix, h)) return false;
+    if (h.directoryCount <= kDirectoryResource) return false;  // no slot for the table
+    if (!CheckAlignment(h)) return false;
+
+    ImageExtent extent;
+    TableSection table;
+    MovedOverlay moved;
+    if (!MeasureImage(h, fileSize, extent)) return false;
+    if (!ChooseSection(prefix, h, extent, table)) return false;
+    if (!PlaceTable(h, DirectoryBytes(store.size()) + payloadBytes, table, plan)) return false;
+    if (!PlaceOverlay(h, fileSize, extent, table, plan, moved)) return false;
+    FillDirectory(store, static_cast<std::uint32_t>(table.rva), plan.directory);
+    PatchHeaders(prefix, h, table, moved, plan);
     return true;
 }
 

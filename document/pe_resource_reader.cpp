@@ -6,15 +6,11 @@
 #include <vector>
 
 #include "document/pe_format.h"
+#include "fileio/byte_order.h"
 
 namespace pe {
 
 namespace {
-
-constexpr std::uint32_t kResourceDirectorySize = 16;
-constexpr std::uint32_t kResourceEntrySize = 8;
-constexpr std::uint32_t kResourceDataEntrySize = 16;
-constexpr std::uint32_t kHighBit = 0x80000000u;
 
 // Lookups walk the tree the way the loader does: binary search among the
 // numeric entries, and an entry of the wrong kind (a directory where data is
@@ -28,8 +24,8 @@ struct Directory {
 struct Entry {
     std::uint32_t name = 0;
     std::uint32_t target = 0;
-    bool IsDirectory() const { return (target & kHighBit) != 0; }
-    std::uint32_t TargetOffset() const { return target & ~kHighBit; }
+    bool IsDirectory() const { return (target & kResourceHighBit) != 0; }
+    std::uint32_t TargetOffset() const { return target & ~kResourceHighBit; }
 };
 
 // Reads the small structures of the tree through a few cached blocks of the
@@ -93,14 +89,13 @@ struct CachedReader {
     bool U16(std::uint64_t offset, std::uint16_t& v) {
         std::uint8_t b[2];
         if (!Bytes(offset, 2, b)) return false;
-        v = static_cast<std::uint16_t>(b[0] | (b[1] << 8));
+        v = LoadU16(b);
         return true;
     }
     bool U32(std::uint64_t offset, std::uint32_t& v) {
         std::uint8_t b[4];
         if (!Bytes(offset, 4, b)) return false;
-        v = static_cast<std::uint32_t>(b[0]) | (static_cast<std::uint32_t>(b[1]) << 8) |
-            (static_cast<std::uint32_t>(b[2]) << 16) | (static_cast<std::uint32_t>(b[3]) << 24);
+        v = LoadU32(b);
         return true;
     }
 };
@@ -117,7 +112,8 @@ struct ResourceTree {
 bool ReadDirectory(ResourceTree& tree, std::uint32_t relative, Directory& dir) {
     dir.offset = tree.root + relative;
     std::uint16_t named = 0, ids = 0;
-    if (!tree.reader.U16(dir.offset + 12, named) || !tree.reader.U16(dir.offset + 14, ids)) {
+    if (!tree.reader.U16(dir.offset + kResDirNumberOfNamedEntries, named) ||
+        !tree.reader.U16(dir.offset + kResDirNumberOfIdEntries, ids)) {
         return false;
     }
     dir.named = named;
@@ -266,7 +262,7 @@ bool ReadBitmapResources(const ImageSource& image, BitmapStore& out,
     std::vector<bool> seen(0x10000);
     for (std::uint32_t i = 0; i < names.total; ++i) {
         const Entry listed = EntryAt(tree, names, i);
-        if (listed.name & kHighBit) continue;  // a string name
+        if (listed.name & kResourceHighBit) continue;  // a string name
         const std::uint16_t id = static_cast<std::uint16_t>(listed.name);
         if (seen[id]) continue;  // a duplicate name is read once
         seen[id] = true;

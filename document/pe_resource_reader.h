@@ -12,8 +12,6 @@
 
 namespace pe {
 
-inline constexpr std::uint16_t kResourceTypeBitmap = 2;  // RT_BITMAP
-
 // The language versions tried, in order, when a resource is asked for
 // without naming a language; when none of them is present the first version
 // in the table wins. The platform's loader tries neutral, then the languages

@@ -1,4 +1,3 @@
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -34,46 +33,6 @@ struct CodecTest : ::testing::Test {
 
 // --- Reading files -----------------------------------------------------------
 
-TEST_F(CodecTest, ReadWholeFileDeliversExactBytesAndReplacesOut) {
-    Bytes content = {'B', 'M', 0, 0, '\r', '\n', 0x1A, 0xFF, '\n', 0};
-    Spill(scratch.dir / "a.bmp", content);
-    Bytes out(100, 0x55);
-    ASSERT_TRUE(ReadWholeFile(PathOf("a.bmp"), out));
-    EXPECT_EQ(out, content);
-}
-
-TEST_F(CodecTest, ReadWholeFileFailuresLeaveOutAsItWas) {
-    Spill(scratch.dir / "empty.bmp", {});
-    fs::create_directory(scratch.dir / "folder.bmp");
-    const Bytes before = {9, 8, 7};
-    for (const char* name : {"empty.bmp", "missing.bmp", "folder.bmp"}) {
-        Bytes out = before;
-        EXPECT_FALSE(ReadWholeFile(PathOf(name), out)) << name;
-        EXPECT_EQ(out, before) << name;
-    }
-    Bytes out = before;
-    EXPECT_FALSE(ReadWholeFile(L"", out));
-    EXPECT_EQ(out, before);
-}
-
-TEST_F(CodecTest, ReadWholeFileRefusesShortRead) {
-    // sysfs reports a length of a page but delivers only the text it holds.
-    const char* file = "/sys/devices/system/cpu/online";
-    int fd = ::open(file, O_RDONLY);
-    if (fd < 0) GTEST_SKIP() << file << " is not available";
-    char buffer[8192];
-    const off_t claimed = ::lseek(fd, 0, SEEK_END);
-    ::lseek(fd, 0, SEEK_SET);
-    const ssize_t delivered = ::read(fd, buffer, sizeof buffer);
-    ::close(fd);
-    if (claimed <= delivered) GTEST_SKIP() << file << " reads in full on this kernel";
-
-    Bytes out = {1};
-    EXPECT_FALSE(ReadWholeFile(fs::path(file).wstring(), out))
-        << "length " << claimed << " but only " << delivered << " bytes readable";
-    EXPECT_EQ(out, Bytes{1});
-}
-
 TEST_F(CodecTest, NonAsciiWidePathsReadAndWrite) {
     const std::wstring name = L"b\u00efld-\u20ac-\U0001F600.bmp";
     const std::wstring folder = scratch.dir.wstring() + L"/";
@@ -101,7 +60,7 @@ Bytes WithOffBits(std::size_t size, std::uint32_t offBits, char second = 'M') {
         b[0] = 'B';
         b[1] = static_cast<std::uint8_t>(second);
     }
-    if (size >= 14) PutLe(b, 10, offBits, 4);
+    if (size >= 14) PutU32(&b.at(10), offBits);
     return b;
 }
 
@@ -189,7 +148,7 @@ TEST_F(CodecTest, ExportWritesFileHeaderFromInfoHeader) {
         ASSERT_TRUE(WriteBitmapFile(doc, id, path)) << c.what;
         const Bytes written = Slurp(fs::path(path));
         ASSERT_EQ(written.size(), 14 + payload.size()) << c.what;
-        EXPECT_EQ(GetLe(written, 10, 4), c.offBits) << c.what;
+        EXPECT_EQ(LoadU32(&written.at(10)), c.offBits) << c.what;
         EXPECT_EQ(DibHeaderLength(payload), c.offBits - 14u) << c.what;
         ++id;
     }
@@ -201,8 +160,8 @@ TEST_F(CodecTest, StoreThenWriteReproducesPayloadAndRebuildsHeader) {
     for (std::size_t i = 40; i < payload.size(); ++i)
         payload[i] = static_cast<std::uint8_t>(i * 7);
     Bytes file = MakeBmpFile(payload, 14 + 40 + 16);
-    PutLe(file, 2, 12345, 4);   // a wrong bfSize
-    PutLe(file, 6, 0xBEEF, 4);  // non-zero reserved fields
+    PutU32(&file.at(2), 12345);   // a wrong bfSize
+    PutU32(&file.at(6), 0xBEEF);  // non-zero reserved fields
     ASSERT_TRUE(StoreBitmapFile(doc, 7, file));
     ASSERT_TRUE(WriteBitmapFile(doc, 7, PathOf("00007.bmp")));
 
@@ -211,9 +170,9 @@ TEST_F(CodecTest, StoreThenWriteReproducesPayloadAndRebuildsHeader) {
     EXPECT_EQ(Bytes(written.begin() + 14, written.end()), payload);
     EXPECT_EQ(written[0], 'B');
     EXPECT_EQ(written[1], 'M');
-    EXPECT_EQ(GetLe(written, 2, 4), 14 + payload.size()) << "bfSize";
-    EXPECT_EQ(GetLe(written, 6, 4), 0u) << "reserved";
-    EXPECT_EQ(GetLe(written, 10, 4), 14u + 40 + 16) << "bfOffBits";
+    EXPECT_EQ(LoadU32(&written.at(2)), 14 + payload.size()) << "bfSize";
+    EXPECT_EQ(LoadU32(&written.at(6)), 0u) << "reserved";
+    EXPECT_EQ(LoadU32(&written.at(10)), 14u + 40 + 16) << "bfOffBits";
 }
 
 TEST_F(CodecTest, ExportRefusalsCreateNoFile) {

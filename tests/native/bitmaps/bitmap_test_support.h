@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "fileio/byte_order.h"
+
 namespace orvix_test {
 
 namespace fs = std::filesystem;
@@ -52,19 +54,6 @@ inline void Spill(const fs::path& p, const Bytes& bytes) {
               static_cast<std::streamsize>(bytes.size()));
 }
 
-// width is at most 8 bytes.
-inline void PutLe(Bytes& b, std::size_t offset, std::uint64_t value, int width) {
-    for (int i = 0; i < width; ++i)
-        b[offset + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value >> (8 * i));
-}
-
-inline std::uint64_t GetLe(const Bytes& b, std::size_t offset, int width) {
-    std::uint64_t v = 0;
-    for (int i = 0; i < width; ++i)
-        v |= std::uint64_t{b[offset + static_cast<std::size_t>(i)]} << (8 * i);
-    return v;
-}
-
 struct DibFields {
     std::uint32_t biSize = 40;
     std::int32_t width = 1;
@@ -79,16 +68,16 @@ struct DibFields {
 // every other byte is a recognisable filler.
 inline Bytes MakeDib(const DibFields& f, std::size_t totalSize) {
     Bytes b(totalSize, 0xC3);
-    PutLe(b, 0, f.biSize, 4);
-    PutLe(b, 4, static_cast<std::uint32_t>(f.width), 4);
-    PutLe(b, 8, static_cast<std::uint32_t>(f.height), 4);
-    PutLe(b, 12, 1, 2);
-    PutLe(b, 14, f.bitCount, 2);
-    PutLe(b, 16, f.compression, 4);
-    PutLe(b, 20, f.sizeImage, 4);
+    PutU32(&b.at(0), f.biSize);
+    PutU32(&b.at(4), static_cast<std::uint32_t>(f.width));
+    PutU32(&b.at(8), static_cast<std::uint32_t>(f.height));
+    PutU16(&b.at(12), 1);
+    PutU16(&b.at(14), f.bitCount);
+    PutU32(&b.at(16), f.compression);
+    PutU32(&b.at(20), f.sizeImage);
     std::fill(b.begin() + 24, b.begin() + 32, 0);  // resolution fields
-    PutLe(b, 32, f.clrUsed, 4);
-    PutLe(b, 36, 0, 4);
+    PutU32(&b.at(32), f.clrUsed);
+    PutU32(&b.at(36), 0);
     return b;
 }
 
@@ -97,8 +86,8 @@ inline Bytes MakeBmpFile(const Bytes& payload, std::uint32_t offBits) {
     Bytes file(14 + payload.size(), 0);
     file[0] = 'B';
     file[1] = 'M';
-    PutLe(file, 2, 14 + payload.size(), 4);
-    PutLe(file, 10, offBits, 4);
+    PutU32(&file.at(2), static_cast<std::uint32_t>(14 + payload.size()));
+    PutU32(&file.at(10), offBits);
     std::copy(payload.begin(), payload.end(), file.begin() + 14);
     return file;
 }

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "bitmaps/export_all.h"
 #include "bitmaps/bitmap_codec.h"
+#include "bitmaps/export_all.h"
 #include "native/bitmaps/bitmap_test_support.h"
 
 using namespace orvix_test;

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "bitmaps/export_all.h"
 #include "bitmaps/bitmap_codec.h"
+#include "bitmaps/export_all.h"
 #include "native/bitmaps/bitmap_test_support.h"
 
 using namespace orvix_test;
@@ -75,12 +75,12 @@ struct Producer {
 
 // Row stride of an uncompressed bitmap.
 std::size_t Stride(const Bytes& file) {
-    const std::uint64_t width = GetLe(file, 18, 4), bits = GetLe(file, 28, 2);
+    const std::uint64_t width = LoadU32(&file.at(18)), bits = LoadU16(&file.at(28));
     return static_cast<std::size_t>((width * bits + 31) / 32 * 4);
 }
 
 Bytes Reshape(const Bytes& file, Shape shape) {
-    const std::uint32_t offBits = static_cast<std::uint32_t>(GetLe(file, 10, 4));
+    const std::uint32_t offBits = LoadU32(&file.at(10));
     Bytes out;
     switch (shape) {
         case Shape::AsMade:
@@ -88,29 +88,29 @@ Bytes Reshape(const Bytes& file, Shape shape) {
         case Shape::TopDown: {
             out = file;
             const std::size_t stride = Stride(file);
-            const auto height = static_cast<std::int32_t>(GetLe(file, 22, 4));
+            const auto height = LoadI32(&file.at(22));
             for (std::int32_t row = 0; row < height; ++row) {
                 std::copy_n(file.begin() + offBits + static_cast<long>(row * stride), stride,
                             out.begin() + offBits + static_cast<long>((height - 1 - row) * stride));
             }
-            PutLe(out, 22, static_cast<std::uint32_t>(-height), 4);
+            PutU32(&out.at(22), static_cast<std::uint32_t>(-height));
             return out;
         }
         case Shape::V4Header:
             // The V5 header less its colour-profile fields.
             out.assign(file.begin(), file.begin() + 14 + 108);
-            PutLe(out, 14, 108, 4);
+            PutU32(&out.at(14), 108);
             break;
         case Shape::InfoHeaderWithMasks:
             // A 40-byte header followed by the three masks the V5 header held.
             out.assign(file.begin(), file.begin() + 14 + 52);
-            PutLe(out, 14, 40, 4);
+            PutU32(&out.at(14), 40);
             break;
     }
     const std::uint32_t newOffBits = static_cast<std::uint32_t>(out.size());
     out.insert(out.end(), file.begin() + offBits, file.end());
-    PutLe(out, 2, out.size(), 4);
-    PutLe(out, 10, newOffBits, 4);
+    PutU32(&out.at(2), static_cast<std::uint32_t>(out.size()));
+    PutU32(&out.at(10), newOffBits);
     return out;
 }
 
@@ -188,9 +188,9 @@ TEST_F(ImageMagickTest, ProducersLoadExportAndReadBack) {
         Spill(input, file);
         inputs.push_back(input);
 
-        ASSERT_EQ(GetLe(file, 14, 4), p.biSize) << "biSize from this ImageMagick";
-        ASSERT_EQ(GetLe(file, 28, 2), p.bitCount) << "biBitCount from this ImageMagick";
-        ASSERT_EQ(GetLe(file, 30, 4), p.compression) << "biCompression from this ImageMagick";
+        ASSERT_EQ(LoadU32(&file.at(14)), p.biSize) << "biSize from this ImageMagick";
+        ASSERT_EQ(LoadU16(&file.at(28)), p.bitCount) << "biBitCount from this ImageMagick";
+        ASSERT_EQ(LoadU32(&file.at(30)), p.compression) << "biCompression from this ImageMagick";
         if (p.shape != Shape::AsMade) {
             // A 40-byte header has no alpha mask, so only the colours can match.
             EXPECT_EQ(Difference(made, input, p.shape == Shape::InfoHeaderWithMasks), "0")
@@ -205,7 +205,7 @@ TEST_F(ImageMagickTest, ProducersLoadExportAndReadBack) {
         const DibPayload& payload = doc.bitmaps[id];
         ASSERT_EQ(payload, Bytes(file.begin() + 14, file.end()));
 
-        EXPECT_EQ(14 + DibHeaderLength(payload), GetLe(file, 10, 4));
+        EXPECT_EQ(14 + DibHeaderLength(payload), LoadU32(&file.at(10)));
         EXPECT_TRUE(DibPixelsInBounds(payload));
     }
 
@@ -222,7 +222,7 @@ TEST_F(ImageMagickTest, ProducersLoadExportAndReadBack) {
         ASSERT_EQ(exported.size(), original.size());
         EXPECT_TRUE(std::equal(original.begin() + 14, original.end(), exported.begin() + 14))
             << "payload changed on export";
-        EXPECT_EQ(GetLe(exported, 2, 4), exported.size()) << "bfSize";
+        EXPECT_EQ(LoadU32(&exported.at(2)), exported.size()) << "bfSize";
         EXPECT_EQ(Bytes(exported.begin(), exported.begin() + 14),
                   Bytes(original.begin(), original.begin() + 14))
             << "file header differs from the producer's";
@@ -244,7 +244,7 @@ TEST_F(ImageMagickTest, CoreHeaderIsStoredVerbatimButNeverPreviewed) {
                      Quote("BMP2:" + made.string()));
     ASSERT_EQ(r.status, 0) << r.output;
     const Bytes file = Slurp(made);
-    ASSERT_EQ(GetLe(file, 14, 4), 12u) << "BITMAPCOREHEADER expected from BMP2:";
+    ASSERT_EQ(LoadU32(&file.at(14)), 12u) << "BITMAPCOREHEADER expected from BMP2:";
     ContainerDoc doc;
     ASSERT_TRUE(StoreBitmapFile(doc, 1, file));
     EXPECT_EQ(doc.bitmaps[1], Bytes(file.begin() + 14, file.end()));

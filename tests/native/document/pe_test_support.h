@@ -8,28 +8,33 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <stdexcept>
 #include <string>
 #include <vector>
+
+#include "fileio/byte_order.h"
 
 namespace testpe {
 
 using Bytes = std::vector<std::uint8_t>;
 
+// A field that does not fit the image is a broken test: it throws rather than
+// touch memory past the end.
+inline std::size_t Checked(const Bytes& b, std::size_t at, std::size_t width) {
+    if (at + width > b.size()) throw std::out_of_range("field past the end of a test image");
+    return at;
+}
 inline void Put16(Bytes& b, std::size_t at, std::uint16_t v) {
-    b.at(at) = static_cast<std::uint8_t>(v);
-    b.at(at + 1) = static_cast<std::uint8_t>(v >> 8);
+    PutU16(b.data() + Checked(b, at, 2), v);
 }
 inline void Put32(Bytes& b, std::size_t at, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        b.at(at + i) = static_cast<std::uint8_t>(v >> (8 * i));
+    PutU32(b.data() + Checked(b, at, 4), v);
 }
 inline std::uint16_t Get16(const Bytes& b, std::size_t at) {
-    return static_cast<std::uint16_t>(b.at(at) | (b.at(at + 1) << 8));
+    return LoadU16(b.data() + Checked(b, at, 2));
 }
 inline std::uint32_t Get32(const Bytes& b, std::size_t at) {
-    return static_cast<std::uint32_t>(b.at(at)) | (static_cast<std::uint32_t>(b.at(at + 1)) << 8) |
-           (static_cast<std::uint32_t>(b.at(at + 2)) << 16) |
-           (static_cast<std::uint32_t>(b.at(at + 3)) << 24);
+    return LoadU32(b.data() + Checked(b, at, 4));
 }
 
 struct Section {

@@ -16,6 +16,7 @@
 #include "document/blank_container.h"
 #include "document/container_io.h"
 #include "document/pe_format.h"
+#include "fileio/byte_order.h"
 
 namespace {
 
@@ -378,9 +379,9 @@ TEST(ContainerOracle, CertificateTableFollowsTheLastSection) {
         image.push_back(0);
     const std::uint32_t certOffset = static_cast<std::uint32_t>(image.size());
     Bytes cert(8 + 40);
-    pe::PutU32(cert.data(), static_cast<std::uint32_t>(cert.size()));
-    pe::PutU16(cert.data() + 4, 0x0200);  // WIN_CERT_REVISION_2_0
-    pe::PutU16(cert.data() + 6, 0x0002);  // WIN_CERT_TYPE_PKCS_SIGNED_DATA
+    PutU32(cert.data(), static_cast<std::uint32_t>(cert.size()));
+    PutU16(cert.data() + 4, 0x0200);  // WIN_CERT_REVISION_2_0
+    PutU16(cert.data() + 6, 0x0002);  // WIN_CERT_TYPE_PKCS_SIGNED_DATA
     for (std::size_t i = 8; i < cert.size(); ++i)
         cert[i] = static_cast<std::uint8_t>(i * 3);
     image.insert(image.end(), cert.begin(), cert.end());
@@ -388,8 +389,8 @@ TEST(ContainerOracle, CertificateTableFollowsTheLastSection) {
     ASSERT_TRUE(pe::ParseImageHeaders(image, headers));
     std::uint8_t* security =
         image.data() + headers.DirectoriesOffset() + 8 * pe::kDirectorySecurity;
-    pe::PutU32(security, certOffset);
-    pe::PutU32(security + 4, static_cast<std::uint32_t>(cert.size()));
+    PutU32(security, certOffset);
+    PutU32(security + 4, static_cast<std::uint32_t>(cert.size()));
 
     std::wstring dir = TempDir(L"orvix-oracle-cert");
     std::wstring path = dir + L"signed.dll";
@@ -515,10 +516,7 @@ struct NameTable {
     std::uint16_t ids = 0;
 
     std::size_t Entry(int i) const { return table + 16 + 8 * static_cast<std::size_t>(i); }
-    std::uint32_t U32(std::size_t at) const {
-        return image[at] | (image[at + 1] << 8) | (image[at + 2] << 16) |
-               (static_cast<std::uint32_t>(image[at + 3]) << 24);
-    }
+    std::uint32_t U32(std::size_t at) const { return LoadU32(&image.at(at)); }
     std::size_t Target(std::size_t entry) const { return root + (U32(entry + 4) & 0x7FFFFFFF); }
     // The data entry of the first language of name entry i.
     std::size_t DataEntry(int i) const { return Target(Target(Entry(i)) + 16); }
@@ -533,14 +531,14 @@ bool FindNameTable(NameTable& t) {
         return false;
     }
     t.root = static_cast<std::size_t>(root);
-    const std::size_t types = t.image[t.root + 12] + t.image[t.root + 14];
+    const std::size_t types = LoadU16(&t.image.at(t.root + 12)) + LoadU16(&t.image.at(t.root + 14));
     for (std::size_t i = 0; i < types; ++i) {
         const std::size_t e = t.root + 16 + 8 * i;
         if (t.U32(e) == 2) t.table = t.Target(e);
     }
     if (!t.table) return false;
-    t.named = static_cast<std::uint16_t>(t.image[t.table + 12] | (t.image[t.table + 13] << 8));
-    t.ids = static_cast<std::uint16_t>(t.image[t.table + 14] | (t.image[t.table + 15] << 8));
+    t.named = LoadU16(&t.image.at(t.table + 12));
+    t.ids = LoadU16(&t.image.at(t.table + 14));
     return t.ids >= 6;
 }
 
@@ -556,7 +554,7 @@ TEST(ContainerOracle, DamagedTablesReadAsThePlatformReadsThem) {
         const char* what;
         std::function<void(NameTable&)> apply;
     };
-    auto put32 = [](Bytes& b, std::size_t at, std::uint32_t v) { pe::PutU32(b.data() + at, v); };
+    auto put32 = [](Bytes& b, std::size_t at, std::uint32_t v) { PutU32(b.data() + at, v); };
     const Change changes[] = {
         {"two numeric entries swapped (unsorted)",
          [&](NameTable& t) {
@@ -566,7 +564,7 @@ TEST(ContainerOracle, DamagedTablesReadAsThePlatformReadsThem) {
         {"an ID listed twice",
          [&](NameTable& t) { put32(t.image, t.Entry(first + 2), t.U32(t.Entry(first + 3))); }},
         {"fewer numeric entries counted",
-         [&](NameTable& t) { pe::PutU16(t.image.data() + t.table + 14, 3); }},
+         [&](NameTable& t) { PutU16(t.image.data() + t.table + 14, 3); }},
         {"a zero-size bitmap",
          [&](NameTable& t) { put32(t.image, t.DataEntry(first + 1) + 4, 0); }},
         {"data RVA in no section",
