@@ -1,10 +1,14 @@
 // Windows side of the atomic replacement: a uniquely named file in the
 // destination's folder, FlushFileBuffers, then MoveFileExW over the target.
+// Both go by their \\?\ paths: the temporary name is longer than most final
+// names, and a destination just short of MAX_PATH would otherwise leave it
+// no room.
 #include <windows.h>
 
 #include <string>
 
 #include "fileio/atomic_file.h"
+#include "fileio/wide_path.h"
 
 namespace {
 
@@ -22,10 +26,11 @@ void SetAtomicRenameFailureForTesting(bool fail) {
 
 bool WriteFileAtomically(const std::wstring& path,
                          const std::function<bool(const AtomicWriteSink&)>& produce) {
-    if (path.empty() || path.back() == L'\\' || path.back() == L'/')
-        return false;
-    std::wstring::size_type slash = path.find_last_of(L"\\/");
-    std::wstring folder = slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
+    if (path.empty() || path.back() == L'\\' || path.back() == L'/') return false;
+    const std::wstring dest = ExtendedLengthPath(path);
+    const std::wstring::size_type slash = dest.find_last_of(L'\\');
+    if (dest.empty() || slash == std::wstring::npos) return false;
+    const std::wstring folder = dest.substr(0, slash + 1);
 
     HANDLE file = INVALID_HANDLE_VALUE;
     std::wstring temp;
@@ -35,17 +40,14 @@ bool WriteFileAtomically(const std::wstring& path,
                std::to_wstring(++counter) + L".tmp";
         file = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS)
-            return false;
+        if (file == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) return false;
     }
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
+    if (file == INVALID_HANDLE_VALUE) return false;
 
     bool ok = true;
     long long written = 0;
     AtomicWriteSink sink = [&](std::span<const std::uint8_t> bytes) {
-        if (!ok)
-            return false;
+        if (!ok) return false;
         if (g_failAfterBytes >= 0 &&
             written + static_cast<long long>(bytes.size()) > g_failAfterBytes) {
             ok = false;
@@ -66,19 +68,14 @@ bool WriteFileAtomically(const std::wstring& path,
         written += static_cast<long long>(bytes.size());
         return true;
     };
-    if (!produce(sink))
-        ok = false;
-    if (ok && !FlushFileBuffers(file))
-        ok = false;
-    if (!CloseHandle(file))
-        ok = false;
-    if (ok && g_failRename)
-        ok = false;
-    if (ok && !MoveFileExW(temp.c_str(), path.c_str(),
+    if (!produce(sink)) ok = false;
+    if (ok && !FlushFileBuffers(file)) ok = false;
+    if (!CloseHandle(file)) ok = false;
+    if (ok && g_failRename) ok = false;
+    if (ok && !MoveFileExW(temp.c_str(), dest.c_str(),
                            MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         ok = false;
     }
-    if (!ok)
-        DeleteFileW(temp.c_str());
+    if (!ok) DeleteFileW(temp.c_str());
     return ok;
 }

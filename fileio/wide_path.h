@@ -14,3 +14,13 @@ inline std::filesystem::path WidePath(const std::wstring& text) {
     return std::filesystem::path(std::u32string(text.begin(), text.end()));
 #endif
 }
+
+#ifdef _WIN32
+// The \\?\ form of path: made full and normalised the way the platform reads
+// any other path (current folder, "." and "..", slashes, trailing dots and
+// spaces), with \\server\share becoming \\?\UNC\server\share. File functions
+// take that form at any length, where the plain one stops short of MAX_PATH.
+// A path already in \\?\ or \\.\ form is returned as it is; empty when the
+// path cannot be made full.
+std::wstring ExtendedLengthPath(const std::wstring& path);
+#endif

@@ -1,10 +1,19 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstring>
+#include <cwchar>
+#include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "batch/numbered_scan.h"
+#include "bitmaps/bitmap_codec.h"
+#include "bitmaps/export_all.h"
 #include "fileio/atomic_file.h"
+#include "fileio/byte_order.h"
+#include "fileio/wide_path.h"
 
 namespace {
 
@@ -18,15 +27,7 @@ std::wstring TempDir(const wchar_t* leaf) {
 
 std::vector<std::uint8_t> Slurp(const std::wstring& path) {
     std::vector<std::uint8_t> out;
-    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-                           nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return out;
-    out.resize(GetFileSize(h, nullptr));
-    DWORD got = 0;
-    ReadFile(h, out.data(), static_cast<DWORD>(out.size()), &got, nullptr);
-    CloseHandle(h);
-    out.resize(got);
+    ReadWholeFile(path, out);
     return out;
 }
 
@@ -34,11 +35,9 @@ int CountEntries(const std::wstring& dir) {
     WIN32_FIND_DATAW fd;
     HANDLE h = FindFirstFileW((dir + L"*").c_str(), &fd);
     int n = 0;
-    if (h == INVALID_HANDLE_VALUE)
-        return 0;
+    if (h == INVALID_HANDLE_VALUE) return 0;
     do {
-        if (wcscmp(fd.cFileName, L".") && wcscmp(fd.cFileName, L".."))
-            ++n;
+        if (wcscmp(fd.cFileName, L".") && wcscmp(fd.cFileName, L"..")) ++n;
     } while (FindNextFileW(h, &fd));
     FindClose(h);
     return n;
@@ -58,8 +57,196 @@ TEST(AtomicFileWin, ReplacesExistingFileAndCleansUpOnFailure) {
     SetAtomicWriteFailureAfterBytesForTesting(1);
     EXPECT_FALSE(WriteFileAtomically(target, first));
     SetAtomicWriteFailureAfterBytesForTesting(-1);
+    SetAtomicRenameFailureForTesting(true);
+    EXPECT_FALSE(WriteFileAtomically(target, first));
+    SetAtomicRenameFailureForTesting(false);
     EXPECT_EQ(Slurp(target), second);
     EXPECT_EQ(CountEntries(dir), 1);
     DeleteFileW(target.c_str());
     RemoveDirectoryW(dir.c_str());
+}
+
+namespace {
+
+// Wine takes paths of any length, where Windows without long-path support
+// refuses one whose full form is MAX_PATH units or more unless it starts with
+// \\?\. While a PathLimit lives, the file calls this program makes, the
+// writer's included (it is linked in), go through that rule first.
+bool PastLimit(const wchar_t* path) {
+    if (std::wcsncmp(path, L"\\\\?\\", 4) == 0) return false;
+    wchar_t full[MAX_PATH];
+    return GetFullPathNameW(path, MAX_PATH, full, nullptr) >= MAX_PATH;
+}
+
+HANDLE WINAPI LimitedCreateFile(LPCWSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE);
+BOOL WINAPI LimitedMoveFile(LPCWSTR, LPCWSTR, DWORD);
+
+// Each import the rule covers, and the function its slot does not hold now:
+// the stand-in while the rule is off, the platform's while it is on.
+struct Import {
+    const char* name;
+    ULONG_PTR other;
+} g_imports[] = {{"CreateFileW", reinterpret_cast<ULONG_PTR>(&LimitedCreateFile)},
+                 {"MoveFileExW", reinterpret_cast<ULONG_PTR>(&LimitedMoveFile)}};
+
+template <class F>
+F Platform(int i) {
+    return reinterpret_cast<F>(g_imports[i].other);
+}
+
+HANDLE WINAPI LimitedCreateFile(LPCWSTR name, DWORD access, DWORD share,
+                                LPSECURITY_ATTRIBUTES security, DWORD disposition, DWORD flags,
+                                HANDLE model) {
+    if (!PastLimit(name)) {
+        return Platform<decltype(&CreateFileW)>(0)(name, access, share, security, disposition,
+                                                   flags, model);
+    }
+    SetLastError(ERROR_PATH_NOT_FOUND);
+    return INVALID_HANDLE_VALUE;
+}
+BOOL WINAPI LimitedMoveFile(LPCWSTR from, LPCWSTR to, DWORD flags) {
+    if (!PastLimit(from) && !PastLimit(to))
+        return Platform<decltype(&MoveFileExW)>(1)(from, to, flags);
+    SetLastError(ERROR_PATH_NOT_FOUND);
+    return FALSE;
+}
+// Exchanges the covered slots of this program's import table with g_imports.
+void SwapImports() {
+    auto* base = reinterpret_cast<std::uint8_t*>(GetModuleHandleW(nullptr));
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(
+        base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    const DWORD imports =
+        nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress;
+    for (auto* d = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + imports); d->Name; ++d) {
+        const auto* names = reinterpret_cast<const IMAGE_THUNK_DATA*>(base + d->OriginalFirstThunk);
+        auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + d->FirstThunk);
+        for (; names->u1.AddressOfData; ++names, ++slots) {
+            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
+            const auto* byName =
+                reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
+            for (Import& import : g_imports) {
+                if (std::strcmp(byName->Name, import.name)) continue;
+                DWORD protect = 0;
+                VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, PAGE_READWRITE,
+                               &protect);
+                std::swap(slots->u1.Function, import.other);
+                VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, protect, &protect);
+            }
+        }
+    }
+}
+
+struct PathLimit {
+    PathLimit() { SwapImports(); }
+    ~PathLimit() { SwapImports(); }
+};
+
+// A folder path of exactly `units` units with its backslash, below root; made
+// through \\?\, the only way Windows makes folders this deep.
+std::wstring DeepFolder(std::wstring folder, std::size_t units) {
+    while (folder.size() < units) {
+        const std::size_t left = units - folder.size();
+        folder += std::wstring(left > 62 ? 60 : left - 1, L'd') + L"\\";
+        CreateDirectoryW((L"\\\\?\\" + folder).c_str(), nullptr);
+    }
+    return folder;
+}
+
+void RemoveTree(const std::wstring& root, std::wstring folder) {
+    WIN32_FIND_DATAW fd;
+    HANDLE h = FindFirstFileW((folder + L"*").c_str(), &fd);
+    if (h != INVALID_HANDLE_VALUE) {
+        do
+            DeleteFileW((L"\\\\?\\" + folder + fd.cFileName).c_str());
+        while (FindNextFileW(h, &fd));
+        FindClose(h);
+    }
+    for (; folder.size() > root.size(); folder.erase(folder.rfind(L'\\', folder.size() - 2) + 1))
+        RemoveDirectoryW((L"\\\\?\\" + folder).c_str());
+}
+
+std::vector<std::uint8_t> Dib(std::uint8_t pixel) {
+    std::vector<std::uint8_t> dib(44, 0);  // the header, then one pixel padded to 4 bytes
+    PutU32(&dib[0], 40);
+    PutU32(&dib[4], 1);  // 1 x 1, 24 bits
+    PutU32(&dib[8], 1);
+    PutU16(&dib[12], 1);
+    PutU16(&dib[14], 24);
+    dib[40] = dib[41] = dib[42] = pixel;
+    return dib;
+}
+
+}  // namespace
+
+TEST(AtomicFileWin, WritesReachTheLastUnitOfMaxPath) {
+    // Every file lands at exactly MAX_PATH - 1 units, below the deepest folder
+    // its name leaves room for, and reads back as written at a short path.
+    ContainerDoc doc;
+    doc.bitmaps = {{1, Dib(0x11)}, {7, Dib(0x77)}};
+    const std::wstring root = TempDir(L"orvix-long");
+    std::map<int, std::vector<std::uint8_t>> expected;
+    for (const auto& [id, payload] : doc.bitmaps) {
+        ASSERT_TRUE(WriteBitmapFile(doc, id, root + L"short.bmp"));
+        expected[id] = Slurp(root + L"short.bmp");
+    }
+    DeleteFileW((root + L"short.bmp").c_str());
+
+    struct Case {
+        const char* what;
+        bool relative;  // to the current folder, the deep one's parent
+        bool exportAll;
+    };
+    const Case cases[] = {{"WriteBitmapFile", false, false},
+                          {"WriteBitmapFile, relative", true, false},
+                          {"ExportAllBitmaps", false, true},
+                          {"ExportAllBitmaps, relative", true, true}};
+    wchar_t start[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, start);
+    for (const Case& c : cases) {
+        const std::wstring deep = DeepFolder(root, MAX_PATH - 1 - std::wcslen(L"00007.bmp"));
+        const std::size_t parent = deep.rfind(L'\\', deep.size() - 2) + 1;
+        if (c.relative) SetCurrentDirectoryW(deep.substr(0, parent).c_str());
+        const std::wstring folder = c.relative ? deep.substr(parent) : deep;
+        std::vector<NumberedBitmapFile> found;
+        {
+            PathLimit limit;
+            EXPECT_TRUE(c.exportAll ? ExportAllBitmaps(doc, folder)
+                                    : WriteBitmapFile(doc, 7, folder + L"00007.bmp"))
+                << c.what;
+            ScanNumberedBitmaps(folder, found);
+        }
+        std::map<int, std::vector<std::uint8_t>> read;
+        for (const NumberedBitmapFile& f : found) {
+            wchar_t full[MAX_PATH];
+            EXPECT_EQ(GetFullPathNameW(f.path.c_str(), MAX_PATH, full, nullptr), MAX_PATH - 1u)
+                << c.what;
+            read[f.number] = Slurp(f.path);
+        }
+        auto want = expected;
+        if (!c.exportAll) want.erase(1);
+        EXPECT_EQ(read, want) << c.what;
+        EXPECT_EQ(CountEntries(deep), static_cast<int>(want.size()))
+            << c.what << ": files in the folder, temporary ones included";
+        SetCurrentDirectoryW(start);
+        RemoveTree(root, deep);
+    }
+    RemoveDirectoryW(root.c_str());
+}
+
+TEST(AtomicFileWin, ExtendedLengthPathsNameWhatThePlainOnesName) {
+    wchar_t here[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, here);
+    const struct {
+        const wchar_t* path;
+        std::wstring extended;
+    } cases[] = {
+        {L"C:\\dir\\a.bmp", L"\\\\?\\C:\\dir\\a.bmp"},
+        {L"C:/dir//sub/../a.bmp. ", L"\\\\?\\C:\\dir\\a.bmp"},
+        {L"a.bmp", L"\\\\?\\" + std::wstring(here) + L"\\a.bmp"},
+        {L"\\\\server\\share\\dir\\a.bmp", L"\\\\?\\UNC\\server\\share\\dir\\a.bmp"},
+        {L"//server/share/dir/../a.bmp", L"\\\\?\\UNC\\server\\share\\a.bmp"},
+        {L"\\\\?\\C:\\dir\\..\\a.bmp", L"\\\\?\\C:\\dir\\..\\a.bmp"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ExtendedLengthPath(c.path), c.extended) << "from " << c.path;
 }
