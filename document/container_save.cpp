@@ -1,9 +1,9 @@
 #include <exception>
 
-#include "fileio/atomic_file.h"
 #include "document/container_io.h"
 #include "document/pe_image_file.h"
 #include "document/pe_image_writer.h"
+#include "fileio/atomic_file.h"
 
 bool SaveContainer(ContainerDoc& doc, const std::wstring& destination) {
     try {

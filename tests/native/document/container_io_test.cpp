@@ -10,8 +10,8 @@
 #include <string>
 
 #include "document/blank_container.h"
-#include "fileio/atomic_file.h"
 #include "document/container_io.h"
+#include "fileio/atomic_file.h"
 #include "pe_test_support.h"
 
 using namespace testpe;
