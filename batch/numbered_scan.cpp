@@ -9,16 +9,6 @@
 
 namespace {
 
-// The file-system name back to a wide string, locale-independent like WidePath.
-std::wstring WideName(const std::filesystem::path& name) {
-#ifdef _WIN32
-    return name.wstring();
-#else
-    const std::u32string text = name.u32string();
-    return std::wstring(text.begin(), text.end());
-#endif
-}
-
 bool IsAsciiDigit(wchar_t c) {
     return c >= L'0' && c <= L'9';
 }
@@ -58,7 +48,7 @@ void ScanNumberedBitmaps(const std::wstring& folder, std::vector<NumberedBitmapF
 
             std::wstring name;
             try {
-                name = WideName(entry.path().filename());
+                name = WideFromPath(entry.path().filename());
             } catch (const std::exception&) {
                 continue;  // not valid UTF-8: it cannot name a qualifying file
             }

@@ -15,6 +15,17 @@ inline std::filesystem::path WidePath(const std::wstring& text) {
 #endif
 }
 
+// A file-system path back to a wide string, as locale-independent as
+// WidePath. Throws where the name is not valid UTF-8 on POSIX.
+inline std::wstring WideFromPath(const std::filesystem::path& path) {
+#ifdef _WIN32
+    return path.wstring();
+#else
+    const std::u32string text = path.u32string();
+    return std::wstring(text.begin(), text.end());
+#endif
+}
+
 #ifdef _WIN32
 // The \\?\ form of path: made full and normalised the way the platform reads
 // any other path (current folder, "." and "..", slashes, trailing dots and
