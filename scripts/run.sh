@@ -1,6 +1,7 @@
 #!/bin/sh
 # Builds Orvix.exe and starts it under Wine. Without a display it starts it
-# on a private X server instead, saves a screenshot and closes it again.
+# on a private X server instead, opens a sample container, saves a screenshot,
+# closes it again and ends that Wine session.
 set -eu
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh run

@@ -75,6 +75,17 @@ if build windows; then
     # larger than the 980 x 640 main window.
     xvfb-run -a -s "-screen 0 1600x1200x24" ctest --preset windows -V >"$logs/windows.log" 2>&1
     count windows "$logs/windows.log" $?
+    # The run command as a user without a display meets it, end to end.
+    echo "== running scripts/run.sh without a display"
+    if scripts/test-run-headless.sh >"$logs/run-headless.log" 2>&1; then
+        passed=$((passed + 1))
+        echo "run-headless: $(tail -1 "$logs/run-headless.log")"
+    else
+        failed=$((failed + 1))
+        status=1
+        echo "run-headless: FAILED (full log: $logs/run-headless.log)"
+        tail -40 "$logs/run-headless.log"
+    fi
 fi
 
 if build fuzz; then
