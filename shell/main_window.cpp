@@ -144,17 +144,21 @@ POINT ContextMenuPoint(LPARAM lParam, HWND listView) {
     return point;
 }
 
+bool RegisterOrvixWindowClass(HINSTANCE instance, const wchar_t* name, WNDPROC procedure) {
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = procedure;
+    windowClass.hInstance = instance;
+    windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_ORVIX));
+    windowClass.hIconSm = windowClass.hIcon;
+    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    windowClass.lpszClassName = name;
+    return RegisterClassExW(&windowClass) != 0;
+}
+
 bool RegisterMainWindowClass(HINSTANCE instance) {
-    WNDCLASSEXW main{};
-    main.cbSize = sizeof main;
-    main.lpfnWndProc = MainWindowProc;
-    main.hInstance = instance;
-    main.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_ORVIX));
-    main.hIconSm = main.hIcon;
-    main.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    main.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-    main.lpszClassName = kMainWindowClass;
-    return RegisterClassExW(&main) != 0;
+    return RegisterOrvixWindowClass(instance, kMainWindowClass, MainWindowProc);
 }
 
 HWND CreateMainWindow(AppState& app) {

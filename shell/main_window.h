@@ -18,6 +18,10 @@ LRESULT CALLBACK MainWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
 // "Orvix", then " - path" when a file is loaded, then " *" when it is dirty.
 void UpdateWindowTitle(AppState& app);
 
+// A class of the program's windows: its icon, the arrow cursor, the window
+// colour as background.
+bool RegisterOrvixWindowClass(HINSTANCE instance, const wchar_t* name, WNDPROC procedure);
+
 // Entry-point steps, in the order wWinMain runs them.
 bool RegisterMainWindowClass(HINSTANCE instance);
 HWND CreateMainWindow(AppState& app);      // also stores the handle in app.mainWindow

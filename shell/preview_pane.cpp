@@ -82,16 +82,7 @@ LRESULT OnPaint(HWND hwnd) {
 }  // namespace
 
 void RegisterPreviewClass(HINSTANCE instance) {
-    WNDCLASSEXW preview{};
-    preview.cbSize = sizeof preview;
-    preview.lpfnWndProc = PreviewWndProc;
-    preview.hInstance = instance;
-    preview.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_ORVIX));
-    preview.hIconSm = preview.hIcon;
-    preview.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    preview.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-    preview.lpszClassName = kPreviewWindowClass;
-    RegisterClassExW(&preview);
+    RegisterOrvixWindowClass(instance, kPreviewWindowClass, PreviewWndProc);
 }
 
 HWND CreatePreviewPane(AppState& app, const RECT& client) {
