@@ -9,19 +9,6 @@
 #include "resources/resource_ids.h"
 #include "shell/main_window.h"
 
-namespace {
-
-bool ReadRowId(HWND listView, int row, ResourceId& id) {
-    LVITEMW item{};
-    item.mask = LVIF_PARAM;
-    item.iItem = row;
-    if (!SendMessageW(listView, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item))) return false;
-    id = static_cast<ResourceId>(static_cast<std::uint32_t>(item.lParam));
-    return true;
-}
-
-}  // namespace
-
 HWND CreateBitmapList(AppState& app, const RECT& client) {
     HWND list = CreateWindowExW(
         WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"", WS_CHILD | WS_VISIBLE | LVS_REPORT | LVS_SINGLESEL, 0,
@@ -81,12 +68,14 @@ void ShowSelectedBitmap(AppState& app) {
 
 void SelectBitmapById(AppState& app, ResourceId id) {
     if (!app.listView) return;
-    int count = static_cast<int>(SendMessageW(app.listView, LVM_GETITEMCOUNT, 0, 0));
-    int match = -1;
-    for (int row = 0; row < count && match < 0; ++row) {
-        ResourceId rowId = 0;
-        if (ReadRowId(app.listView, row, rowId) && rowId == id) match = row;
-    }
+    if (SendMessageW(app.listView, LVM_GETITEMCOUNT, 0, 0) < 1) return;
+    // The list looks the row up by its item data itself: reading the rows
+    // one message at a time costs a tenth of a second in a full list.
+    LVFINDINFOW find{};
+    find.flags = LVFI_PARAM;
+    find.lParam = static_cast<LPARAM>(id);
+    const int match = static_cast<int>(SendMessageW(
+        app.listView, LVM_FINDITEMW, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&find)));
     if (match < 0) return;
 
     LVITEMW clear{};

@@ -272,4 +272,15 @@ TEST_F(MainWindowTest, SelectionChangesReachThePreviewCopyButFocusMovesDoNot) {
     SetRowState(app().listView, 2, 0, LVIS_SELECTED);
     EXPECT_EQ(app().previewId, 0);
     EXPECT_TRUE(app().previewBytes.empty());
+
+    // Selecting by ID: a listed ID is selected and previewed; any other
+    // changes nothing, not even the preview.
+    SelectBitmapById(app(), 12);
+    EXPECT_EQ(SendMessageW(app().listView, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED),
+              1);
+    EXPECT_EQ(app().previewId, 12);
+    SelectBitmapById(app(), 8);
+    EXPECT_EQ(SendMessageW(app().listView, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED),
+              1);
+    EXPECT_EQ(app().previewId, 12);
 }
