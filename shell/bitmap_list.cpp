@@ -78,10 +78,18 @@ void SelectBitmapById(AppState& app, ResourceId id) {
         app.listView, LVM_FINDITEMW, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&find)));
     if (match < 0) return;
 
+    // Only the rows that hold the selection or the focus lose them: asking
+    // the list to clear every row visits all of them.
     LVITEMW clear{};
     clear.stateMask = LVIS_FOCUSED | LVIS_SELECTED;
-    SendMessageW(app.listView, LVM_SETITEMSTATE, static_cast<WPARAM>(-1),
-                 reinterpret_cast<LPARAM>(&clear));
+    for (UINT which : {LVNI_SELECTED, LVNI_FOCUSED}) {
+        const LRESULT row =
+            SendMessageW(app.listView, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), which);
+        if (row >= 0) {
+            SendMessageW(app.listView, LVM_SETITEMSTATE, static_cast<WPARAM>(row),
+                         reinterpret_cast<LPARAM>(&clear));
+        }
+    }
     LVITEMW set{};
     set.stateMask = LVIS_FOCUSED | LVIS_SELECTED;
     set.state = LVIS_FOCUSED | LVIS_SELECTED;
