@@ -1,5 +1,7 @@
 #include "shell/preview_pane.h"
 
+#include <algorithm>
+#include <climits>
 #include <cstring>
 #include <vector>
 
@@ -42,7 +44,12 @@ void DrawPreview(HDC dc, const std::vector<std::uint8_t>& bytes, int paneWidth, 
     HPEN pen = CreatePen(PS_SOLID, 1, kFrameColour);
     HGDIOBJ oldPen = SelectObject(dc, pen);
     HGDIOBJ oldBrush = SelectObject(dc, GetStockObject(NULL_BRUSH));
-    Rectangle(dc, x - 1, y - 1, x + w + 1, y + h + 1);
+    // An image two thousand million pixels wide is valid; its far frame edge
+    // lies past what an int holds, and past any pane, so it is clamped.
+    const auto farEdge = [](int start, int length) {
+        return static_cast<int>(std::min<long long>(1LL + start + length, INT_MAX));
+    };
+    Rectangle(dc, x - 1, y - 1, farEdge(x, w), farEdge(y, h));
     SelectObject(dc, oldBrush);
     SelectObject(dc, oldPen);
     DeleteObject(pen);
