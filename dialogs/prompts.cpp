@@ -99,6 +99,15 @@ int AskOverwrite(HWND owner, const std::wstring& question) {
                         ResourceExistsDialogProc, reinterpret_cast<LPARAM>(&record)));
 }
 
+int AskImportMode(HWND owner) {
+    return MessageBoxW(owner,
+                       L"Use numeric file names as resource IDs?\n\n"
+                       L"Yes: Use numeric file names (e.g., 01234.bmp \u2192 ID 1234)\n"
+                       L"No:  Choose a starting resource ID; files are imported in numeric-file "
+                       L"order and IDs increment by 1",
+                       L"Import Mode", MB_YESNOCANCEL | MB_ICONQUESTION);
+}
+
 // Esc does not close these dialogs: only their button, Enter and the close box.
 INT_PTR CALLBACK InfoDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     if (message == WM_COMMAND && LOWORD(wParam) == IDOK) {

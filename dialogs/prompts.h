@@ -23,6 +23,11 @@ ResourceId PromptResourceId(HWND owner, ResourceId initialValue);
 // dialog could not be shown.
 int AskOverwrite(HWND owner, const std::wstring& question);
 
+// Asks whether a numbered folder's bitmaps take their file numbers as IDs
+// (IDYES) or consecutive IDs from a starting ID (IDNO); IDCANCEL ends the
+// command.
+int AskImportMode(HWND owner);
+
 // The Keyboard Shortcuts (209) and About (210) dialogs: text and one button.
 void ShowInfoDialog(HWND owner, int templateId);
 INT_PTR CALLBACK InfoDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

@@ -52,29 +52,40 @@ TEST_F(MainWindowTest, DialogsEndOnEachOfTheirWaysOut) {
     struct Case {
         const char* what;
         RobotStep step;
-        bool overwrite;  // AskOverwrite, else PromptResourceId
+        int dialog;  // 0: PromptResourceId, 1: AskOverwrite, 2: AskImportMode
         int result;
     } cases[] = {
-        {"Cancel button", Press(kResourceId, IDCANCEL), false, 0},
-        {"Esc in the ID prompt", PressKey(kResourceId, VK_ESCAPE), false, 0},
-        {"close box of the ID prompt", CloseBox(kResourceId), false, 0},
-        {"Enter in the ID prompt", PressKey(kResourceId, VK_RETURN), false, 4242},
-        {"Yes", Press(L"Resource Exists", IDYES), true, IDYES},
-        {"No", Press(L"Resource Exists", IDNO), true, IDNO},
-        {"Yes to All", Press(L"Resource Exists", IDC_YES_TO_ALL), true, IDC_YES_TO_ALL},
-        {"No to All", Press(L"Resource Exists", IDC_NO_TO_ALL), true, IDC_NO_TO_ALL},
-        {"Esc in Resource Exists", PressKey(L"Resource Exists", VK_ESCAPE), true, IDCANCEL},
-        {"close box of Resource Exists", CloseBox(L"Resource Exists"), true, IDCANCEL},
+        {"Cancel button", Press(kResourceId, IDCANCEL), 0, 0},
+        {"Esc in the ID prompt", PressKey(kResourceId, VK_ESCAPE), 0, 0},
+        {"close box of the ID prompt", CloseBox(kResourceId), 0, 0},
+        {"Enter in the ID prompt", PressKey(kResourceId, VK_RETURN), 0, 4242},
+        {"Yes", Press(L"Resource Exists", IDYES), 1, IDYES},
+        {"No", Press(L"Resource Exists", IDNO), 1, IDNO},
+        {"Yes to All", Press(L"Resource Exists", IDC_YES_TO_ALL), 1, IDC_YES_TO_ALL},
+        {"No to All", Press(L"Resource Exists", IDC_NO_TO_ALL), 1, IDC_NO_TO_ALL},
+        {"Esc in Resource Exists", PressKey(L"Resource Exists", VK_ESCAPE), 1, IDCANCEL},
+        {"Import Mode, Yes", Press(L"Import Mode", IDYES), 2, IDYES},
+        {"Import Mode, No", Press(L"Import Mode", IDNO), 2, IDNO},
+        {"Esc in Import Mode", PressKey(L"Import Mode", VK_ESCAPE), 2, IDCANCEL},
+        {"close box of Resource Exists", CloseBox(L"Resource Exists"), 1, IDCANCEL},
     };
     for (const Case& c : cases) {
         robot.shown.clear();
         Expect({c.step});
-        int result = c.overwrite ? AskOverwrite(app().mainWindow, question)
-                                 : PromptResourceId(app().mainWindow, 4242);
+        int result = c.dialog == 1   ? AskOverwrite(app().mainWindow, question)
+                     : c.dialog == 2 ? AskImportMode(app().mainWindow)
+                                     : PromptResourceId(app().mainWindow, 4242);
         FinishRobot();
         EXPECT_EQ(result, c.result) << c.what;
         ASSERT_EQ(robot.shown.size(), 1u) << c.what << Describe(robot);
-        if (c.overwrite) {
+        if (c.dialog == 2) {
+            EXPECT_EQ(robot.shown[0].text,
+                      L"Use numeric file names as resource IDs?\n\nYes: Use numeric file names "
+                      L"(e.g., 01234.bmp \u2192 ID 1234)\nNo:  Choose a starting resource ID; "
+                      L"files are imported in numeric-file order and IDs increment by 1");
+            EXPECT_EQ(robot.shown[0].icon, ShownIcon::Question);
+        }
+        if (c.dialog == 1) {
             EXPECT_EQ(robot.shown[0].text, question);
             EXPECT_EQ(robot.shown[0].buttons,
                       (std::vector<std::wstring>{L"Yes", L"No", L"Yes to All", L"No to All"}));
