@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "bitmaps/win32/export_commands.h"
 #include "dialogs/prompts.h"
 #include "document/win32/document_commands.h"
 #include "document/win32/file_commands.h"
@@ -33,14 +34,18 @@ void DispatchCommand(AppState& app, WORD commandId) {
         case CMD_SHORTCUTS:
             ShowInfoDialog(app.mainWindow, IDD_SHORTCUTS);
             break;
+        case CMD_EXPORT_RANGE:
+            ExportBitmapRange(app);
+            break;
+        case CMD_EXPORT_ALL:
+            ExportAllCommand(app);
+            break;
         // New, Import, Add, Replace, Export and Change ID come with the
         // editing commands; until then their menu items do nothing.
         case CMD_NEW_CONTAINER_32:
         case CMD_NEW_CONTAINER_64:
         case CMD_IMPORT_FOLDER:
         case CMD_EXPORT_BITMAP:
-        case CMD_EXPORT_ALL:
-        case CMD_EXPORT_RANGE:
         case CMD_ADD_BITMAP:
         case CMD_CTX_ADD_BITMAP:
         case CMD_CTX_REPLACE_BITMAP:
