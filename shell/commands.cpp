@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "bitmaps/win32/bitmap_commands.h"
 #include "bitmaps/win32/export_commands.h"
 #include "dialogs/prompts.h"
 #include "document/win32/document_commands.h"
@@ -34,23 +35,31 @@ void DispatchCommand(AppState& app, WORD commandId) {
         case CMD_SHORTCUTS:
             ShowInfoDialog(app.mainWindow, IDD_SHORTCUTS);
             break;
+        case CMD_ADD_BITMAP:
+        case CMD_CTX_ADD_BITMAP:
+            AddBitmap(app);
+            break;
+        case CMD_CTX_REPLACE_BITMAP:
+            ReplaceBitmap(app);
+            break;
+        case CMD_EXPORT_BITMAP:
+        case CMD_CTX_EXPORT_BITMAP:
+            ExportBitmap(app);
+            break;
+        case CMD_CTX_CHANGE_ID:
+            ChangeResourceId(app);
+            break;
         case CMD_EXPORT_RANGE:
             ExportBitmapRange(app);
             break;
         case CMD_EXPORT_ALL:
             ExportAllCommand(app);
             break;
-        // New, Import, Add, Replace, Export and Change ID come with the
-        // editing commands; until then their menu items do nothing.
+        // New and Import come with the batch commands; until then their
+        // menu items do nothing.
         case CMD_NEW_CONTAINER_32:
         case CMD_NEW_CONTAINER_64:
         case CMD_IMPORT_FOLDER:
-        case CMD_EXPORT_BITMAP:
-        case CMD_ADD_BITMAP:
-        case CMD_CTX_ADD_BITMAP:
-        case CMD_CTX_REPLACE_BITMAP:
-        case CMD_CTX_EXPORT_BITMAP:
-        case CMD_CTX_CHANGE_ID:
         default:
             break;
     }

@@ -1,7 +1,31 @@
 #include "document/win32/document_commands.h"
 
+#include "dialogs/prompts.h"
 #include "dialogs/wait_cursor.h"
+#include "document/container_io.h"
+#include "document/renumber.h"
 #include "document/win32/file_commands.h"
+
+namespace {
+
+OverwriteAnswer ReadOverwriteAnswer(int answer) {
+    switch (answer) {
+        case IDYES:
+            return OverwriteAnswer::Yes;
+        case IDNO:
+            return OverwriteAnswer::No;
+        case kYesToAll:
+            return OverwriteAnswer::YesToAll;
+        case kNoToAll:
+            return OverwriteAnswer::NoToAll;
+        case IDCANCEL:
+            return OverwriteAnswer::Cancel;
+        default:
+            return OverwriteAnswer::NotShown;
+    }
+}
+
+}  // namespace
 
 void CloseCommand(AppState& app) {
     if (!app.doc.loaded) return;
@@ -39,4 +63,28 @@ void DeleteBitmapCommand(AppState& app) {
     }
     WaitCursor wait;  // rebuilding a list of tens of thousands of rows takes a moment
     RefreshViews(app);
+}
+
+void ChangeResourceId(AppState& app) {
+    if (!app.doc.loaded) return;
+    ResourceId oldId = 0;
+    if (!SelectedBitmapId(app, oldId)) {
+        MessageBoxW(app.mainWindow, L"Select a resource to rename.", L"Info",
+                    MB_OK | MB_ICONINFORMATION);
+        return;
+    }
+    const ResourceId newId = PromptResourceId(app.mainWindow, oldId);
+    OverwriteAnswer answer = OverwriteAnswer::NotShown;
+    if (RenumberingAsks(app.doc, oldId, newId)) {
+        answer = ReadOverwriteAnswer(AskOverwrite(app.mainWindow, OverwriteQuestion(newId)));
+    }
+    const Renumbering renumbering = DecideRenumbering(app.doc, oldId, newId, answer);
+    if (renumbering == Renumbering::None) return;
+    if (!MoveBitmapId(app.doc, oldId, newId, renumbering == Renumbering::Overwrite)) {
+        MessageBoxW(app.mainWindow, L"Unable to change the resource ID.", L"Error",
+                    MB_OK | MB_ICONERROR);
+        return;
+    }
+    WaitCursor wait;
+    RefreshViewsAndSelect(app, newId);
 }

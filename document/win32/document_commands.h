@@ -8,3 +8,6 @@ void CloseCommand(AppState& app);
 // Deletes the selected bitmap from the store after a confirmation; the file
 // loses it at the next save.
 void DeleteBitmapCommand(AppState& app);
+// Moves the selected bitmap to an ID the user types, asking before it
+// replaces another bitmap; the file follows at the next save.
+void ChangeResourceId(AppState& app);

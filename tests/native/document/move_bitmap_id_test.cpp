@@ -5,6 +5,7 @@
 
 #include "document/blank_container.h"
 #include "document/container_io.h"
+#include "document/renumber.h"
 
 namespace {
 
@@ -55,4 +56,31 @@ TEST(MoveBitmapId, MovedBitmapIsSavedUnderItsNewIdOnly) {
     ASSERT_TRUE(LoadContainer(again, path.wstring()));
     EXPECT_EQ(again.bitmaps, (BitmapStore{{12, {1, 2}}, {15, {3}}, {65535, {4}}}));
     std::filesystem::remove(path);
+}
+
+TEST(Renumbering, FollowsTheTypedIdAndTheAnswerToTheOverwriteQuestion) {
+    const ContainerDoc doc = Doc();
+    struct Case {
+        ResourceId newId;
+        OverwriteAnswer answer;
+        bool asks;
+        Renumbering result;
+    } cases[] = {
+        {0, OverwriteAnswer::Yes, false, Renumbering::None},  // prompt cancelled
+        {12, OverwriteAnswer::Yes, false, Renumbering::None},
+        {13, OverwriteAnswer::No, false, Renumbering::Move},
+        {15, OverwriteAnswer::Yes, true, Renumbering::Overwrite},
+        {15, OverwriteAnswer::YesToAll, true, Renumbering::Overwrite},
+        {15, OverwriteAnswer::No, true, Renumbering::None},
+        {15, OverwriteAnswer::NoToAll, true, Renumbering::None},
+        {15, OverwriteAnswer::Cancel, true, Renumbering::None},
+        {15, OverwriteAnswer::NotShown, true, Renumbering::None},
+    };
+    for (const Case& c : cases) {
+        const std::string what =
+            std::to_string(c.newId) + ", answer " + std::to_string(static_cast<int>(c.answer));
+        EXPECT_EQ(RenumberingAsks(doc, 12, c.newId), c.asks) << what;
+        EXPECT_EQ(DecideRenumbering(doc, 12, c.newId, c.answer), c.result) << what;
+    }
+    EXPECT_EQ(OverwriteQuestion(15), L"Resource ID 15 already exists. Overwrite?");
 }

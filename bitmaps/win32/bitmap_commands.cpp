@@ -1,0 +1,83 @@
+#include "bitmaps/win32/bitmap_commands.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "bitmaps/bitmap_codec.h"
+#include "dialogs/pickers.h"
+#include "dialogs/prompts.h"
+#include "dialogs/wait_cursor.h"
+#include "fileio/whole_file.h"
+
+namespace {
+
+// The ID offered for every new bitmap, whatever the store holds: the first
+// ID of the resource-script convention, so a user who adds one at a time
+// types over it.
+constexpr ResourceId kProposedBitmapId = 101;
+
+bool RequireDocument(AppState& app) {
+    if (app.doc.loaded) return true;
+    MessageBoxW(app.mainWindow, L"   Open or create an OBK first.", L"Info",
+                MB_OK | MB_ICONINFORMATION);
+    return false;
+}
+
+bool RequireSelection(AppState& app, const wchar_t* message, ResourceId& id) {
+    if (SelectedBitmapId(app, id)) return true;
+    MessageBoxW(app.mainWindow, message, L"Info", MB_OK | MB_ICONINFORMATION);
+    return false;
+}
+
+// False, with nothing said, when the file is empty or cannot be read: the
+// picker already showed it existed, so there is nothing more to tell.
+bool StoreChosenFile(AppState& app, ResourceId id, const std::wstring& path, bool& refused) {
+    std::vector<std::uint8_t> bytes;
+    if (!ReadWholeFile(path, bytes)) return false;
+    refused = !StoreBitmapFile(app.doc, id, bytes);
+    return true;
+}
+
+}  // namespace
+
+void AddBitmap(AppState& app) {
+    if (!RequireDocument(app)) return;
+    std::wstring path;
+    if (!PickOpenFile(app.mainWindow, kBitmapFilter, path)) return;
+    const ResourceId id = PromptResourceId(app.mainWindow, kProposedBitmapId);
+    if (id <= 0) return;
+    bool refused = false;
+    if (!StoreChosenFile(app, id, path, refused)) return;
+    if (refused)
+        MessageBoxW(app.mainWindow, L"Failed to add bitmap.", L"Error", MB_OK | MB_ICONERROR);
+    WaitCursor wait;  // rebuilding a list of tens of thousands of rows takes a moment
+    RefreshViews(app);
+}
+
+void ReplaceBitmap(AppState& app) {
+    if (!app.doc.loaded) return;
+    ResourceId id = 0;
+    if (!RequireSelection(app, L"Select a bitmap to replace.", id)) return;
+    std::wstring path;
+    if (!PickOpenFile(app.mainWindow, kBitmapFilter, path)) return;
+    bool refused = false;
+    if (!StoreChosenFile(app, id, path, refused)) return;
+    if (refused) {
+        MessageBoxW(app.mainWindow, L"Failed to replace bitmap.", L"Error", MB_OK | MB_ICONERROR);
+    }
+    WaitCursor wait;
+    RefreshViewsAndSelect(app, id);
+}
+
+void ExportBitmap(AppState& app) {
+    if (!RequireDocument(app)) return;
+    ResourceId id = 0;
+    if (!RequireSelection(app, L"Select a bitmap to export.", id)) return;
+    std::wstring path;
+    // No name is proposed; the save dialog asks before replacing a file.
+    if (!PickSaveFile(app.mainWindow, kBitmapFilter, L"bmp", path)) return;
+    if (!WriteBitmapFile(app.doc, id, path)) {
+        MessageBoxW(app.mainWindow, L"Failed to export bitmap.", L"Error", MB_OK | MB_ICONERROR);
+    }
+}
