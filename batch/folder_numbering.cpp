@@ -39,7 +39,8 @@ bool OverwritePolicy::Answer(OverwriteAnswer answer) {
             overwriteAll_ = true;
             return true;
         case OverwriteAnswer::Yes:
-        case OverwriteAnswer::Dismissed:
+        case OverwriteAnswer::Cancel:
+        case OverwriteAnswer::NotShown:
         default:
             return true;
     }

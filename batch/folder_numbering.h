@@ -8,6 +8,7 @@
 #include <string>
 
 #include "batch/numbered_scan.h"
+#include "document/renumber.h"
 
 // Numeric mode names each bitmap by its file's number; sequential mode counts
 // up from a starting ID in the scan's order.
@@ -36,13 +37,11 @@ private:
 // hold; empty when none was left out.
 std::wstring LeftOutMessage(int leftOut);
 
-// The answers of the Resource Exists question that an import acts on.
-enum class OverwriteAnswer { Yes, No, YesToAll, NoToAll, Dismissed };
-
 // What an import does with an ID the store already holds, across one run:
 // after Yes to All or No to All it asks no more. Dismissing the question
-// (Esc, the close box, a dialog that could not be shown) overwrites that one
-// bitmap and asks again next time.
+// (Esc, the close box) overwrites that one bitmap and asks again next time,
+// as Yes does; so does a question that could not be shown, where the
+// folder's file was asked for and is the newer content.
 class OverwritePolicy {
 public:
     bool NeedsQuestion() const { return !decided_; }

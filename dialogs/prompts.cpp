@@ -81,7 +81,43 @@ INT_PTR CALLBACK ResourceExistsDialogProc(HWND dialog, UINT message, WPARAM wPar
     }
 }
 
+INT_PTR CALLBACK CreateNewDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+    switch (message) {
+        case WM_INITDIALOG:
+            return TRUE;
+        case WM_COMMAND:
+            switch (LOWORD(wParam)) {
+                case IDCANCEL:
+                    EndDialog(dialog, static_cast<INT_PTR>(BitmapSource::Cancel));
+                    return TRUE;
+                case IDC_NEW_FROM_FILE:
+                    EndDialog(dialog, static_cast<INT_PTR>(BitmapSource::File));
+                    return TRUE;
+                case IDC_NEW_FROM_FOLDER:
+                    EndDialog(dialog, static_cast<INT_PTR>(BitmapSource::Folder));
+                    return TRUE;
+                default:
+                    return FALSE;
+            }
+        default:
+            return FALSE;
+    }
+}
+
 }  // namespace
+
+BitmapSource AskBitmapSource(HWND owner) {
+    const INT_PTR answer = DialogBoxParamW(InstanceOf(owner), MAKEINTRESOURCEW(IDD_NEW_CONTAINER),
+                                           owner, CreateNewDialogProc, 0);
+    switch (answer) {
+        case static_cast<INT_PTR>(BitmapSource::File):
+            return BitmapSource::File;
+        case static_cast<INT_PTR>(BitmapSource::Folder):
+            return BitmapSource::Folder;
+        default:
+            return BitmapSource::Cancel;  // also a dialog that could not be shown
+    }
+}
 
 ResourceId PromptResourceId(HWND owner, ResourceId initialValue) {
     ResourceIdRecord record{initialValue};
@@ -97,6 +133,23 @@ int AskOverwrite(HWND owner, const std::wstring& question) {
     return static_cast<int>(
         DialogBoxParamW(InstanceOf(owner), MAKEINTRESOURCEW(IDD_RESOURCE_EXISTS), owner,
                         ResourceExistsDialogProc, reinterpret_cast<LPARAM>(&record)));
+}
+
+OverwriteAnswer AskOverwriteAnswer(HWND owner, const std::wstring& question) {
+    switch (AskOverwrite(owner, question)) {
+        case IDYES:
+            return OverwriteAnswer::Yes;
+        case IDNO:
+            return OverwriteAnswer::No;
+        case kYesToAll:
+            return OverwriteAnswer::YesToAll;
+        case kNoToAll:
+            return OverwriteAnswer::NoToAll;
+        case IDCANCEL:
+            return OverwriteAnswer::Cancel;
+        default:
+            return OverwriteAnswer::NotShown;
+    }
 }
 
 int AskImportMode(HWND owner) {

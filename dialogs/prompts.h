@@ -8,6 +8,7 @@
 #include <string>
 
 #include "document/container_doc.h"
+#include "document/renumber.h"
 #include "resources/resource_ids.h"
 
 // Answers of AskOverwrite besides IDYES, IDNO and IDCANCEL.
@@ -22,11 +23,17 @@ ResourceId PromptResourceId(HWND owner, ResourceId initialValue);
 // kYesToAll, kNoToAll, IDCANCEL (Esc or the close box), or -1 when the
 // dialog could not be shown.
 int AskOverwrite(HWND owner, const std::wstring& question);
+// The same question, its answer read for the commands that act on it.
+OverwriteAnswer AskOverwriteAnswer(HWND owner, const std::wstring& question);
 
 // Asks whether a numbered folder's bitmaps take their file numbers as IDs
 // (IDYES) or consecutive IDs from a starting ID (IDNO); IDCANCEL ends the
 // command.
 int AskImportMode(HWND owner);
+
+// Where a new container's first bitmaps come from.
+enum class BitmapSource { Cancel = 0, File = 1, Folder = 2 };
+BitmapSource AskBitmapSource(HWND owner);
 
 // The Keyboard Shortcuts (209) and About (210) dialogs: text and one button.
 void ShowInfoDialog(HWND owner, int templateId);

@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include "batch/win32/import_folder_command.h"
+#include "batch/win32/new_container_command.h"
 #include "bitmaps/win32/bitmap_commands.h"
 #include "bitmaps/win32/export_commands.h"
 #include "dialogs/prompts.h"
@@ -55,11 +57,15 @@ void DispatchCommand(AppState& app, WORD commandId) {
         case CMD_EXPORT_ALL:
             ExportAllCommand(app);
             break;
-        // New and Import come with the batch commands; until then their
-        // menu items do nothing.
         case CMD_NEW_CONTAINER_32:
+            NewContainer(app, false);
+            break;
         case CMD_NEW_CONTAINER_64:
+            NewContainer(app, true);
+            break;
         case CMD_IMPORT_FOLDER:
+            ImportBitmapFolder(app);
+            break;
         default:
             break;
     }

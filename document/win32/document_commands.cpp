@@ -6,27 +6,6 @@
 #include "document/renumber.h"
 #include "document/win32/file_commands.h"
 
-namespace {
-
-OverwriteAnswer ReadOverwriteAnswer(int answer) {
-    switch (answer) {
-        case IDYES:
-            return OverwriteAnswer::Yes;
-        case IDNO:
-            return OverwriteAnswer::No;
-        case kYesToAll:
-            return OverwriteAnswer::YesToAll;
-        case kNoToAll:
-            return OverwriteAnswer::NoToAll;
-        case IDCANCEL:
-            return OverwriteAnswer::Cancel;
-        default:
-            return OverwriteAnswer::NotShown;
-    }
-}
-
-}  // namespace
-
 void CloseCommand(AppState& app) {
     if (!app.doc.loaded) return;
     if (app.doc.dirty) {
@@ -76,7 +55,7 @@ void ChangeResourceId(AppState& app) {
     const ResourceId newId = PromptResourceId(app.mainWindow, oldId);
     OverwriteAnswer answer = OverwriteAnswer::NotShown;
     if (RenumberingAsks(app.doc, oldId, newId)) {
-        answer = ReadOverwriteAnswer(AskOverwrite(app.mainWindow, OverwriteQuestion(newId)));
+        answer = AskOverwriteAnswer(app.mainWindow, OverwriteQuestion(newId));
     }
     const Renumbering renumbering = DecideRenumbering(app.doc, oldId, newId, answer);
     if (renumbering == Renumbering::None) return;

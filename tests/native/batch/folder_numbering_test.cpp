@@ -70,7 +70,7 @@ TEST(OverwritePolicy, AnswersForAllStopTheQuestionsOthersAskAgain) {
         bool overwritesWithoutAsking;
     } cases[] = {
         {{A::Yes, A::No}, {true, false}, true, false},
-        {{A::Dismissed}, {true}, true, false},
+        {{A::Cancel, A::NotShown}, {true, true}, true, false},
         {{A::No, A::YesToAll}, {false, true}, false, true},
         {{A::NoToAll}, {false}, false, false},
     };

@@ -1,0 +1,65 @@
+#include "batch/win32/import_folder_command.h"
+
+#include <string>
+#include <vector>
+
+#include "batch/folder_numbering.h"
+#include "batch/numbered_scan.h"
+#include "bitmaps/bitmap_codec.h"
+#include "dialogs/pickers.h"
+#include "dialogs/prompts.h"
+#include "dialogs/wait_cursor.h"
+
+void ImportBitmapFolder(AppState& app) {
+    if (!app.doc.loaded) {
+        MessageBoxW(app.mainWindow, L"Open or create an OBK first.", L"Info",
+                    MB_OK | MB_ICONINFORMATION);
+        return;
+    }
+    std::wstring folder;
+    if (!PickFolder(app.mainWindow, folder)) return;
+    if (!folder.empty() && folder.back() != L'\\') folder += L'\\';
+
+    const int mode = AskImportMode(app.mainWindow);
+    if (mode == IDCANCEL) return;
+    FolderNumbering numbering = FolderNumbering::Numeric();
+    if (mode != IDYES) {
+        const ResourceId start = PromptResourceId(app.mainWindow, 101);
+        if (start <= 0) return;
+        numbering = FolderNumbering::Sequential(start);
+    }
+
+    std::vector<NumberedBitmapFile> files;
+    ScanNumberedBitmaps(folder, files);
+    if (files.empty()) {
+        MessageBoxW(app.mainWindow, L"No 5-digit numeric *.bmp files found.", L"Import",
+                    MB_OK | MB_ICONINFORMATION);
+        return;
+    }
+
+    {
+        WaitCursor wait;
+        OverwritePolicy policy;
+        for (const NumberedBitmapFile& file : files) {
+            // Every scanned file spends its sequential ID, stored or not.
+            const auto id = numbering.Take(file);
+            if (!id) continue;
+            std::vector<std::uint8_t> bytes;
+            if (!ReadWholeFile(file.path, bytes)) continue;
+            bool store = true;
+            if (app.doc.bitmaps.count(*id) != 0) {
+                store =
+                    policy.NeedsQuestion()
+                        ? policy.Answer(AskOverwriteAnswer(app.mainWindow, OverwriteQuestion(*id)))
+                        : policy.OverwriteWithoutAsking();
+            }
+            // A file that is not a bitmap file is left out without a word.
+            if (store) StoreBitmapFile(app.doc, *id, bytes);
+        }
+    }
+    RefreshViews(app);
+    if (numbering.leftOut() > 0) {
+        MessageBoxW(app.mainWindow, LeftOutMessage(numbering.leftOut()).c_str(), L"Import",
+                    MB_OK | MB_ICONINFORMATION);
+    }
+}
