@@ -154,7 +154,8 @@ bool DibPixelsInBounds(const DibPayload& payload) {
     }
 }
 
-bool WriteBitmapFile(const ContainerDoc& doc, ResourceId id, const std::wstring& path) {
+bool WriteBitmapFile(const ContainerDoc& doc, ResourceId id, const std::wstring& path,
+                     AtomicWriteBatch* batch) {
     const auto entry = doc.bitmaps.find(id);
     if (entry == doc.bitmaps.end()) return false;
     const DibPayload& payload = entry->second;
@@ -171,10 +172,13 @@ bool WriteBitmapFile(const ContainerDoc& doc, ResourceId id, const std::wstring&
     try {
         // Header and payload go out back to back, so the payload is never
         // copied into a second buffer.
-        return WriteFileAtomically(path, [&](const AtomicWriteSink& sink) {
-            return sink(std::span<const std::uint8_t>(header)) &&
-                   sink(std::span<const std::uint8_t>(payload));
-        });
+        return WriteFileAtomically(
+            path,
+            [&](const AtomicWriteSink& sink) {
+                return sink(std::span<const std::uint8_t>(header)) &&
+                       sink(std::span<const std::uint8_t>(payload));
+            },
+            batch);
     } catch (const std::exception&) {
         return false;
     }

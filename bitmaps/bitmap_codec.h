@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "document/container_doc.h"
+#include "fileio/atomic_file.h"
 #include "fileio/whole_file.h"
 
 // Length of the BITMAPFILEHEADER in front of every .bmp file.
@@ -21,7 +22,9 @@ bool StoreBitmapFile(ContainerDoc& doc, ResourceId id, const std::vector<std::ui
 
 // Writes the payload of id as a .bmp file with a recomputed file header.
 // Never leaves a partial file: an existing file stays byte-identical on failure.
-bool WriteBitmapFile(const ContainerDoc& doc, ResourceId id, const std::wstring& path);
+// Within a batch, the file is durable only once the batch is committed.
+bool WriteBitmapFile(const ContainerDoc& doc, ResourceId id, const std::wstring& path,
+                     AtomicWriteBatch* batch = nullptr);
 
 // True when a payload of this many bytes fits a .bmp file, whose 32-bit size
 // field counts the 14-byte file header too (below 4 GiB - 14).

@@ -47,10 +47,18 @@ bool NumberedBitmapPath(const std::wstring& folder, ResourceId id, std::wstring&
 }
 
 bool ExportAllBitmaps(const ContainerDoc& doc, const std::wstring& folder) {
+    AtomicWriteBatch batch;
+    bool written = true;
     for (const auto& entry : doc.bitmaps) {
         std::wstring path;
-        if (!NumberedBitmapPath(folder, entry.first, path)) return false;
-        if (!WriteBitmapFile(doc, entry.first, path)) return false;
+        if (!NumberedBitmapPath(folder, entry.first, path) ||
+            !WriteBitmapFile(doc, entry.first, path, &batch)) {
+            written = false;
+            break;
+        }
     }
-    return true;
+    // The files before a failure stay, so they are made as durable as the
+    // export of them alone would have made them.
+    const bool durable = batch.Commit();
+    return written && durable;
 }

@@ -2,7 +2,9 @@
 // destination's folder, FlushFileBuffers, then MoveFileExW over the target.
 // Both go by their \\?\ paths: the temporary name is longer than most final
 // names, and a destination just short of MAX_PATH would otherwise leave it
-// no room.
+// no room. A batch flushes each file all the same: FlushFileBuffers of one
+// file is the only flush Windows offers without administrator rights (a
+// volume handle needs them), so only the report of the batch is deferred.
 #include <windows.h>
 
 #include <string>
@@ -14,6 +16,7 @@ namespace {
 
 long long g_failAfterBytes = -1;
 bool g_failRename = false;
+bool g_failBatchSync = false;
 
 }  // namespace
 
@@ -23,9 +26,22 @@ void SetAtomicWriteFailureAfterBytesForTesting(long long bytes) {
 void SetAtomicRenameFailureForTesting(bool fail) {
     g_failRename = fail;
 }
+void SetAtomicBatchSyncFailureForTesting(bool fail) {
+    g_failBatchSync = fail;
+}
+
+struct AtomicWriteBatch::Pending {};
+
+AtomicWriteBatch::AtomicWriteBatch() : pending_(std::make_unique<Pending>()) {}
+AtomicWriteBatch::~AtomicWriteBatch() = default;
+
+bool AtomicWriteBatch::Commit() {
+    return !g_failBatchSync;
+}
 
 bool WriteFileAtomically(const std::wstring& path,
-                         const std::function<bool(const AtomicWriteSink&)>& produce) {
+                         const std::function<bool(const AtomicWriteSink&)>& produce,
+                         AtomicWriteBatch*) {
     if (path.empty() || path.back() == L'\\' || path.back() == L'/') return false;
     const std::wstring dest = ExtendedLengthPath(path);
     const std::wstring::size_type slash = dest.find_last_of(L'\\');

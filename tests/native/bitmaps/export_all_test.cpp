@@ -6,6 +6,7 @@
 
 #include "bitmaps/bitmap_codec.h"
 #include "bitmaps/export_all.h"
+#include "fileio/atomic_file.h"
 #include "native/bitmaps/bitmap_test_support.h"
 
 using namespace orvix_test;
@@ -48,6 +49,15 @@ TEST_F(ExportAllTest, StopsAtFirstFailureKeepingEarlierFiles) {
     EXPECT_TRUE(fs::exists(scratch.dir / "00001.bmp"));
     EXPECT_FALSE(fs::exists(scratch.dir / "00002.bmp"));
     EXPECT_FALSE(fs::exists(scratch.dir / "00003.bmp")) << "IDs after a failure are not tried";
+}
+
+TEST_F(ExportAllTest, FailedFinalSyncFailsTheExport) {
+    doc.bitmaps[1] = Payload(1);
+    SetAtomicBatchSyncFailureForTesting(true);
+    const bool exported = ExportAllBitmaps(doc, Folder());
+    SetAtomicBatchSyncFailureForTesting(false);
+    EXPECT_FALSE(exported);
+    EXPECT_EQ(Slurp(scratch.dir / "00001.bmp"), MakeBmpFile(Payload(1), 54)) << "renamed whole";
 }
 
 TEST_F(ExportAllTest, FolderWithOrWithoutSeparatorGetsExactlyOne) {

@@ -49,26 +49,29 @@ TEST(RangeExportSummaryTest, ThreeLinesInOrder) {
 }
 
 TEST(ExportBitmapsInRangeTest, CountsExportedMissingAndFailed) {
+    enum Fault { kNone, kDiskFull, kSyncFails };
     struct Case {
         const char* what;
         std::initializer_list<ResourceId> ids;
         std::initializer_list<ResourceId> tooShort;  // payloads of 39 bytes
         ResourceId first, second;
-        bool diskFull;
+        Fault fault;
         RangeExportCounts counts;
         std::vector<std::string> files;  // the folder afterwards
     } cases[] = {
-        {"typed high first", {3, 4, 5, 9}, {}, 5, 3, false, {3, 0, 0}, {"00003", "00004", "00005"}},
-        {"gaps", {1, 3}, {}, 1, 4, false, {2, 2, 0}, {"00001", "00003"}},
-        {"nothing stored", {1}, {}, 2, 4, false, {0, 3, 0}, {}},
-        {"short payload", {1, 2, 3}, {2}, 1, 3, false, {2, 0, 1}, {"00001", "00003"}},
-        {"disk full", {1, 2}, {}, 1, 2, true, {0, 0, 2}, {}},
+        {"typed high first", {3, 4, 5, 9}, {}, 5, 3, kNone, {3, 0, 0}, {"00003", "00004", "00005"}},
+        {"gaps", {1, 3}, {}, 1, 4, kNone, {2, 2, 0}, {"00001", "00003"}},
+        {"nothing stored", {1}, {}, 2, 4, kNone, {0, 3, 0}, {}},
+        {"short payload", {1, 2, 3}, {2}, 1, 3, kNone, {2, 0, 1}, {"00001", "00003"}},
+        {"disk full", {1, 2}, {}, 1, 2, kDiskFull, {0, 0, 2}, {}},
+        // Written whole but not known to be on the disk: not reported as exported.
+        {"final sync fails", {1, 2, 3}, {2}, 1, 3, kSyncFails, {0, 0, 3}, {"00001", "00003"}},
         {"up to the largest ID",
          {7, kTop},
          {},
          1,
          kTop,
-         false,
+         kNone,
          {2, kTop - 2, 0},
          {"00007", "2147483647"}},
     };
@@ -78,10 +81,12 @@ TEST(ExportBitmapsInRangeTest, CountsExportedMissingAndFailed) {
         doc.bitmaps = StoreOf(c.ids);
         for (ResourceId id : c.tooShort)
             doc.bitmaps[id] = DibPayload(39, 0);
-        SetAtomicWriteFailureAfterBytesForTesting(c.diskFull ? 0 : -1);
+        SetAtomicWriteFailureAfterBytesForTesting(c.fault == kDiskFull ? 0 : -1);
+        SetAtomicBatchSyncFailureForTesting(c.fault == kSyncFails);
         const RangeExportCounts counts =
             ExportBitmapsInRange(doc, scratch.dir.wstring(), c.first, c.second);
         SetAtomicWriteFailureAfterBytesForTesting(-1);
+        SetAtomicBatchSyncFailureForTesting(false);
         EXPECT_EQ(counts, c.counts) << c.what;
         std::vector<std::string> files;
         for (const auto& entry : fs::directory_iterator(scratch.dir))

@@ -34,6 +34,7 @@ struct FileTest : ::testing::Test {
     void TearDown() override {
         SetAtomicWriteFailureAfterBytesForTesting(-1);
         SetAtomicRenameFailureForTesting(false);
+        SetAtomicBatchSyncFailureForTesting(false);
         fs::remove_all(dir);
     }
     size_t EntryCount() const {
@@ -64,26 +65,46 @@ TEST_F(FileTest, FailuresLeaveTargetIntactAndNoTemporary) {
     std::vector<std::uint8_t> original(4096, 0x11), replacement(8192, 0x22);
     ASSERT_TRUE(WriteFileAtomically(target.wstring(), original));
 
-    SetAtomicWriteFailureAfterBytesForTesting(100);
-    EXPECT_FALSE(WriteFileAtomically(target.wstring(), replacement));
-    SetAtomicWriteFailureAfterBytesForTesting(-1);
-    EXPECT_EQ(Slurp(target), original);
-    EXPECT_EQ(EntryCount(), 1u);
+    // A write within a batch skips the flush, never the temporary name.
+    for (bool batched : {false, true}) {
+        AtomicWriteBatch batch;
+        AtomicWriteBatch* const in = batched ? &batch : nullptr;
+        SetAtomicWriteFailureAfterBytesForTesting(100);
+        EXPECT_FALSE(WriteFileAtomically(target.wstring(), replacement, in)) << batched;
+        SetAtomicWriteFailureAfterBytesForTesting(-1);
+        EXPECT_EQ(Slurp(target), original);
+        EXPECT_EQ(EntryCount(), 1u);
 
-    SetAtomicRenameFailureForTesting(true);
-    EXPECT_FALSE(WriteFileAtomically(target.wstring(), replacement));
-    SetAtomicRenameFailureForTesting(false);
-    EXPECT_EQ(Slurp(target), original);
-    EXPECT_EQ(EntryCount(), 1u);
+        SetAtomicRenameFailureForTesting(true);
+        EXPECT_FALSE(WriteFileAtomically(target.wstring(), replacement, in)) << batched;
+        SetAtomicRenameFailureForTesting(false);
+        EXPECT_EQ(Slurp(target), original);
+        EXPECT_EQ(EntryCount(), 1u);
 
-    auto abandon = [](const AtomicWriteSink& sink) {
-        std::uint8_t b = 7;
-        sink({&b, 1});
-        return false;
-    };
-    EXPECT_FALSE(WriteFileAtomically(target.wstring(), abandon));
-    EXPECT_EQ(Slurp(target), original);
-    EXPECT_EQ(EntryCount(), 1u);
+        auto abandon = [](const AtomicWriteSink& sink) {
+            std::uint8_t b = 7;
+            sink({&b, 1});
+            return false;
+        };
+        EXPECT_FALSE(WriteFileAtomically(target.wstring(), abandon, in)) << batched;
+        EXPECT_EQ(Slurp(target), original);
+        EXPECT_EQ(EntryCount(), 1u);
+        EXPECT_TRUE(batch.Commit()) << "nothing written, nothing to fail";
+    }
+}
+
+TEST_F(FileTest, BatchReportsItsFinalSync) {
+    const std::vector<std::uint8_t> bytes{1, 2, 3};
+    for (bool syncFails : {false, true}) {
+        AtomicWriteBatch batch;
+        ASSERT_TRUE(WriteFileAtomically((dir / "a.bin").wstring(), bytes, &batch));
+        ASSERT_TRUE(WriteFileAtomically((dir / "b.bin").wstring(), bytes, &batch));
+        SetAtomicBatchSyncFailureForTesting(syncFails);
+        EXPECT_EQ(batch.Commit(), !syncFails);
+        SetAtomicBatchSyncFailureForTesting(false);
+        EXPECT_EQ(Slurp(dir / "b.bin"), bytes);
+        EXPECT_EQ(EntryCount(), 2u);
+    }
 }
 
 TEST_F(FileTest, MissingFolderFailsWithoutCreatingAnything) {
