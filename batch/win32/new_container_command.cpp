@@ -67,16 +67,7 @@ bool AskForFolder(AppState& app, InitialBitmaps& initial, int& leftOut) {
 }  // namespace
 
 void NewContainer(AppState& app, bool is64Bit) {
-    if (app.doc.loaded && app.doc.dirty) {
-        const int answer =
-            MessageBoxW(app.mainWindow, L"The current OBK has unsaved changes. Save now?",
-                        L"Save Changes", MB_YESNOCANCEL | MB_ICONQUESTION);
-        if (answer == IDCANCEL) return;
-        if (answer == IDYES) {
-            SaveCommand(app);
-            if (app.doc.dirty) return;
-        }
-    }
+    if (!SaveOrDropChanges(app)) return;
     std::wstring path;
     if (!PickSaveFile(app.mainWindow, kContainerFilter, L"obk", path)) return;
 

@@ -28,16 +28,7 @@ void SaveTo(AppState& app, const std::wstring& destination) {
 
 void OpenContainerCommand(AppState& app) {
     if (app.doc.loaded) {
-        if (app.doc.dirty) {
-            const int answer =
-                MessageBoxW(app.mainWindow, L"The current OBK has unsaved changes. Save now?",
-                            L"Save Changes", MB_YESNOCANCEL | MB_ICONQUESTION);
-            if (answer == IDCANCEL) return;
-            if (answer == IDYES) {
-                SaveCommand(app);
-                if (app.doc.dirty) return;
-            }
-        }
+        if (!SaveOrDropChanges(app)) return;
         CloseDocument(app);
     }
 
@@ -53,6 +44,16 @@ void OpenContainerCommand(AppState& app) {
         return;
     }
     RefreshViews(app);
+}
+
+bool SaveOrDropChanges(AppState& app) {
+    if (!app.doc.loaded || !app.doc.dirty) return true;
+    const int answer =
+        MessageBoxW(app.mainWindow, L"The current OBK has unsaved changes. Save now?",
+                    L"Save Changes", MB_YESNOCANCEL | MB_ICONQUESTION);
+    if (answer == IDCANCEL) return false;
+    if (answer == IDYES) SaveCommand(app);
+    return !app.doc.dirty || answer == IDNO;
 }
 
 void SaveCommand(AppState& app) {

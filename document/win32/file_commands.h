@@ -10,4 +10,9 @@ void OpenContainerCommand(AppState& app);
 // Saves to doc.path (Save As when there is none). A caller that needs to
 // know whether the save happened looks at doc.dirty afterwards.
 void SaveCommand(AppState& app);
+
+// Before the open document is replaced: asks about unsaved changes, saving
+// on Yes. True when the command may go on (no changes, No, or a save that
+// went through); false on Cancel or when the save did not happen.
+bool SaveOrDropChanges(AppState& app);
 void SaveAsCommand(AppState& app);

@@ -9,16 +9,6 @@ const wchar_t kPath[] = L"C:\\art\\b.obk";
 const wchar_t kResourceId[] = L"Resource ID";
 const wchar_t kExists[] = L"Resource Exists";
 
-// TinyBitmap(id) as a .bmp file: the file header, then the payload.
-std::vector<std::uint8_t> BmpFile(ResourceId id) {
-    const DibPayload dib = TinyBitmap(id);
-    const auto size = static_cast<std::uint8_t>(14 + dib.size());
-    std::vector<std::uint8_t> file = {'B', 'M', size, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0};
-    for (std::uint8_t byte : dib)
-        file.push_back(byte);
-    return file;
-}
-
 std::vector<ResourceId> IdsOf(const BitmapStore& store) {
     std::vector<ResourceId> ids;
     for (const auto& entry : store)
@@ -30,9 +20,9 @@ std::vector<ResourceId> IdsOf(const BitmapStore& store) {
 // which does not begin with "BM".
 std::wstring ChoiceFolder(const wchar_t* name) {
     const std::wstring folder = MakeTempFolder(name);
-    auto notBitmap = BmpFile(50);
+    auto notBitmap = TinyBitmapFile(50);
     notBitmap[0] = 'X';
-    WriteFileBytes(folder + L"new.bmp", BmpFile(50));
+    WriteFileBytes(folder + L"new.bmp", TinyBitmapFile(50));
     WriteFileBytes(folder + L"empty.bmp", {});
     WriteFileBytes(folder + L"xm.bmp", notBitmap);
     return folder;
@@ -198,7 +188,7 @@ TEST_F(MainWindowTest, ExportFromTheContextMenuWritesTheSelectedBitmapAsABmpFile
         FinishRobot();
         if (c.error) ExpectBox(robot.shown.back(), c.error, ShownIcon::Error, c.what);
         if (c.written) {
-            EXPECT_EQ(ReadFileBytes(folder + c.written), BmpFile(8)) << c.what;
+            EXPECT_EQ(ReadFileBytes(folder + c.written), TinyBitmapFile(8)) << c.what;
         } else if (c.typed) {
             const std::wstring named = folder + c.typed + L".bmp";
             EXPECT_EQ(GetFileAttributesW(named.c_str()), INVALID_FILE_ATTRIBUTES) << c.what;

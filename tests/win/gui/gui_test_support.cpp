@@ -107,6 +107,15 @@ DibPayload TinyBitmap(ResourceId id) {
     return dib;
 }
 
+std::vector<std::uint8_t> TinyBitmapFile(ResourceId content) {
+    if (content == 0) return {};
+    DibPayload dib = TinyBitmap(content);
+    std::vector<std::uint8_t> file = {'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0};
+    file[2] = static_cast<std::uint8_t>(14 + dib.size());
+    file.insert(file.end(), dib.begin(), dib.end());
+    return file;
+}
+
 bool WriteContainerFile(const std::wstring& path, std::initializer_list<ResourceId> ids) {
     if (!WriteBlankContainer(path, false)) return false;
     ContainerDoc doc;

@@ -49,6 +49,8 @@ protected:
 
 // A 2 x 1 24-bit bitmap whose colours follow id, as a store holds it.
 DibPayload TinyBitmap(ResourceId id);
+// The same as a .bmp file; content 0 gives an empty file.
+std::vector<std::uint8_t> TinyBitmapFile(ResourceId content);
 // Writes a container file holding TinyBitmap(id) under each id.
 bool WriteContainerFile(const std::wstring& path, std::initializer_list<ResourceId> ids);
 

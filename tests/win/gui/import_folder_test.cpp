@@ -7,20 +7,6 @@
 #include "gui_test_support.h"
 #include "resources/resource_ids.h"
 
-namespace {
-
-// A .bmp file holding TinyBitmap(content); content 0 makes an empty file.
-std::vector<std::uint8_t> BitmapFile(int content) {
-    if (content == 0) return {};
-    DibPayload dib = TinyBitmap(content);
-    std::vector<std::uint8_t> file = {'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0};
-    file[2] = static_cast<std::uint8_t>(14 + dib.size());
-    file.insert(file.end(), dib.begin(), dib.end());
-    return file;
-}
-
-}  // namespace
-
 TEST_F(MainWindowTest, ImportStoresNumberedFilesAsTheUserChooses) {
     constexpr int kKept = -1;  // the bitmap the store held before
     struct Case {
@@ -117,7 +103,7 @@ TEST_F(MainWindowTest, ImportStoresNumberedFilesAsTheUserChooses) {
     for (const Case& c : cases) {
         const std::wstring folder = MakeTempFolder(L"import");
         for (const auto& [name, content] : c.files)
-            ASSERT_TRUE(WriteFileBytes(folder + name, BitmapFile(content)));
+            ASSERT_TRUE(WriteFileBytes(folder + name, TinyBitmapFile(content)));
         app().doc.bitmaps.clear();
         LoadFakeDocument({}, L"C:\\art\\i.obk");
         for (ResourceId id : c.held)

@@ -10,15 +10,6 @@
 
 namespace {
 
-std::vector<std::uint8_t> BitmapFileOf(int content) {
-    if (content == 0) return {};
-    DibPayload dib = TinyBitmap(content);
-    std::vector<std::uint8_t> file = {'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0};
-    file[2] = static_cast<std::uint8_t>(14 + dib.size());
-    file.insert(file.end(), dib.begin(), dib.end());
-    return file;
-}
-
 std::uint16_t OptionalHeaderMagic(const std::vector<std::uint8_t>& image) {
     if (image.size() < 0x40) return 0;
     const std::size_t nt = image[0x3C] | (image[0x3D] << 8);
@@ -110,7 +101,7 @@ TEST_F(MainWindowTest, NewCreatesAFileFromOneBitmapOrAFolderAndOpensIt) {
         for (const auto& [name, content] : c.files) {
             ASSERT_TRUE(WriteFileBytes(folder + name, content < 0
                                                           ? std::vector<std::uint8_t>{'h', 'i'}
-                                                          : BitmapFileOf(content)));
+                                                          : TinyBitmapFile(content)));
         }
         const std::wstring created = folder + L"fresh.obk";
         std::vector<RobotStep> script = {ChooseFile(L"Save As", folder + L"fresh")};
