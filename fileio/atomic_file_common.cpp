@@ -1,9 +1,25 @@
 #include <vector>
 
 #include "fileio/atomic_file.h"
+#include "fileio/atomic_file_faults.h"
 
 bool WriteFileAtomically(const std::wstring& path, std::span<const std::uint8_t> bytes,
                          AtomicWriteBatch* batch) {
     return WriteFileAtomically(
         path, [bytes](const AtomicWriteSink& sink) { return sink(bytes); }, batch);
+}
+
+AtomicWriteFaults& InjectedAtomicWriteFaults() {
+    static AtomicWriteFaults faults;
+    return faults;
+}
+
+void SetAtomicWriteFailureAfterBytesForTesting(long long bytes) {
+    InjectedAtomicWriteFaults().failAfterBytes = bytes;
+}
+void SetAtomicRenameFailureForTesting(bool fail) {
+    InjectedAtomicWriteFaults().failRename = fail;
+}
+void SetAtomicBatchSyncFailureForTesting(bool fail) {
+    InjectedAtomicWriteFaults().failBatchSync = fail;
 }

@@ -11,13 +11,10 @@
 #include <vector>
 
 #include "fileio/atomic_file.h"
+#include "fileio/atomic_file_faults.h"
 #include "fileio/wide_path.h"
 
 namespace {
-
-long long g_failAfterBytes = -1;
-bool g_failRename = false;
-bool g_failBatchSync = false;
 
 #if defined(__linux__)
 // syncfs reports writeback errors only since Linux 5.8, and only those seen
@@ -44,16 +41,6 @@ bool WriteAll(int fd, const std::uint8_t* data, std::size_t size) {
 }
 
 }  // namespace
-
-void SetAtomicWriteFailureAfterBytesForTesting(long long bytes) {
-    g_failAfterBytes = bytes;
-}
-void SetAtomicRenameFailureForTesting(bool fail) {
-    g_failRename = fail;
-}
-void SetAtomicBatchSyncFailureForTesting(bool fail) {
-    g_failBatchSync = fail;
-}
 
 struct AtomicWriteBatch::Pending {
     std::string lastFolder;
@@ -100,7 +87,7 @@ AtomicWriteBatch::~AtomicWriteBatch() {
 }
 
 bool AtomicWriteBatch::Commit() {
-    bool ok = !g_failBatchSync;
+    bool ok = !InjectedAtomicWriteFaults().failBatchSync;
 #if defined(__linux__)
     for (const auto& fileSystem : pending_->fileSystems) {
         if (::syncfs(fileSystem.second) != 0) ok = false;
@@ -147,8 +134,9 @@ bool WriteFileAtomically(const std::wstring& path,
     long long written = 0;
     AtomicWriteSink sink = [&](std::span<const std::uint8_t> bytes) {
         if (!ok) return false;
-        if (g_failAfterBytes >= 0 &&
-            written + static_cast<long long>(bytes.size()) > g_failAfterBytes) {
+        if (InjectedAtomicWriteFaults().failAfterBytes >= 0 &&
+            written + static_cast<long long>(bytes.size()) >
+                InjectedAtomicWriteFaults().failAfterBytes) {
             ok = false;
             return false;
         }
@@ -162,7 +150,7 @@ bool WriteFileAtomically(const std::wstring& path,
     if (!produce(sink)) ok = false;
     if (ok && flushHere && ::fsync(fd) != 0) ok = false;
     if (::close(fd) != 0) ok = false;
-    if (ok && g_failRename) ok = false;
+    if (ok && InjectedAtomicWriteFaults().failRename) ok = false;
     if (ok && ::rename(temp.c_str(), dest.c_str()) != 0) ok = false;
     if (!ok) {
         ::unlink(temp.c_str());

@@ -10,25 +10,8 @@
 #include <string>
 
 #include "fileio/atomic_file.h"
+#include "fileio/atomic_file_faults.h"
 #include "fileio/wide_path.h"
-
-namespace {
-
-long long g_failAfterBytes = -1;
-bool g_failRename = false;
-bool g_failBatchSync = false;
-
-}  // namespace
-
-void SetAtomicWriteFailureAfterBytesForTesting(long long bytes) {
-    g_failAfterBytes = bytes;
-}
-void SetAtomicRenameFailureForTesting(bool fail) {
-    g_failRename = fail;
-}
-void SetAtomicBatchSyncFailureForTesting(bool fail) {
-    g_failBatchSync = fail;
-}
 
 struct AtomicWriteBatch::Pending {};
 
@@ -36,7 +19,7 @@ AtomicWriteBatch::AtomicWriteBatch() : pending_(std::make_unique<Pending>()) {}
 AtomicWriteBatch::~AtomicWriteBatch() = default;
 
 bool AtomicWriteBatch::Commit() {
-    return !g_failBatchSync;
+    return !InjectedAtomicWriteFaults().failBatchSync;
 }
 
 bool WriteFileAtomically(const std::wstring& path,
@@ -64,8 +47,9 @@ bool WriteFileAtomically(const std::wstring& path,
     long long written = 0;
     AtomicWriteSink sink = [&](std::span<const std::uint8_t> bytes) {
         if (!ok) return false;
-        if (g_failAfterBytes >= 0 &&
-            written + static_cast<long long>(bytes.size()) > g_failAfterBytes) {
+        if (InjectedAtomicWriteFaults().failAfterBytes >= 0 &&
+            written + static_cast<long long>(bytes.size()) >
+                InjectedAtomicWriteFaults().failAfterBytes) {
             ok = false;
             return false;
         }
@@ -87,7 +71,7 @@ bool WriteFileAtomically(const std::wstring& path,
     if (!produce(sink)) ok = false;
     if (ok && !FlushFileBuffers(file)) ok = false;
     if (!CloseHandle(file)) ok = false;
-    if (ok && g_failRename) ok = false;
+    if (ok && InjectedAtomicWriteFaults().failRename) ok = false;
     if (ok && !MoveFileExW(temp.c_str(), dest.c_str(),
                            MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         ok = false;
