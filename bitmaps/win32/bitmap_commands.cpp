@@ -17,13 +17,6 @@ namespace {
 // types over it.
 constexpr ResourceId kProposedBitmapId = 101;
 
-bool RequireDocument(AppState& app) {
-    if (app.doc.loaded) return true;
-    MessageBoxW(app.mainWindow, L"   Open or create an OBK first.", L"Info",
-                MB_OK | MB_ICONINFORMATION);
-    return false;
-}
-
 bool RequireSelection(AppState& app, const wchar_t* message, ResourceId& id) {
     if (SelectedBitmapId(app, id)) return true;
     MessageBoxW(app.mainWindow, message, L"Info", MB_OK | MB_ICONINFORMATION);
@@ -42,7 +35,7 @@ bool StoreChosenFile(AppState& app, ResourceId id, const std::wstring& path, boo
 }  // namespace
 
 void AddBitmap(AppState& app) {
-    if (!RequireDocument(app)) return;
+    if (!RequireOpenDocument(app)) return;
     std::wstring path;
     if (!PickOpenFile(app.mainWindow, kBitmapFilter, path)) return;
     const ResourceId id = PromptResourceId(app.mainWindow, kProposedBitmapId);
@@ -71,7 +64,7 @@ void ReplaceBitmap(AppState& app) {
 }
 
 void ExportBitmap(AppState& app) {
-    if (!RequireDocument(app)) return;
+    if (!RequireOpenDocument(app)) return;
     ResourceId id = 0;
     if (!RequireSelection(app, L"Select a bitmap to export.", id)) return;
     std::wstring path;

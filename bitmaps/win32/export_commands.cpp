@@ -13,17 +13,10 @@ namespace {
 // The first ID of the resource-script convention, the usual start of a set.
 constexpr ResourceId kProposedFirstId = 101;
 
-bool RequireDocument(AppState& app) {
-    if (app.doc.loaded) return true;
-    MessageBoxW(app.mainWindow, L"   Open or create an OBK first.", L"Info",
-                MB_OK | MB_ICONINFORMATION);
-    return false;
-}
-
 }  // namespace
 
 void ExportBitmapRange(AppState& app) {
-    if (!RequireDocument(app)) return;
+    if (!RequireOpenDocument(app)) return;
     std::wstring folder;
     if (!PickFolder(app.mainWindow, folder)) return;
     const ResourceId first = PromptResourceId(app.mainWindow, kProposedFirstId);
@@ -41,7 +34,7 @@ void ExportBitmapRange(AppState& app) {
 }
 
 void ExportAllCommand(AppState& app) {
-    if (!RequireDocument(app)) return;
+    if (!RequireOpenDocument(app)) return;
     std::wstring folder;
     if (!PickFolder(app.mainWindow, folder)) return;
     bool exported = false;

@@ -33,6 +33,13 @@ bool SelectedBitmapId(const AppState& app, ResourceId& id) {
     return true;
 }
 
+bool RequireOpenDocument(AppState& app) {
+    if (app.doc.loaded) return true;
+    MessageBoxW(app.mainWindow, L"   Open or create an OBK first.", L"Info",
+                MB_OK | MB_ICONINFORMATION);
+    return false;
+}
+
 void CloseDocument(AppState& app) {
     app.doc.bitmaps.clear();
     app.doc.loaded = false;

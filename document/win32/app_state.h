@@ -46,5 +46,8 @@ void RefreshTitle(AppState& app);
 // when no row is selected or the row cannot be read.
 bool SelectedBitmapId(const AppState& app, ResourceId& id);
 
+// True when a file is open; otherwise says "   Open or create an OBK first."
+bool RequireOpenDocument(AppState& app);
+
 // Empties the document and the views. Callers run it only when doc.loaded.
 void CloseDocument(AppState& app);
