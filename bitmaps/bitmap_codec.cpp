@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <cstddef>
 #include <exception>
+#include <iterator>
 #include <limits>
 #include <span>
 #include <utility>
+#include <vector>
 
 #include "fileio/atomic_file.h"
 #include "fileio/byte_order.h"
@@ -170,13 +172,19 @@ bool WriteBitmapFile(const ContainerDoc& doc, ResourceId id, const std::wstring&
            static_cast<std::uint32_t>(kBitmapFileHeaderSize) + DibHeaderLength(payload));
 
     try {
-        // Header and payload go out back to back, so the payload is never
-        // copied into a second buffer.
+        // A small file, the bulk of an export, goes out in one write; a large
+        // payload goes out after its header rather than be copied.
+        constexpr std::size_t kCopiedPayload = 64 * 1024;
         return WriteFileAtomically(
             path,
             [&](const AtomicWriteSink& sink) {
-                return sink(std::span<const std::uint8_t>(header)) &&
-                       sink(std::span<const std::uint8_t>(payload));
+                if (payload.size() > kCopiedPayload) {
+                    return sink(std::span<const std::uint8_t>(header)) &&
+                           sink(std::span<const std::uint8_t>(payload));
+                }
+                std::vector<std::uint8_t> file(std::begin(header), std::end(header));
+                file.insert(file.end(), payload.begin(), payload.end());
+                return sink(std::span<const std::uint8_t>(file));
             },
             batch);
     } catch (const std::exception&) {

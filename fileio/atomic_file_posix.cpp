@@ -1,11 +1,15 @@
-// POSIX side of the atomic replacement: mkstemp in the destination's folder,
-// fsync, rename(2). A batch on Linux skips both fsyncs and ends with one
+// POSIX side of the atomic replacement: a new temporary file in the
+// destination's folder, fsync, rename(2). A batch on Linux skips both fsyncs and ends with one
 // syncfs(2) per file system written to.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -38,6 +42,30 @@ bool WriteAll(int fd, const std::uint8_t* data, std::size_t size) {
         size -= static_cast<std::size_t>(n);
     }
     return true;
+}
+
+// A new file of a name of its own in folder, opened for writing with O_EXCL
+// and mode 0666 less the umask, as any new file gets: unlike mkstemp's 0600,
+// a new file then needs no chmod, which counts when an export writes
+// thousands.
+int CreateTemporary(const std::string& folder, std::string& temp) {
+    static std::atomic<std::uint32_t> serial{0};
+    static const std::uint64_t seed =
+        static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
+        (static_cast<std::uint64_t>(::getpid()) << 32);
+    for (int attempt = 0; attempt < 64; ++attempt) {
+        // Unique within the process by the serial, across processes by the
+        // seed; a clash with a stale file only costs another attempt.
+        char name[48];
+        std::snprintf(name, sizeof name, ".orvix-%016llx-%x",
+                      static_cast<unsigned long long>(seed + static_cast<std::uint64_t>(attempt)),
+                      static_cast<unsigned>(serial.fetch_add(1)));
+        temp = folder + (folder.back() == '/' ? "" : "/") + name;
+        const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST) return fd;
+    }
+    errno = EEXIST;
+    return -1;
 }
 
 }  // namespace
@@ -112,23 +140,17 @@ bool WriteFileAtomically(const std::wstring& path,
 
     std::string::size_type slash = dest.rfind('/');
     std::string folder = slash == std::string::npos ? std::string(".") : dest.substr(0, slash + 1);
-    std::string temp = folder + (slash == std::string::npos ? "/" : "") + ".orvix-XXXXXX";
+    std::string temp;
     const bool flushHere = batch == nullptr || !kBatchSyncsFileSystem;
     if (!flushHere && !PendingOf(*batch).Enroll(folder)) return false;
 
-    int fd = ::mkstemp(temp.data());
+    const int fd = CreateTemporary(folder, temp);
     if (fd < 0) return false;
 
-    // Keep the permissions of the file being replaced; a new file gets the
-    // usual 0666 less the umask instead of mkstemp's 0600.
+    // Keep the permissions of the file being replaced; a new file keeps the
+    // usual 0666 less the umask it was created with.
     struct stat existing {};
-    if (::stat(dest.c_str(), &existing) == 0) {
-        ::fchmod(fd, existing.st_mode & 07777);
-    } else {
-        mode_t mask = ::umask(0);
-        ::umask(mask);
-        ::fchmod(fd, 0666 & ~mask);
-    }
+    if (::stat(dest.c_str(), &existing) == 0) ::fchmod(fd, existing.st_mode & 07777);
 
     bool ok = true;
     long long written = 0;
