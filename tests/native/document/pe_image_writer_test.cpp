@@ -33,18 +33,20 @@ BitmapStore Read(const Bytes& image) {
 // (which gains one section header when addsSection).
 std::set<std::size_t> PatchableHeaderBytes(const Layout& l, bool addsSection) {
     std::set<std::size_t> s;
-    auto range = [&](std::size_t at, std::size_t n) {
-        for (std::size_t i = 0; i < n; ++i)
-            s.insert(at + i);
+    const std::pair<std::size_t, std::size_t> fields[] = {
+        {l.kCoff + 2, 2},    // NumberOfSections
+        {l.kCoff + 8, 4},    // PointerToSymbolTable
+        {l.kOpt + 0x08, 4},  // SizeOfInitializedData
+        {l.kOpt + 0x38, 4},  // SizeOfImage
+        {l.kOpt + 0x40, 4},  // CheckSum
+        {l.Dirs() + 16, 8},  // resource directory
+        {l.Dirs() + 32, 8},  // security directory
+        {l.SectionHeader(0), 40 * (l.sections.size() + (addsSection ? 1 : 0))},
     };
-    range(l.kCoff + 2, 2);    // NumberOfSections
-    range(l.kCoff + 8, 4);    // PointerToSymbolTable
-    range(l.kOpt + 0x08, 4);  // SizeOfInitializedData
-    range(l.kOpt + 0x38, 4);  // SizeOfImage
-    range(l.kOpt + 0x40, 4);  // CheckSum
-    range(l.Dirs() + 16, 8);  // resource directory
-    range(l.Dirs() + 32, 8);  // security directory
-    range(l.SectionHeader(0), 40 * (l.sections.size() + (addsSection ? 1 : 0)));
+    for (const auto& [at, size] : fields) {
+        for (std::size_t i = at; i < at + size; ++i)
+            s.insert(i);
+    }
     return s;
 }
 
@@ -135,35 +137,33 @@ TEST(ImageWriter, ResourceSectionNotLastGetsANewSectionAndTheOldBytesStay) {
 
 TEST(ImageWriter, NewSectionHeaderNeedsFreeRoomInTheHeaders) {
     // The table of three headers ends at 0x188 + 120 = 0x200. The new header
-    // needs 40 more bytes within SizeOfHeaders and before any section's data.
-    struct Case {
+    // needs 40 more bytes within SizeOfHeaders, before any section's data and
+    // free of other data; each row fits exactly and fails one byte short.
+    const struct {
         const char* what;
-        std::uint32_t sizeOfHeaders;
-        std::uint32_t firstRaw;
-        bool dirtySlot;
-        bool saves;
+        std::uint32_t sizeOfHeaders, firstRaw, dirtyAt;
+    } cases[] = {
+        {"SizeOfHeaders", 0x228, 0x400, 0},
+        {"first section's data", 0x400, 0x228, 0},
+        {"a free slot", 0x400, 0x400, 0x228},
     };
-    const Case cases[] = {
-        {"exact fit", 0x228, 0x228, false, true},
-        {"SizeOfHeaders one byte short", 0x227, 0x228, false, false},
-        {"first section's data one byte too early", 0x228, 0x227, false, false},
-        {"slot holds other data", 0x400, 0x400, true, false},
-    };
-    for (const Case& c : cases) {
-        Layout l = RelocAfterRsrc();
-        l.fileAlignment = 1;  // lets the data start at any byte
-        l.sizeOfHeaders = c.sizeOfHeaders;
-        l.sections[0].pointerToRawData = c.firstRaw;
-        Bytes image = BuildImage(l);
-        SetDirectory(image, l, 2, 0x2000, 0x300);
-        image[l.SectionHeader(3) + 39] = c.dirtySlot ? 1 : 0;  // .text's data may start there
-        Bytes out;
-        EXPECT_EQ(pe::BuildImageWithBitmaps(image, kStore, out), c.saves) << c.what;
-        if (c.saves) {
-            EXPECT_EQ(Read(out), kStore) << c.what;
+    for (const auto& c : cases) {
+        for (std::uint32_t shortBy : {0u, 1u}) {
+            Layout l = RelocAfterRsrc();
+            l.fileAlignment = 1;  // lets the data start at any byte
+            l.sizeOfHeaders = c.sizeOfHeaders - (c.sizeOfHeaders == 0x228 ? shortBy : 0);
+            l.sections[0].pointerToRawData = c.firstRaw - (c.firstRaw == 0x228 ? shortBy : 0);
+            Bytes image = BuildImage(l);
+            SetDirectory(image, l, 2, 0x2000, 0x300);
+            if (c.dirtyAt) image[c.dirtyAt - shortBy] = 1;
+            Bytes out;
+            EXPECT_EQ(pe::BuildImageWithBitmaps(image, kStore, out), shortBy == 0)
+                << c.what << ", short by " << shortBy;
+            if (shortBy == 0) {
+                EXPECT_EQ(Read(out), kStore) << c.what;
+            }
         }
     }
-
     // At the loader's limit of 96 sections there is no adding a 97th.
     Layout many;
     many.sizeOfHeaders = 0x1200;

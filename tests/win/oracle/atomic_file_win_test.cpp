@@ -12,8 +12,8 @@
 #include "bitmaps/bitmap_codec.h"
 #include "bitmaps/export_all.h"
 #include "fileio/atomic_file.h"
-#include "fileio/byte_order.h"
 #include "fileio/wide_path.h"
+#include "support/dib_files.h"
 
 namespace {
 
@@ -44,27 +44,6 @@ int CountEntries(const std::wstring& dir) {
 }
 
 }  // namespace
-
-TEST(AtomicFileWin, ReplacesExistingFileAndCleansUpOnFailure) {
-    std::wstring dir = TempDir(L"orvix-atomic-win");
-    std::wstring target = dir + L"t\u00e9st.obk";  // a non-ASCII name must survive
-    DeleteFileW(target.c_str());
-    std::vector<std::uint8_t> first(3000, 0x5A), second{9, 8, 7};
-    ASSERT_TRUE(WriteFileAtomically(target, first));
-    ASSERT_TRUE(WriteFileAtomically(target, second));
-    EXPECT_EQ(Slurp(target), second);
-
-    SetAtomicWriteFailureAfterBytesForTesting(1);
-    EXPECT_FALSE(WriteFileAtomically(target, first));
-    SetAtomicWriteFailureAfterBytesForTesting(-1);
-    SetAtomicRenameFailureForTesting(true);
-    EXPECT_FALSE(WriteFileAtomically(target, first));
-    SetAtomicRenameFailureForTesting(false);
-    EXPECT_EQ(Slurp(target), second);
-    EXPECT_EQ(CountEntries(dir), 1);
-    DeleteFileW(target.c_str());
-    RemoveDirectoryW(dir.c_str());
-}
 
 namespace {
 
@@ -165,24 +144,14 @@ void RemoveTree(const std::wstring& root, std::wstring folder) {
         RemoveDirectoryW((L"\\\\?\\" + folder).c_str());
 }
 
-std::vector<std::uint8_t> Dib(std::uint8_t pixel) {
-    std::vector<std::uint8_t> dib(44, 0);  // the header, then one pixel padded to 4 bytes
-    PutU32(&dib[0], 40);
-    PutU32(&dib[4], 1);  // 1 x 1, 24 bits
-    PutU32(&dib[8], 1);
-    PutU16(&dib[12], 1);
-    PutU16(&dib[14], 24);
-    dib[40] = dib[41] = dib[42] = pixel;
-    return dib;
-}
-
 }  // namespace
 
 TEST(AtomicFileWin, WritesReachTheLastUnitOfMaxPath) {
     // Every file lands at exactly MAX_PATH - 1 units, below the deepest folder
     // its name leaves room for, and reads back as written at a short path.
     ContainerDoc doc;
-    doc.bitmaps = {{1, Dib(0x11)}, {7, Dib(0x77)}};
+    doc.bitmaps = {{1, orvix_test::MakeDib({}, 44)},
+                   {7, orvix_test::MakeDib({.bitCount = 32}, 44)}};
     const std::wstring root = TempDir(L"orvix-long");
     std::map<int, std::vector<std::uint8_t>> expected;
     for (const auto& [id, payload] : doc.bitmaps) {
