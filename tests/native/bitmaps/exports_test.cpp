@@ -39,16 +39,19 @@ void Inject(Fault fault) {
     SetAtomicBatchSyncFailureForTesting(fault == kSyncFails);
 }
 
-// The names in folder, sorted, each file checked to hold its ID's bitmap.
-std::vector<std::string> Exported(const fs::path& folder) {
-    std::vector<std::string> names;
+// The IDs exported into folder, ascending, each file checked to hold its
+// ID's bitmap under its five-digit name.
+std::vector<ResourceId> Exported(const fs::path& folder) {
+    std::vector<ResourceId> ids;
     for (const auto& entry : fs::directory_iterator(folder)) {
-        names.push_back(entry.path().filename().string());
-        const ResourceId id = std::stoi(entry.path().stem().string());
-        EXPECT_EQ(ReadBytes(entry.path()), MakeBmpFile(Payload(id), 54)) << names.back();
+        ids.push_back(std::stoi(entry.path().stem().string()));
+        char name[24];
+        std::snprintf(name, sizeof name, "%05d.bmp", ids.back());
+        EXPECT_EQ(entry.path().filename().string(), name);
+        EXPECT_EQ(ReadBytes(entry.path()), MakeBmpFile(Payload(ids.back()), 54)) << name;
     }
-    std::sort(names.begin(), names.end());
-    return names;
+    std::sort(ids.begin(), ids.end());
+    return ids;
 }
 
 // A real folder whose full path leaves room for a five-digit name, not six.
@@ -120,13 +123,13 @@ TEST(ExportAll, WritesEveryBitmapOrStopsAtTheFirstFailure) {
         ContainerDoc doc;
         Fault fault;
         bool exports;
-        std::vector<std::string> files;
+        std::vector<ResourceId> files;
     } cases[] = {
-        {"three", DocOf({200000, 3, 1}), kNone, true, {"00001.bmp", "00003.bmp", "200000.bmp"}},
+        {"three", DocOf({200000, 3, 1}), kNone, true, {1, 3, 200000}},
         {"none", DocOf({}), kNone, true, {}},
-        {"a short one stops the rest", DocOf({1, 3}, {2}), kNone, false, {"00001.bmp"}},
+        {"a short one stops the rest", DocOf({1, 3}, {2}), kNone, false, {1}},
         // Renamed whole, but not known to be on the disk.
-        {"final sync fails", DocOf({1}), kSyncFails, false, {"00001.bmp"}},
+        {"final sync fails", DocOf({1}), kSyncFails, false, {1}},
         {"disk full", DocOf({1, 2}), kDiskFull, false, {}},
     };
     for (const auto& c : cases) {
@@ -143,13 +146,6 @@ TEST(ExportAll, WritesEveryBitmapOrStopsAtTheFirstFailure) {
     }
 }
 
-TEST(ExportAll, NameTooLongStopsAtThatId) {
-    ScratchFolder scratch;
-    const fs::path deep = DeepFolder(scratch);
-    EXPECT_FALSE(ExportAllBitmaps(DocOf({1, 100000, 100001}), deep.wstring()));
-    EXPECT_EQ(Exported(deep), std::vector<std::string>{"00001.bmp"});
-}
-
 TEST(ExportAll, EmptyFolderWritesIntoTheCurrentOne) {
     ScratchFolder scratch;
     const fs::path previous = fs::current_path();
@@ -157,7 +153,7 @@ TEST(ExportAll, EmptyFolderWritesIntoTheCurrentOne) {
     const bool exported = ExportAllBitmaps(DocOf({5}), L"");
     fs::current_path(previous);
     EXPECT_TRUE(exported);
-    EXPECT_EQ(Exported(scratch.dir), std::vector<std::string>{"00005.bmp"});
+    EXPECT_EQ(Exported(scratch.dir), std::vector<ResourceId>{5});
 }
 
 TEST(RangeExport, StoredIdsInEitherOrderBothEndsIncluded) {
@@ -181,34 +177,16 @@ TEST(RangeExport, CountsExportedMissingAndFailed) {
         ResourceId first, second;
         Fault fault;
         RangeExportCounts counts;
-        std::vector<std::string> files;
+        std::vector<ResourceId> files;
     } cases[] = {
-        {"typed high first",
-         DocOf({3, 4, 5, 9}),
-         5,
-         3,
-         kNone,
-         {3, 0, 0},
-         {"00003.bmp", "00004.bmp", "00005.bmp"}},
-        {"gaps", DocOf({1, 3}), 1, 4, kNone, {2, 2, 0}, {"00001.bmp", "00003.bmp"}},
+        {"typed high first", DocOf({3, 4, 5, 9}), 5, 3, kNone, {3, 0, 0}, {3, 4, 5}},
+        {"gaps", DocOf({1, 3}), 1, 4, kNone, {2, 2, 0}, {1, 3}},
         {"nothing stored", DocOf({1}), 2, 4, kNone, {0, 3, 0}, {}},
-        {"short payload", DocOf({1, 3}, {2}), 1, 3, kNone, {2, 0, 1}, {"00001.bmp", "00003.bmp"}},
+        {"short payload", DocOf({1, 3}, {2}), 1, 3, kNone, {2, 0, 1}, {1, 3}},
         {"disk full", DocOf({1, 2}), 1, 2, kDiskFull, {0, 0, 2}, {}},
         // Written whole but not known to be on the disk: not reported as exported.
-        {"final sync fails",
-         DocOf({1, 3}, {2}),
-         1,
-         3,
-         kSyncFails,
-         {0, 0, 3},
-         {"00001.bmp", "00003.bmp"}},
-        {"up to the largest ID",
-         DocOf({7, kTop}),
-         1,
-         kTop,
-         kNone,
-         {2, kTop - 2, 0},
-         {"00007.bmp", "2147483647.bmp"}},
+        {"final sync fails", DocOf({1, 3}, {2}), 1, 3, kSyncFails, {0, 0, 3}, {1, 3}},
+        {"up to the largest ID", DocOf({7, kTop}), 1, kTop, kNone, {2, kTop - 2, 0}, {7, kTop}},
     };
     for (const auto& c : cases) {
         ScratchFolder scratch;
@@ -219,12 +197,17 @@ TEST(RangeExport, CountsExportedMissingAndFailed) {
         EXPECT_EQ(counts, c.counts) << c.what;
         EXPECT_EQ(Exported(scratch.dir), c.files) << c.what;
     }
+}
+
+TEST(Exports, NamesTooLongFailNotCut) {
     ScratchFolder scratch;
     const fs::path deep = DeepFolder(scratch);
+    EXPECT_FALSE(ExportAllBitmaps(DocOf({1, 100000, 100001}), deep.wstring())) << "stops there";
+    EXPECT_EQ(Exported(deep), std::vector<ResourceId>{1});
     EXPECT_EQ(ExportBitmapsInRange(DocOf({1, 100000, 100001}), deep.wstring(), 1, 100001),
               (RangeExportCounts{1, 99998, 2}))
-        << "names too long count as failed";
-    EXPECT_EQ(Exported(deep), std::vector<std::string>{"00001.bmp"});
+        << "count as failed";
+    EXPECT_EQ(Exported(deep), std::vector<ResourceId>{1});
 }
 
 TEST(RangeExport, SummaryHasThreeLinesInOrder) {

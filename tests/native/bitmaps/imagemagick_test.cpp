@@ -60,12 +60,3 @@ TEST(ImageMagickFiles, LoadAndExportUnchanged) {
             << f.file;
     }
 }
-
-TEST(ImageMagickFiles, CoreHeaderIsStoredVerbatimButNeverDrawn) {
-    const Bytes file = ReadBytes(fs::path(__FILE__).parent_path() / "imagemagick" / "core.bmp");
-    ASSERT_EQ(le::Get32(file, 14), 12u) << "BITMAPCOREHEADER expected";
-    ContainerDoc doc;
-    ASSERT_TRUE(StoreBitmapFile(doc, 1, file));
-    EXPECT_EQ(doc.bitmaps[1], Bytes(file.begin() + 14, file.end()));
-    EXPECT_FALSE(DibPixelsInBounds(doc.bitmaps[1]));
-}

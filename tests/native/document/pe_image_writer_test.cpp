@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <tuple>
 
 #include "document/blank_container.h"
 #include "document/pe_image_writer.h"
@@ -92,17 +93,20 @@ TEST(ImageWriter, SavesIntoABlankImageAddThenReuseTheLastSection) {
             EXPECT_EQ(Get16(image, l.kCoff + 2), 2) << s.what << ": one resource section";
             EXPECT_EQ(std::string(image.begin() + h, image.begin() + h + 8),
                       std::string(".rsrc\0\0\0", 8));
-            EXPECT_EQ(Get32(image, h + 0x08), s.dataSize) << s.what << ": VirtualSize";
-            EXPECT_EQ(Get32(image, h + 0x0C), 0x1000u) << s.what << ": VirtualAddress";
-            EXPECT_EQ(Get32(image, h + 0x10), s.rawSize) << s.what << ": SizeOfRawData";
-            EXPECT_EQ(Get32(image, h + 0x14), 0x200u) << s.what << ": PointerToRawData";
-            EXPECT_EQ(Get32(image, h + 0x24), 0x40000040u) << s.what << ": Characteristics";
-            EXPECT_EQ(Get32(image, l.kOpt + 0x38), s.sizeOfImage) << s.what << ": SizeOfImage";
-            EXPECT_EQ(Get32(image, l.kOpt + 0x08), s.rawSize)
-                << s.what << ": SizeOfInitializedData";
-            EXPECT_EQ(Get32(image, l.kOpt + 0x40), 0u) << s.what << ": a zero CheckSum stays zero";
-            EXPECT_EQ(Get32(image, l.Dirs() + 16), 0x1000u) << s.what;
-            EXPECT_EQ(Get32(image, l.Dirs() + 20), s.dataSize) << s.what;
+            const std::tuple<const char*, std::size_t, std::uint32_t> fields[] = {
+                {"VirtualSize", h + 0x08, s.dataSize},
+                {"VirtualAddress", h + 0x0C, 0x1000},
+                {"SizeOfRawData", h + 0x10, s.rawSize},
+                {"PointerToRawData", h + 0x14, 0x200},
+                {"Characteristics", h + 0x24, 0x40000040},
+                {"SizeOfImage", l.kOpt + 0x38, s.sizeOfImage},
+                {"SizeOfInitializedData", l.kOpt + 0x08, s.rawSize},
+                {"CheckSum, zero before", l.kOpt + 0x40, 0},
+                {"resource directory", l.Dirs() + 16, 0x1000},
+                {"its size", l.Dirs() + 20, s.dataSize},
+            };
+            for (const auto& [name, at, value] : fields)
+                EXPECT_EQ(Get32(image, at), value) << s.what << ": " << name;
             EXPECT_EQ(image.size(), 0x200u + s.rawSize) << s.what;
             const auto patchable = PatchableHeaderBytes(l, true);
             for (std::size_t i = 0; i < 512; ++i) {

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include "fileio/atomic_file.h"
-#include "fileio/byte_order.h"
 #include "fileio/whole_file.h"
 #include "support/test_files.h"
 
@@ -189,17 +188,3 @@ TEST_F(FileTest, ReadWholeFileRefusesShortRead) {
     EXPECT_EQ(out, Bytes{1});
 }
 #endif
-
-TEST(ByteOrder, FieldsAreLittleEndianWithTheirHighBitsSet) {
-    const Bytes file = {0x81, 0x92, 0xA3, 0xB4, 0xC5, 0xD6, 0xE7, 0xF8};
-    EXPECT_EQ(LoadU16(file.data()), 0x9281u);
-    EXPECT_EQ(LoadU32(file.data()), 0xB4A39281u);
-    EXPECT_EQ(LoadI32(file.data()), -0x4B5C6D7F);
-    EXPECT_EQ(LoadU64(file.data()), 0xF8E7D6C5B4A39281u);
-    Bytes written(8, 0);
-    PutU64(written.data(), 0xF8E7D6C5B4A39281u);
-    EXPECT_EQ(written, file);
-    PutU32(written.data() + 4, 0x04030201u);
-    PutU16(written.data() + 2, 0x0A09);
-    EXPECT_EQ(written, (Bytes{0x81, 0x92, 0x09, 0x0A, 0x01, 0x02, 0x03, 0x04}));
-}

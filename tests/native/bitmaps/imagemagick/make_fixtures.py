@@ -46,7 +46,6 @@ producers = [  # file, source, convert options, output prefix, shape
     ("32bit-v5-masks", alpha, [], "BMP:", "as made"),
     ("16bit-565-v5-masks", photo, ["-define", "bmp:subtype=RGB565"], "BMP:", "as made"),
     ("32bit-v4-masks", alpha, [], "BMP:", "V4"),
-    ("core", None, ["-size", "13x7", "gradient:red-blue"], "BMP2:", "as made"),
 ]
 for name, source, options, prefix, shape in producers:
     made = os.path.join(tmp, name + ".bmp")
