@@ -99,10 +99,9 @@ TEST_F(ContainerIo, WhatTheFileCannotHoldFailsTheWholeSave) {
 }
 
 TEST_F(ContainerIo, SaveAsTakesTheDestinationsImageOrTheCurrentOne) {
-    // {destination made first: 0 none, 1 PE32 container, 2 text; saves}
     const struct {
         const char* what;
-        int destination;
+        int destination;  // 0: none, 1: a PE32 container, 2: a text file
         bool saves;
     } cases[] = {
         {"new name", 0, true}, {"existing PE32 container", 1, true}, {"not an image", 2, false}};
