@@ -1,6 +1,7 @@
 // Renumbering a bitmap in the store, and the question it may ask first.
 #include <gtest/gtest.h>
 
+#include "document/container_io.h"
 #include "document/renumber.h"
 
 namespace {
