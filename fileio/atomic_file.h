@@ -56,6 +56,9 @@ void SetAtomicWriteFailureAfterBytesForTesting(long long bytes);
 // Test hook: when set, the final rename fails.
 void SetAtomicRenameFailureForTesting(bool fail);
 
+// Test hook: when set, flushing the temporary file to the disk fails.
+void SetAtomicFlushFailureForTesting(bool fail);
+
 // Test hook: when set, AtomicWriteBatch::Commit() fails as a failed flush of
 // the disk would.
 void SetAtomicBatchSyncFailureForTesting(bool fail);

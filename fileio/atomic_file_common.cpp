@@ -20,6 +20,9 @@ void SetAtomicWriteFailureAfterBytesForTesting(long long bytes) {
 void SetAtomicRenameFailureForTesting(bool fail) {
     InjectedAtomicWriteFaults().failRename = fail;
 }
+void SetAtomicFlushFailureForTesting(bool fail) {
+    InjectedAtomicWriteFaults().failFlush = fail;
+}
 void SetAtomicBatchSyncFailureForTesting(bool fail) {
     InjectedAtomicWriteFaults().failBatchSync = fail;
 }

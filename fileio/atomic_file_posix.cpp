@@ -170,7 +170,7 @@ bool WriteFileAtomically(const std::wstring& path,
         return true;
     };
     if (!produce(sink)) ok = false;
-    if (ok && flushHere && ::fsync(fd) != 0) ok = false;
+    if (ok && flushHere && (InjectedAtomicWriteFaults().failFlush || ::fsync(fd) != 0)) ok = false;
     if (::close(fd) != 0) ok = false;
     if (ok && InjectedAtomicWriteFaults().failRename) ok = false;
     if (ok && ::rename(temp.c_str(), dest.c_str()) != 0) ok = false;

@@ -69,7 +69,7 @@ bool WriteFileAtomically(const std::wstring& path,
         return true;
     };
     if (!produce(sink)) ok = false;
-    if (ok && !FlushFileBuffers(file)) ok = false;
+    if (ok && (InjectedAtomicWriteFaults().failFlush || !FlushFileBuffers(file))) ok = false;
     if (!CloseHandle(file)) ok = false;
     if (ok && InjectedAtomicWriteFaults().failRename) ok = false;
     if (ok && !MoveFileExW(temp.c_str(), dest.c_str(),

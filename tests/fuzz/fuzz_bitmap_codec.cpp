@@ -21,17 +21,15 @@ std::uint64_t Field(const std::vector<std::uint8_t>& p, std::size_t offset, std:
 }
 
 SignedWide SignedField32(const std::vector<std::uint8_t>& p, std::size_t offset) {
-    std::uint64_t v = Field(p, offset, 4);
-    return v >= 0x80000000u ? SignedWide(v) - (SignedWide(1) << 32) : SignedWide(v);
+    return SignedWide(static_cast<std::int32_t>(Field(p, offset, 4)));
 }
 
 Wide ReferenceHeaderLength(const std::vector<std::uint8_t>& p) {
     Wide clrUsed = Field(p, 32, 4), bitCount = Field(p, 14, 2), compression = Field(p, 16, 4);
-    Wide n = clrUsed != 0                              ? clrUsed
-             : bitCount <= 8                           ? (Wide(1) << bitCount)
-             : compression == 3 && Field(p, 0, 4) < 52 ? 3
-                                                       : 0;
-    return Wide(Field(p, 0, 4)) + 4 * n;
+    const Wide masks = compression == 3 && Field(p, 0, 4) < 52 ? 3 : 0;
+    return Wide(Field(p, 0, 4)) + 4 * (clrUsed         ? clrUsed
+                                       : bitCount <= 8 ? Wide(1) << bitCount
+                                                       : masks);
 }
 
 bool ReferenceInBounds(const std::vector<std::uint8_t>& p) {
@@ -50,14 +48,10 @@ bool ReferenceInBounds(const std::vector<std::uint8_t>& p) {
     if (info + 4 * colours > size) return false;
 
     if (compression == 0 || compression == 3) {
-        bool ok = compression == 0 ? (bitCount == 1 || bitCount == 4 || bitCount == 8 ||
-                                      bitCount == 16 || bitCount == 24 || bitCount == 32)
-                                   : (bitCount == 16 || bitCount == 32);
-        if (!ok) return false;
-        Wide bits = Wide(width) * bitCount;
-        Wide stride = ((bits + 31) / 32) * 4;
-        Wide rows = height < 0 ? Wide(-height) : Wide(height);
-        return header + stride * rows <= size;
+        const bool rgbDepth = bitCount == 1 || bitCount == 4 || bitCount == 8 || bitCount == 24;
+        if (!(bitCount == 16 || bitCount == 32 || (compression == 0 && rgbDepth))) return false;
+        const Wide stride = (Wide(width) * bitCount + 31) / 32 * 4;
+        return header + stride * Wide(height < 0 ? -height : height) <= size;
     }
     if (compression == 1 || compression == 2) {
         if (bitCount != (compression == 1 ? 8u : 4u) || height < 0) return false;

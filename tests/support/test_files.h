@@ -59,6 +59,16 @@ inline void WriteBytes(const fs::path& p, const Bytes& bytes) {
     if (!out) throw std::runtime_error("cannot write test file " + p.string());
 }
 
+// The wide path of name in folder whatever the process locale: on POSIX the
+// library converts non-ASCII wide names only under a UTF-8 locale.
+inline std::wstring WidePathOf(const fs::path& folder, const std::u32string& name) {
+#ifdef _WIN32
+    return (folder / fs::path(name)).wstring();
+#else
+    return folder.wstring() + L"/" + std::wstring(name.begin(), name.end());
+#endif
+}
+
 // Little-endian fields at byte offsets; a field past the end is a broken test
 // and throws rather than touch memory it does not own.
 namespace le {

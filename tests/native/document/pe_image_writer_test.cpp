@@ -3,13 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <tuple>
 
 #include "document/blank_container.h"
 #include "document/pe_image_writer.h"
 #include "document/pe_resource_reader.h"
-#include "pe_test_support.h"
+#include "support/pe_images.h"
 
-using namespace testpe;
+using namespace orvix_test;
+using le::Get16;
+using le::Get32;
 
 namespace {
 
@@ -31,18 +34,20 @@ BitmapStore Read(const Bytes& image) {
 // (which gains one section header when addsSection).
 std::set<std::size_t> PatchableHeaderBytes(const Layout& l, bool addsSection) {
     std::set<std::size_t> s;
-    auto range = [&](std::size_t at, std::size_t n) {
-        for (std::size_t i = 0; i < n; ++i)
-            s.insert(at + i);
+    const std::pair<std::size_t, std::size_t> fields[] = {
+        {l.kCoff + 2, 2},    // NumberOfSections
+        {l.kCoff + 8, 4},    // PointerToSymbolTable
+        {l.kOpt + 0x08, 4},  // SizeOfInitializedData
+        {l.kOpt + 0x38, 4},  // SizeOfImage
+        {l.kOpt + 0x40, 4},  // CheckSum
+        {l.Dirs() + 16, 8},  // resource directory
+        {l.Dirs() + 32, 8},  // security directory
+        {l.SectionHeader(0), 40 * (l.sections.size() + (addsSection ? 1 : 0))},
     };
-    range(l.Coff() + 2, 2);    // NumberOfSections
-    range(l.Coff() + 8, 4);    // PointerToSymbolTable
-    range(l.Opt() + 0x08, 4);  // SizeOfInitializedData
-    range(l.Opt() + 0x38, 4);  // SizeOfImage
-    range(l.Opt() + 0x40, 4);  // CheckSum
-    range(l.Dirs() + 16, 8);   // resource directory
-    range(l.Dirs() + 32, 8);   // security directory
-    range(l.SectionTable(), 40 * (l.sections.size() + (addsSection ? 1 : 0)));
+    for (const auto& [at, size] : fields) {
+        for (std::size_t i = at; i < at + size; ++i)
+            s.insert(i);
+    }
     return s;
 }
 
@@ -58,56 +63,59 @@ Layout RelocAfterRsrc() {
 
 }  // namespace
 
-TEST(ImageWriter, FirstSaveIntoABlankImageAddsAResourceSection) {
+TEST(ImageWriter, SavesIntoABlankImageAddThenReuseTheLastSection) {
     for (bool is64 : {false, true}) {
         SCOPED_TRACE(is64 ? "PE32+" : "PE32");
         const auto blankArray = pe::MakeBlankImage(is64);
         const Bytes blank(blankArray.begin(), blankArray.end());
-        const Bytes out = Save(blank);
-        EXPECT_EQ(Read(out), kStore);
-
         Layout l;
         l.is64 = is64;
         l.sections.resize(1);
         const std::size_t h = l.SectionHeader(1);
-        // 40 + 48 per bitmap of tables, then each payload padded to 8.
-        const std::uint32_t dataSize = 40 + 48 * 3 + 104 + 8 + 784;
-        EXPECT_EQ(Get16(out, l.Coff() + 2), 2);
-        EXPECT_EQ(std::string(out.begin() + h, out.begin() + h + 8), std::string(".rsrc\0\0\0", 8));
-        EXPECT_EQ(Get32(out, h + 0x08), dataSize) << "VirtualSize";
-        EXPECT_EQ(Get32(out, h + 0x0C), 0x1000u) << "VirtualAddress";
-        EXPECT_EQ(Get32(out, h + 0x10), 0x600u) << "SizeOfRawData";
-        EXPECT_EQ(Get32(out, h + 0x14), 0x200u) << "PointerToRawData";
-        EXPECT_EQ(Get32(out, h + 0x24), 0x40000040u) << "Characteristics";
-        EXPECT_EQ(Get32(out, l.Opt() + 0x38), 0x2000u) << "SizeOfImage";
-        EXPECT_EQ(Get32(out, l.Opt() + 0x08), 0x600u) << "SizeOfInitializedData";
-        EXPECT_EQ(Get32(out, l.Opt() + 0x40), 0u) << "a zero CheckSum stays zero";
-        EXPECT_EQ(Get32(out, l.Dirs() + 16), 0x1000u);
-        EXPECT_EQ(Get32(out, l.Dirs() + 20), dataSize);
-        ASSERT_EQ(out.size(), 0x800u);
-        const auto patchable = PatchableHeaderBytes(l, true);
-        for (std::size_t i = 0; i < 512; ++i) {
-            if (!patchable.count(i)) {
-                EXPECT_EQ(out[i], blank[i]) << "header byte 0x" << std::hex << i;
+        BitmapStore big = kStore;
+        for (int id = 100; id < 200; ++id)
+            big[id] = Payload(500, id);
+        // Tables of 40 + 48 per bitmap, then each payload padded to 8; the
+        // section's data rounded up to FileAlignment.
+        const struct {
+            const char* what;
+            BitmapStore store;
+            std::uint32_t dataSize, rawSize, sizeOfImage;
+        } saves[] = {
+            {"first save", kStore, 40 + 48 * 3 + 104 + 8 + 784, 0x600, 0x2000},
+            {"grown", big, 40 + 48 * 103 + 104 + 8 + 784 + 100 * 504, 0xDC00, 0xF000},
+            {"shrunk", {{9, Payload(5, 9)}}, 40 + 48 + 8, 0x200, 0x2000},
+        };
+        Bytes image = blank;
+        for (const auto& s : saves) {
+            image = Save(image, s.store);
+            EXPECT_EQ(Read(image), s.store) << s.what;
+            EXPECT_EQ(Get16(image, l.kCoff + 2), 2) << s.what << ": one resource section";
+            EXPECT_EQ(std::string(image.begin() + h, image.begin() + h + 8),
+                      std::string(".rsrc\0\0\0", 8));
+            const std::tuple<const char*, std::size_t, std::uint32_t> fields[] = {
+                {"VirtualSize", h + 0x08, s.dataSize},
+                {"VirtualAddress", h + 0x0C, 0x1000},
+                {"SizeOfRawData", h + 0x10, s.rawSize},
+                {"PointerToRawData", h + 0x14, 0x200},
+                {"Characteristics", h + 0x24, 0x40000040},
+                {"SizeOfImage", l.kOpt + 0x38, s.sizeOfImage},
+                {"SizeOfInitializedData", l.kOpt + 0x08, s.rawSize},
+                {"CheckSum, zero before", l.kOpt + 0x40, 0},
+                {"resource directory", l.Dirs() + 16, 0x1000},
+                {"its size", l.Dirs() + 20, s.dataSize},
+            };
+            for (const auto& [name, at, value] : fields)
+                EXPECT_EQ(Get32(image, at), value) << s.what << ": " << name;
+            EXPECT_EQ(image.size(), 0x200u + s.rawSize) << s.what;
+            const auto patchable = PatchableHeaderBytes(l, true);
+            for (std::size_t i = 0; i < 512; ++i) {
+                if (!patchable.count(i)) {
+                    ASSERT_EQ(image[i], blank[i]) << s.what << ": header byte 0x" << std::hex << i;
+                }
             }
         }
     }
-}
-
-TEST(ImageWriter, LaterSavesReuseTheLastSectionAndShrinkWithTheStore) {
-    const auto blank = pe::MakeBlankImage(true);
-    const Bytes first = Save(Bytes(blank.begin(), blank.end()));
-    BitmapStore big = kStore;
-    for (int id = 100; id < 200; ++id)
-        big[id] = Payload(500, id);
-    const Bytes grown = Save(first, big);
-    const Bytes shrunk = Save(grown, {{9, Payload(5, 9)}});
-    for (const Bytes* b : {&grown, &shrunk})
-        EXPECT_EQ(Get16(*b, 0x86), 2) << "no third section";
-    EXPECT_EQ(Read(grown), big);
-    EXPECT_EQ(Read(shrunk), (BitmapStore{{9, Payload(5, 9)}}));
-    EXPECT_EQ(shrunk.size(), 0x400u) << "headers and one 512-byte block of resources";
-    EXPECT_EQ(Get32(shrunk, 0x98 + 0x38), 0x2000u) << "SizeOfImage follows the section down";
 }
 
 TEST(ImageWriter, ResourceSectionNotLastGetsANewSectionAndTheOldBytesStay) {
@@ -117,7 +125,7 @@ TEST(ImageWriter, ResourceSectionNotLastGetsANewSectionAndTheOldBytesStay) {
     SetDirectory(image, l, 5, 0x3000, 0x0C);
     const Bytes out = Save(image);
     EXPECT_EQ(Read(out), kStore);
-    EXPECT_EQ(Get16(out, l.Coff() + 2), 4);
+    EXPECT_EQ(Get16(out, l.kCoff + 2), 4);
     const std::size_t h = l.SectionHeader(3);
     EXPECT_EQ(Get32(out, h + 0x0C), 0x4000u) << "after .reloc in memory";
     EXPECT_EQ(Get32(out, h + 0x14), 0xC00u) << "after .reloc in the file";
@@ -133,35 +141,33 @@ TEST(ImageWriter, ResourceSectionNotLastGetsANewSectionAndTheOldBytesStay) {
 
 TEST(ImageWriter, NewSectionHeaderNeedsFreeRoomInTheHeaders) {
     // The table of three headers ends at 0x188 + 120 = 0x200. The new header
-    // needs 40 more bytes within SizeOfHeaders and before any section's data.
-    struct Case {
+    // needs 40 more bytes within SizeOfHeaders, before any section's data and
+    // free of other data; each row fits exactly and fails one byte short.
+    const struct {
         const char* what;
-        std::uint32_t sizeOfHeaders;
-        std::uint32_t firstRaw;
-        bool dirtySlot;
-        bool saves;
+        std::uint32_t sizeOfHeaders, firstRaw, dirtyAt;
+    } cases[] = {
+        {"SizeOfHeaders", 0x228, 0x400, 0},
+        {"first section's data", 0x400, 0x228, 0},
+        {"a free slot", 0x400, 0x400, 0x228},
     };
-    const Case cases[] = {
-        {"exact fit", 0x228, 0x228, false, true},
-        {"SizeOfHeaders one byte short", 0x227, 0x228, false, false},
-        {"first section's data one byte too early", 0x228, 0x227, false, false},
-        {"slot holds other data", 0x400, 0x400, true, false},
-    };
-    for (const Case& c : cases) {
-        Layout l = RelocAfterRsrc();
-        l.fileAlignment = 1;  // lets the data start at any byte
-        l.sizeOfHeaders = c.sizeOfHeaders;
-        l.sections[0].pointerToRawData = c.firstRaw;
-        Bytes image = BuildImage(l);
-        SetDirectory(image, l, 2, 0x2000, 0x300);
-        image[l.SectionHeader(3) + 39] = c.dirtySlot ? 1 : 0;  // .text's data may start there
-        Bytes out;
-        EXPECT_EQ(pe::BuildImageWithBitmaps(image, kStore, out), c.saves) << c.what;
-        if (c.saves) {
-            EXPECT_EQ(Read(out), kStore) << c.what;
+    for (const auto& c : cases) {
+        for (std::uint32_t shortBy : {0u, 1u}) {
+            Layout l = RelocAfterRsrc();
+            l.fileAlignment = 1;  // lets the data start at any byte
+            l.sizeOfHeaders = c.sizeOfHeaders - (c.sizeOfHeaders == 0x228 ? shortBy : 0);
+            l.sections[0].pointerToRawData = c.firstRaw - (c.firstRaw == 0x228 ? shortBy : 0);
+            Bytes image = BuildImage(l);
+            SetDirectory(image, l, 2, 0x2000, 0x300);
+            if (c.dirtyAt) image[c.dirtyAt - shortBy] = 1;
+            Bytes out;
+            EXPECT_EQ(pe::BuildImageWithBitmaps(image, kStore, out), shortBy == 0)
+                << c.what << ", short by " << shortBy;
+            if (shortBy == 0) {
+                EXPECT_EQ(Read(out), kStore) << c.what;
+            }
         }
     }
-
     // At the loader's limit of 96 sections there is no adding a 97th.
     Layout many;
     many.sizeOfHeaders = 0x1200;
@@ -184,12 +190,12 @@ TEST(ImageWriter, DataAfterTheLastSectionFollowsIt) {
     SetDirectory(image, l, 2, 0x2000, 0x300);
     for (std::size_t i = 0xBFC; i < image.size(); ++i)
         image[i] = static_cast<std::uint8_t>(i * 7);
-    Put32(image, l.Coff() + 8, 0xBFC);       // PointerToSymbolTable
+    le::Put32(image, l.kCoff + 8, 0xBFC);    // PointerToSymbolTable
     SetDirectory(image, l, 4, 0xC00, 0x58);  // certificate table: a file offset
     const BitmapStore odd = {{1, Payload(0x1F3, 1)}};
     const Bytes out = Save(image, odd);
 
-    const std::uint32_t symbols = Get32(out, l.Coff() + 8);
+    const std::uint32_t symbols = Get32(out, l.kCoff + 8);
     const std::uint32_t cert = Get32(out, l.Dirs() + 32);
     EXPECT_EQ(symbols, 0x1004u) << "after the new section (0xC00 + 0x400), keeping 8-alignment";
     EXPECT_EQ(cert, 0x1008u);
@@ -200,7 +206,7 @@ TEST(ImageWriter, DataAfterTheLastSectionFollowsIt) {
 
     // Saving again, now into the last section, moves them back down.
     const Bytes again = Save(out, {{2, Payload(8, 2)}});
-    const std::uint32_t symbols2 = Get32(again, l.Coff() + 8);
+    const std::uint32_t symbols2 = Get32(again, l.kCoff + 8);
     EXPECT_EQ(symbols2, 0xE04u);
     EXPECT_EQ(Get32(again, l.Dirs() + 32), 0xE08u);
     ASSERT_EQ(again.size(), symbols2 + 0x5Cu);
@@ -213,7 +219,7 @@ TEST(ImageWriter, CheckSumIsRecomputedWhenTheImageHadOne) {
     Bytes image = BuildImage(l);
     SetDirectory(image, l, 2, 0x2000, 0x300);
     const Bytes out = Save(image);
-    const std::size_t field = l.Opt() + 0x40;
+    const std::size_t field = l.kOpt + 0x40;
     EXPECT_EQ(Get32(out, field), ReferenceChecksum(out, field));
 }
 
@@ -228,12 +234,12 @@ TEST(ImageWriter, RefusesImagesItCannotCarryOver) {
     const Case cases[] = {
         {"no slot for data directory 2", [](Layout& l) { l.numberOfRvaAndSizes = 2; }, none},
         {"section data past the end of the file", keep,
-         [](Bytes& b, const Layout& l) { Put32(b, l.SectionHeader(2) + 0x10, 0x400); }},
+         [](Bytes& b, const Layout& l) { le::Put32(b, l.SectionHeader(2) + 0x10, 0x400); }},
         {"FileAlignment not a power of two", [](Layout& l) { l.fileAlignment = 0x300; }, none},
         {"SectionAlignment below FileAlignment", [](Layout& l) { l.sectionAlignment = 0x100; },
          none},
         {"SizeOfHeaders past the end of the file", keep,
-         [](Bytes& b, const Layout& l) { Put32(b, l.Opt() + 0x3C, 0x10000000); }},
+         [](Bytes& b, const Layout& l) { le::Put32(b, l.kOpt + 0x3C, 0x10000000); }},
         {"not a PE image", keep, [](Bytes& b, const Layout&) { b[0] = 'X'; }},
     };
     for (const Case& c : cases) {

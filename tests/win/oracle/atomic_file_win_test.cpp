@@ -12,8 +12,10 @@
 #include "bitmaps/bitmap_codec.h"
 #include "bitmaps/export_all.h"
 #include "fileio/atomic_file.h"
-#include "fileio/byte_order.h"
 #include "fileio/wide_path.h"
+#include "support/dib_files.h"
+
+using namespace orvix_test;
 
 namespace {
 
@@ -24,49 +26,6 @@ std::wstring TempDir(const wchar_t* leaf) {
     CreateDirectoryW(dir.c_str(), nullptr);
     return dir;
 }
-
-std::vector<std::uint8_t> Slurp(const std::wstring& path) {
-    std::vector<std::uint8_t> out;
-    ReadWholeFile(path, out);
-    return out;
-}
-
-int CountEntries(const std::wstring& dir) {
-    WIN32_FIND_DATAW fd;
-    HANDLE h = FindFirstFileW((dir + L"*").c_str(), &fd);
-    int n = 0;
-    if (h == INVALID_HANDLE_VALUE) return 0;
-    do {
-        if (wcscmp(fd.cFileName, L".") && wcscmp(fd.cFileName, L"..")) ++n;
-    } while (FindNextFileW(h, &fd));
-    FindClose(h);
-    return n;
-}
-
-}  // namespace
-
-TEST(AtomicFileWin, ReplacesExistingFileAndCleansUpOnFailure) {
-    std::wstring dir = TempDir(L"orvix-atomic-win");
-    std::wstring target = dir + L"t\u00e9st.obk";  // a non-ASCII name must survive
-    DeleteFileW(target.c_str());
-    std::vector<std::uint8_t> first(3000, 0x5A), second{9, 8, 7};
-    ASSERT_TRUE(WriteFileAtomically(target, first));
-    ASSERT_TRUE(WriteFileAtomically(target, second));
-    EXPECT_EQ(Slurp(target), second);
-
-    SetAtomicWriteFailureAfterBytesForTesting(1);
-    EXPECT_FALSE(WriteFileAtomically(target, first));
-    SetAtomicWriteFailureAfterBytesForTesting(-1);
-    SetAtomicRenameFailureForTesting(true);
-    EXPECT_FALSE(WriteFileAtomically(target, first));
-    SetAtomicRenameFailureForTesting(false);
-    EXPECT_EQ(Slurp(target), second);
-    EXPECT_EQ(CountEntries(dir), 1);
-    DeleteFileW(target.c_str());
-    RemoveDirectoryW(dir.c_str());
-}
-
-namespace {
 
 // Wine takes paths of any length, where Windows without long-path support
 // refuses one whose full form is MAX_PATH units or more unless it starts with
@@ -165,44 +124,32 @@ void RemoveTree(const std::wstring& root, std::wstring folder) {
         RemoveDirectoryW((L"\\\\?\\" + folder).c_str());
 }
 
-std::vector<std::uint8_t> Dib(std::uint8_t pixel) {
-    std::vector<std::uint8_t> dib(44, 0);  // the header, then one pixel padded to 4 bytes
-    PutU32(&dib[0], 40);
-    PutU32(&dib[4], 1);  // 1 x 1, 24 bits
-    PutU32(&dib[8], 1);
-    PutU16(&dib[12], 1);
-    PutU16(&dib[14], 24);
-    dib[40] = dib[41] = dib[42] = pixel;
-    return dib;
-}
-
 }  // namespace
 
 TEST(AtomicFileWin, WritesReachTheLastUnitOfMaxPath) {
     // Every file lands at exactly MAX_PATH - 1 units, below the deepest folder
     // its name leaves room for, and reads back as written at a short path.
     ContainerDoc doc;
-    doc.bitmaps = {{1, Dib(0x11)}, {7, Dib(0x77)}};
+    doc.bitmaps = {{1, MakeDib({}, 44)}, {7, MakeDib({.bitCount = 32}, 44)}};
     const std::wstring root = TempDir(L"orvix-long");
-    std::map<int, std::vector<std::uint8_t>> expected;
+    std::map<int, Bytes> expected;
     for (const auto& [id, payload] : doc.bitmaps) {
         ASSERT_TRUE(WriteBitmapFile(doc, id, root + L"short.bmp"));
-        expected[id] = Slurp(root + L"short.bmp");
+        expected[id] = ReadBytes(root + L"short.bmp");
     }
     DeleteFileW((root + L"short.bmp").c_str());
 
-    struct Case {
+    const struct {
         const char* what;
         bool relative;  // to the current folder, the deep one's parent
         bool exportAll;
-    };
-    const Case cases[] = {{"WriteBitmapFile", false, false},
-                          {"WriteBitmapFile, relative", true, false},
-                          {"ExportAllBitmaps", false, true},
-                          {"ExportAllBitmaps, relative", true, true}};
+    } cases[] = {{"WriteBitmapFile", false, false},
+                 {"WriteBitmapFile, relative", true, false},
+                 {"ExportAllBitmaps", false, true},
+                 {"ExportAllBitmaps, relative", true, true}};
     wchar_t start[MAX_PATH];
     GetCurrentDirectoryW(MAX_PATH, start);
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         const std::wstring deep = DeepFolder(root, MAX_PATH - 1 - std::wcslen(L"00007.bmp"));
         const std::size_t parent = deep.rfind(L'\\', deep.size() - 2) + 1;
         if (c.relative) SetCurrentDirectoryW(deep.substr(0, parent).c_str());
@@ -215,17 +162,17 @@ TEST(AtomicFileWin, WritesReachTheLastUnitOfMaxPath) {
                 << c.what;
             ScanNumberedBitmaps(folder, found);
         }
-        std::map<int, std::vector<std::uint8_t>> read;
+        std::map<int, Bytes> read;
         for (const NumberedBitmapFile& f : found) {
             wchar_t full[MAX_PATH];
             EXPECT_EQ(GetFullPathNameW(f.path.c_str(), MAX_PATH, full, nullptr), MAX_PATH - 1u)
                 << c.what;
-            read[f.number] = Slurp(f.path);
+            read[f.number] = ReadBytes(f.path);
         }
         auto want = expected;
         if (!c.exportAll) want.erase(1);
         EXPECT_EQ(read, want) << c.what;
-        EXPECT_EQ(CountEntries(deep), static_cast<int>(want.size()))
+        EXPECT_EQ(std::distance(fs::directory_iterator(deep), {}), static_cast<long>(want.size()))
             << c.what << ": files in the folder, temporary ones included";
         SetCurrentDirectoryW(start);
         RemoveTree(root, deep);

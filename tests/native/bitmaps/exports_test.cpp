@@ -1,0 +1,217 @@
+// Export All and the range export: which files appear, what they hold, and
+// what the user is told.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "bitmaps/export_all.h"
+#include "bitmaps/export_range.h"
+#include "fileio/atomic_file.h"
+#include "support/dib_files.h"
+
+using namespace orvix_test;
+
+namespace {
+
+constexpr ResourceId kTop = 2147483647;
+
+DibPayload Payload(ResourceId id) {
+    DibPayload p = MakeDib({}, 44);
+    p[40] = static_cast<std::uint8_t>(id);
+    return p;
+}
+
+// The store: a 44-byte bitmap for each of ids, a 39-byte one (too short to
+// export) for each of tooShort.
+ContainerDoc DocOf(std::initializer_list<ResourceId> ids,
+                   std::initializer_list<ResourceId> tooShort = {}) {
+    ContainerDoc doc;
+    for (ResourceId id : ids)
+        doc.bitmaps[id] = Payload(id);
+    for (ResourceId id : tooShort)
+        doc.bitmaps[id] = DibPayload(39, 0);
+    return doc;
+}
+
+enum Fault { kNone, kDiskFull, kSyncFails };
+void Inject(Fault fault) {
+    SetAtomicWriteFailureAfterBytesForTesting(fault == kDiskFull ? 0 : -1);
+    SetAtomicBatchSyncFailureForTesting(fault == kSyncFails);
+}
+
+// The IDs exported into folder, ascending, each file checked to hold its
+// ID's bitmap under its five-digit name.
+std::vector<ResourceId> Exported(const fs::path& folder) {
+    std::vector<ResourceId> ids;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        ids.push_back(std::stoi(entry.path().stem().string()));
+        char name[24];
+        std::snprintf(name, sizeof name, "%05d.bmp", ids.back());
+        EXPECT_EQ(entry.path().filename().string(), name);
+        EXPECT_EQ(ReadBytes(entry.path()), MakeBmpFile(Payload(ids.back()), 54)) << name;
+    }
+    std::sort(ids.begin(), ids.end());
+    return ids;
+}
+
+// A real folder whose full path leaves room for a five-digit name, not six.
+fs::path DeepFolder(const ScratchFolder& scratch) {
+    const fs::path deep = scratch / std::string(259 - 9 - 1 - scratch.dir.native().size() - 1, 'd');
+    fs::create_directory(deep);
+    return deep;
+}
+
+}  // namespace
+
+TEST(NumberedBitmapPath, JoinsWithOneSeparatorAndFiveDigits) {
+    const struct {
+        std::wstring folder;
+        ResourceId id;
+        std::wstring expected;
+    } cases[] = {
+        {L"", 7, L"00007.bmp"},
+        {L"pics/", 0, L"pics/00000.bmp"},
+        {L"pics/", 99999, L"pics/99999.bmp"},
+        {L"pics/", 123456, L"pics/123456.bmp"},
+        {L"pics/", kTop, L"pics/2147483647.bmp"},
+        {L"pics/", -5, L"pics/-0005.bmp"},
+#ifdef _WIN32
+        {L"C:\\pics", 7, L"C:\\pics\\00007.bmp"},
+        {L"C:\\pics\\", 7, L"C:\\pics\\00007.bmp"},
+        {L"C:/pics", 7, L"C:/pics\\00007.bmp"},
+#else
+        {L"/pics", 7, L"/pics/00007.bmp"},
+        // A backslash is an ordinary character in a POSIX file name.
+        {L"/pics\\", 1, L"/pics\\/00001.bmp"},
+#endif
+    };
+    for (const auto& c : cases) {
+        std::wstring path = L"untouched";
+        ASSERT_TRUE(NumberedBitmapPath(c.folder, c.id, path)) << c.id;
+        EXPECT_EQ(path, c.expected) << c.id;
+    }
+}
+
+TEST(NumberedBitmapPath, PathsOf260UnitsAreRefusedNotCut) {
+    // Padding + "/" + "00001.bmp": 259 units fit with the terminator.
+    const std::wstring fits = std::wstring(249, L'a') + L"/";
+    const struct {
+        std::wstring folder;
+        ResourceId id;
+        bool joins;
+    } cases[] = {
+        {fits, 1, true},
+        {L"a" + fits, 1, false},
+        {fits, 100000, false},  // a sixth digit
+        // Outside the BMP a character takes two UTF-16 units.
+        {std::wstring(247, L'a') + L"\U0001F600/", 1, true},
+        {std::wstring(248, L'a') + L"\U0001F600/", 1, false},
+    };
+    for (const auto& c : cases) {
+        std::wstring path = L"untouched";
+        EXPECT_EQ(NumberedBitmapPath(c.folder, c.id, path), c.joins)
+            << c.folder.size() << " units and " << c.id;
+        if (!c.joins) {
+            EXPECT_EQ(path, L"untouched");
+        }
+    }
+}
+
+TEST(ExportAll, WritesEveryBitmapOrStopsAtTheFirstFailure) {
+    const struct {
+        const char* what;
+        ContainerDoc doc;
+        Fault fault;
+        bool exports;
+        std::vector<ResourceId> files;
+    } cases[] = {
+        {"three", DocOf({200000, 3, 1}), kNone, true, {1, 3, 200000}},
+        {"none", DocOf({}), kNone, true, {}},
+        {"a short one stops the rest", DocOf({1, 3}, {2}), kNone, false, {1}},
+        // Renamed whole, but not known to be on the disk.
+        {"final sync fails", DocOf({1}), kSyncFails, false, {1}},
+        {"disk full", DocOf({1, 2}), kDiskFull, false, {}},
+    };
+    for (const auto& c : cases) {
+        for (bool separator : {false, true}) {
+            ScratchFolder scratch;
+            Inject(c.fault);
+            const bool exported =
+                ExportAllBitmaps(c.doc, scratch.dir.wstring() + (separator ? L"/" : L""));
+            Inject(kNone);
+            EXPECT_EQ(exported, c.exports) << c.what;
+            EXPECT_EQ(Exported(scratch.dir), c.files)
+                << c.what << (separator ? ", folder ending in /" : "");
+        }
+    }
+}
+
+TEST(ExportAll, EmptyFolderWritesIntoTheCurrentOne) {
+    ScratchFolder scratch;
+    const fs::path previous = fs::current_path();
+    fs::current_path(scratch.dir);
+    const bool exported = ExportAllBitmaps(DocOf({5}), L"");
+    fs::current_path(previous);
+    EXPECT_TRUE(exported);
+    EXPECT_EQ(Exported(scratch.dir), std::vector<ResourceId>{5});
+}
+
+TEST(RangeExport, StoredIdsInEitherOrderBothEndsIncluded) {
+    const BitmapStore store = DocOf({-4, 1, 3, 5, 9, kTop}).bitmaps;
+    const struct {
+        ResourceId first, second;
+        std::vector<ResourceId> ids;
+    } cases[] = {
+        {5, 3, {3, 5}},       {3, 5, {3, 5}}, {1, 4, {1, 3}},
+        {4, 4, {}},           {5, 5, {5}},    {9, kTop, {9, kTop}},
+        {kTop, kTop, {kTop}}, {-5, 0, {-4}},  {-2147483647 - 1, kTop, {-4, 1, 3, 5, 9, kTop}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(StoredIdsInRange(store, c.first, c.second), c.ids) << c.first << ".." << c.second;
+}
+
+TEST(RangeExport, CountsExportedMissingAndFailed) {
+    const struct {
+        const char* what;
+        ContainerDoc doc;
+        ResourceId first, second;
+        Fault fault;
+        RangeExportCounts counts;
+        std::vector<ResourceId> files;
+    } cases[] = {
+        {"typed high first", DocOf({3, 4, 5, 9}), 5, 3, kNone, {3, 0, 0}, {3, 4, 5}},
+        {"gaps", DocOf({1, 3}), 1, 4, kNone, {2, 2, 0}, {1, 3}},
+        {"nothing stored", DocOf({1}), 2, 4, kNone, {0, 3, 0}, {}},
+        {"short payload", DocOf({1, 3}, {2}), 1, 3, kNone, {2, 0, 1}, {1, 3}},
+        {"disk full", DocOf({1, 2}), 1, 2, kDiskFull, {0, 0, 2}, {}},
+        // Written whole but not known to be on the disk: not reported as exported.
+        {"final sync fails", DocOf({1, 3}, {2}), 1, 3, kSyncFails, {0, 0, 3}, {1, 3}},
+        {"up to the largest ID", DocOf({7, kTop}), 1, kTop, kNone, {2, kTop - 2, 0}, {7, kTop}},
+    };
+    for (const auto& c : cases) {
+        ScratchFolder scratch;
+        Inject(c.fault);
+        const RangeExportCounts counts =
+            ExportBitmapsInRange(c.doc, scratch.dir.wstring(), c.first, c.second);
+        Inject(kNone);
+        EXPECT_EQ(counts, c.counts) << c.what;
+        EXPECT_EQ(Exported(scratch.dir), c.files) << c.what;
+    }
+}
+
+TEST(Exports, NamesTooLongFailNotCut) {
+    ScratchFolder scratch;
+    const fs::path deep = DeepFolder(scratch);
+    EXPECT_FALSE(ExportAllBitmaps(DocOf({1, 100000, 100001}), deep.wstring())) << "stops there";
+    EXPECT_EQ(Exported(deep), std::vector<ResourceId>{1});
+    EXPECT_EQ(ExportBitmapsInRange(DocOf({1, 100000, 100001}), deep.wstring(), 1, 100001),
+              (RangeExportCounts{1, 99998, 2}))
+        << "count as failed";
+    EXPECT_EQ(Exported(deep), std::vector<ResourceId>{1});
+}
+
+TEST(RangeExport, SummaryHasThreeLinesInOrder) {
+    EXPECT_EQ(RangeExportSummary({2, 2, 0}), L"Exported: 2\nMissing: 2\nFailed: 0");
+    EXPECT_EQ(RangeExportSummary({1, 2147483646, 7}),
+              L"Exported: 1\nMissing: 2147483646\nFailed: 7");
+}
