@@ -1,0 +1,150 @@
+// obktool.exe as a build script on Windows runs it; the containers it makes
+// are read back by the platform's own image loader.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "cli/obktool.h"
+#include "document/container_io.h"
+#include "support/test_files.h"
+
+namespace {
+
+using namespace orvix_test;
+
+// build\tests\win\cli\<this>.exe -> build
+std::wstring BuildFolder() {
+    wchar_t self[MAX_PATH];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring path = self;
+    for (int up = 0; up < 4; ++up)
+        path.resize(path.find_last_of(L'\\'));
+    return path;
+}
+
+struct Result {
+    int status;
+    std::string out, err;
+};
+
+// Runs in the current folder, as a batch file would.
+Result Obktool(const std::wstring& args) {
+    const std::wstring line =
+        BuildFolder() + L"\\cli\\obktool.exe " + args + L" >stdout.txt 2>stderr.txt";
+    Result run{_wsystem(line.c_str()), {}, {}};
+    for (auto [name, text] : {std::pair{"stdout.txt", &run.out}, {"stderr.txt", &run.err}}) {
+        for (std::uint8_t b : ReadBytes(name))
+            if (b != '\r') text->push_back(static_cast<char>(b));
+    }
+    return run;
+}
+
+// Each bitmap of a container as LoadLibraryEx, FindResource and LoadResource
+// hand it to any Windows program.
+BitmapStore PlatformBitmaps(const fs::path& file) {
+    BitmapStore store;
+    HMODULE module = LoadLibraryExW(file.wstring().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    if (!module) return store;
+    const auto each = [](HMODULE m, LPCWSTR, LPWSTR name, LONG_PTR context) -> BOOL {
+        HRSRC found = FindResourceW(m, name, MAKEINTRESOURCEW(2));
+        HGLOBAL loaded = found ? LoadResource(m, found) : nullptr;
+        const auto* bytes =
+            static_cast<const std::uint8_t*>(loaded ? LockResource(loaded) : nullptr);
+        if (IS_INTRESOURCE(name) && bytes) {
+            (*reinterpret_cast<BitmapStore*>(
+                context))[static_cast<ResourceId>(reinterpret_cast<ULONG_PTR>(name))] =
+                DibPayload(bytes, bytes + SizeofResource(m, found));
+        }
+        return TRUE;
+    };
+    EnumResourceNamesW(module, MAKEINTRESOURCEW(2), each, reinterpret_cast<LONG_PTR>(&store));
+    FreeLibrary(module);
+    return store;
+}
+
+// An 8-bit .bmp file with a 256-entry palette: 1078 header bytes and rows.
+Bytes BmpFile(std::uint32_t width, std::uint32_t height, std::uint8_t value) {
+    const std::uint32_t stride = (width + 3) / 4 * 4, offset = 14 + 40 + 1024;
+    Bytes b(offset + std::size_t{stride} * height, value);
+    std::fill(b.begin(), b.begin() + offset, std::uint8_t{0});
+    b[0] = 'B';
+    b[1] = 'M';
+    le::Put32(b, 2, static_cast<std::uint32_t>(b.size()));
+    le::Put32(b, 10, offset);
+    le::Put32(b, 14, 40);
+    le::Put32(b, 18, width);
+    le::Put32(b, 22, height);
+    le::Put16(b, 26, 1);
+    le::Put16(b, 28, 8);
+    return b;
+}
+
+class ObktoolOnWindows : public ::testing::Test {
+protected:
+    void SetUp() override {
+        fs::current_path(dir.dir);
+        fs::create_directories("bmps");
+        for (std::uint32_t n = 1; n <= 40; ++n) {
+            char name[32];
+            std::snprintf(name, sizeof name, "bmps/%05u.bmp", n * 1637);
+            WriteBytes(name, BmpFile(n, 41 - n, static_cast<std::uint8_t>(n)));
+        }
+    }
+    void TearDown() override { fs::current_path(fs::temp_directory_path()); }
+    ScratchFolder dir;
+};
+
+TEST_F(ObktoolOnWindows, NewFromAFolderListsAlikeThroughTheLoaderAndTheEditor) {
+    for (const wchar_t* variant : {L"", L" --64"}) {
+        SCOPED_TRACE(variant);
+        const Result made = Obktool(std::wstring(L"new --force made.obk --from bmps") + variant);
+        ASSERT_EQ(made.status, 0) << made.err;
+        const BitmapStore platform = PlatformBitmaps(dir / "made.obk");
+        ContainerDoc editor;
+        ASSERT_TRUE(LoadContainer(editor, (dir / "made.obk").wstring()));
+        ASSERT_EQ(platform.size(), 40u);
+        EXPECT_TRUE(platform == editor.bitmaps);
+        const Bytes first = ReadBytes("bmps/01637.bmp");
+        EXPECT_EQ(platform.at(1637), DibPayload(first.begin() + 14, first.end()));
+        const Result listed = Obktool(L"list made.obk");
+        EXPECT_EQ(listed.out, obktool::ListText(platform));
+    }
+}
+
+TEST_F(ObktoolOnWindows, StatusesMessagesAndFilesOfAScript) {
+    ASSERT_EQ(Obktool(L"new -q c.obk --from bmps").status, 0);
+    const std::wstring mixed = BuildFolder() + L"\\tests\\win\\oracle\\fixture_mixed.dll";
+    struct Row {
+        std::wstring args;
+        int status;
+        const char* out;
+        const char* err;
+    };
+    const Row rows[] = {
+        {L"info " + mixed, 0, "1 named bitmap, ", ""},
+        {L"info " + mixed, 0, "1 version record", ""},
+        {L"extract c.obk 1637,3274-4911 -o out", 0, "extracted 3 bitmaps", ""},
+        {L"extract c.obk 1637 -o out", 1, "", "out\\01637.bmp: already exists"},
+        {L"import c.obk out --start 70000", 2, "", "'70000' is not a resource ID"},
+        {L"import c.obk out --start 1 -o d.obk", 0, "imported 3 bitmaps", ""},
+        {L"renumber d.obk 2 9 --overwrite", 0, "renumbered 00002 as 00009", ""},
+        {L"list d.obk", 0, "00001 ", ""},
+        {L"remove d.obk 1-9", 0, "removed 3 bitmaps", ""},
+        {L"list missing.obk", 1, "", "missing.obk: no such file"},
+        {L"add c.obk 0 bmps\\01637.bmp", 2, "", "'0' is not a resource ID"},
+        {L"--version", 0, "obktool 1.0.1.0", ""},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(std::string(row.args.begin(), row.args.end()));
+        const Result run = Obktool(row.args);
+        EXPECT_EQ(run.status, row.status) << run.err;
+        EXPECT_NE(run.out.find(row.out), std::string::npos) << run.out;
+        EXPECT_NE(run.err.find(row.err), std::string::npos) << run.err;
+    }
+    const Bytes exported = ReadBytes("out/03274.bmp");
+    EXPECT_EQ(exported, ReadBytes("bmps/03274.bmp"));
+}
+
+}  // namespace
