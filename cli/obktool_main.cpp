@@ -9,8 +9,9 @@
 
 #ifdef _WIN32
 #include <io.h>
-#include <shellapi.h>
 #include <windows.h>
+
+#include <shellapi.h>  // needs windows.h first
 #else
 #include <unistd.h>
 #endif
