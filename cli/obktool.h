@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -61,19 +62,25 @@ struct BitmapFacts {
     std::optional<std::int64_t> width, height;  // height as a magnitude
     std::optional<std::uint32_t> bitDepth, compression;
 };
-BitmapFacts FactsOf(const DibPayload& payload);
+BitmapFacts FactsOf(const DibPayload& head, std::uint64_t size);
 // "RGB", "RLE8", "RLE4", "BITFIELDS", "JPEG", "PNG", or the number.
 std::string CompressionName(std::uint32_t compression);
 
-// The listing: one row per bitmap, as text columns or a JSON array.
-std::string ListText(const BitmapStore& store);
-std::string ListJson(const BitmapStore& store);
+// What a listing shows of each bitmap: its first bytes and its whole length.
+struct Listing {
+    BitmapStore heads;
+    std::map<ResourceId, std::uint32_t> sizes;
+};
+Listing ListingOf(const BitmapStore& store);
+// One row per bitmap, as text columns or a JSON array.
+std::string ListText(const Listing& listing);
+std::string ListJson(const Listing& listing);
 
 // The summary of a container; the warning names what a save would drop.
 std::string ResourceTypeName(std::int32_t typeId, std::uint32_t count);
 std::string DroppedResourcesWarning(const pe::ResourceSurvey& survey);
-std::string InfoText(const pe::ResourceSurvey& survey, const BitmapStore& store);
-std::string InfoJson(const pe::ResourceSurvey& survey, const BitmapStore& store);
+std::string InfoText(const pe::ResourceSurvey& survey, const Listing& listing);
+std::string InfoJson(const pe::ResourceSurvey& survey, const Listing& listing);
 
 // A path typed on the command line (UTF-8) as the core takes it, and back.
 std::wstring WideArg(const std::string& utf8);

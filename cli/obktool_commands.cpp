@@ -1,3 +1,4 @@
+#include <array>
 #include <exception>
 #include <filesystem>
 #include <set>
@@ -12,6 +13,8 @@
 #include "document/display_text.h"
 #include "document/pe_image_file.h"
 #include "document/pe_image_writer.h"
+#include "document/pe_resource_reader.h"
+#include "fileio/new_file.h"
 #include "fileio/path_separator.h"
 #include "fileio/wide_path.h"
 
@@ -20,6 +23,9 @@ namespace obktool {
 namespace {
 
 namespace fs = std::filesystem;
+
+// Enough of a payload for every field a listing shows.
+constexpr std::size_t kHeadBytes = 64;
 
 std::string Label(ResourceId id) {
     return Utf8(ResourceIdLabel(id));
@@ -44,12 +50,12 @@ std::string FileProblem(const std::wstring& path) {
     return "";
 }
 
-Outcome Open(const std::wstring& file, ContainerDoc& doc, pe::ResourceSurvey& survey) {
+// Opens file as a container that a load reads whole.
+Outcome Check(const std::wstring& file, ImageFile& image, pe::ResourceSurvey& survey) {
     const std::string name = Utf8(file);
     if (const std::string problem = FileProblem(file); !problem.empty()) {
         return Outcome::Fail(name + ": " + problem);
     }
-    ImageFile image;
     if (!OpenImageFile(file, image)) return Outcome::Fail(name + ": cannot be opened");
     if (!pe::SurveyResources(image.source, survey)) {
         return Outcome::Fail(name + ": not a container (no PE image headers)");
@@ -59,7 +65,25 @@ Outcome Open(const std::wstring& file, ContainerDoc& doc, pe::ResourceSurvey& su
                              std::to_string(survey.sectionsEnd) + ", the file has " +
                              std::to_string(survey.fileSize) + " bytes");
     }
-    if (!LoadContainer(doc, file)) return Outcome::Fail(name + ": its bitmaps cannot be read");
+    return {};
+}
+
+Outcome Open(const std::wstring& file, ContainerDoc& doc, pe::ResourceSurvey& survey) {
+    ImageFile image;
+    if (Outcome o = Check(file, image, survey); o.status != Status::Ok) return o;
+    if (!LoadContainer(doc, file))
+        return Outcome::Fail(Utf8(file) + ": its bitmaps cannot be read");
+    return {};
+}
+
+// The headers alone: a listing of a large container reads a fraction of it.
+Outcome OpenListing(const std::wstring& file, Listing& listing, pe::ResourceSurvey& survey) {
+    ImageFile image;
+    if (Outcome o = Check(file, image, survey); o.status != Status::Ok) return o;
+    if (!pe::ReadBitmapHeads(image.source, kHeadBytes, listing.heads, listing.sizes,
+                             pe::PlatformLanguageOrder())) {
+        return Outcome::Fail(Utf8(file) + ": its bitmaps cannot be read");
+    }
     return {};
 }
 
@@ -146,18 +170,18 @@ Outcome ForEachFolderBitmap(const Common& c, const std::wstring& folder,
 }  // namespace
 
 Outcome List(const Common& c, const std::wstring& file) {
-    ContainerDoc doc;
+    Listing listing;
     pe::ResourceSurvey survey;
-    if (Outcome o = Open(file, doc, survey); o.status != Status::Ok) return o;
-    if (c.out) *c.out += c.json ? ListJson(doc.bitmaps) : ListText(doc.bitmaps);
+    if (Outcome o = OpenListing(file, listing, survey); o.status != Status::Ok) return o;
+    if (c.out) *c.out += c.json ? ListJson(listing) : ListText(listing);
     return {};
 }
 
 Outcome Info(const Common& c, const std::wstring& file) {
-    ContainerDoc doc;
+    Listing listing;
     pe::ResourceSurvey survey;
-    if (Outcome o = Open(file, doc, survey); o.status != Status::Ok) return o;
-    if (c.out) *c.out += c.json ? InfoJson(survey, doc.bitmaps) : InfoText(survey, doc.bitmaps);
+    if (Outcome o = OpenListing(file, listing, survey); o.status != Status::Ok) return o;
+    if (c.out) *c.out += c.json ? InfoJson(survey, listing) : InfoText(survey, listing);
     return {};
 }
 
@@ -201,7 +225,9 @@ Outcome Extract(const Common& c, const std::wstring& file, const std::string& id
         }
     }
 
-    // A failure takes back the files this run created; replaced ones stay.
+    // A new file is written in place, which is all wrestool's time; only a
+    // file --force replaces needs the atomic writer. A failure takes back the
+    // files this run created; replaced ones stay replaced.
     AtomicWriteBatch batch;
     std::size_t written = 0;
     const auto undo = [&] {
@@ -209,8 +235,14 @@ Outcome Extract(const Common& c, const std::wstring& file, const std::string& id
             if (existing.count(selected[i]) == 0) fs::remove(WidePath(paths[i]), ec);
         }
     };
+    std::array<std::uint8_t, kBitmapFileHeaderSize> header;
     for (; written < selected.size(); ++written) {
-        if (!WriteBitmapFile(doc, selected[written], paths[written], &batch)) {
+        const ResourceId id = selected[written];
+        const DibPayload& payload = doc.bitmaps.at(id);
+        const bool ok = existing.count(id) != 0 ? WriteBitmapFile(doc, id, paths[written], &batch)
+                                                : MakeBitmapFileHeader(payload, header) &&
+                                                      WriteNewFile(paths[written], header, payload);
+        if (!ok) {
             undo();
             return Outcome::Fail(Utf8(paths[written]) + ": cannot be written");
         }
@@ -218,7 +250,8 @@ Outcome Extract(const Common& c, const std::wstring& file, const std::string& id
     }
     if (!batch.Commit()) {
         undo();
-        return Outcome::Fail(Utf8(folder) + ": the files could not be flushed to the disk");
+        return Outcome::Fail(Utf8(folder) +
+                             ": the replaced files could not be flushed to the disk");
     }
     Say(c, "extracted " + std::to_string(selected.size()) + " bitmaps to " + Utf8(folder));
     return {};

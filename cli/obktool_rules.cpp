@@ -101,9 +101,9 @@ std::string ProgressLine(std::string_view verb, std::size_t done, std::size_t to
     return line;
 }
 
-BitmapFacts FactsOf(const DibPayload& payload) {
+BitmapFacts FactsOf(const DibPayload& payload, std::uint64_t size) {
     BitmapFacts facts;
-    facts.size = payload.size();
+    facts.size = size;
     if (payload.size() < kCoreHeaderSize) return facts;
     const std::uint8_t* p = payload.data();
     const std::uint32_t headerSize = LoadU32(p);
@@ -128,11 +128,19 @@ std::string CompressionName(std::uint32_t compression) {
     return std::to_string(compression);
 }
 
-std::string ListText(const BitmapStore& store) {
+Listing ListingOf(const BitmapStore& store) {
+    Listing listing;
+    listing.heads = store;
+    for (const auto& [id, payload] : store)
+        listing.sizes[id] = static_cast<std::uint32_t>(payload.size());
+    return listing;
+}
+
+std::string ListText(const Listing& listing) {
     std::string text;
-    text.reserve(store.size() * 48);
-    for (const auto& [id, payload] : store) {
-        const BitmapFacts f = FactsOf(payload);
+    text.reserve(listing.heads.size() * 48);
+    for (const auto& [id, payload] : listing.heads) {
+        const BitmapFacts f = FactsOf(payload, listing.sizes.at(id));
         std::string size = "?", depth = "?", compression = "?";
         if (f.width) size = std::to_string(*f.width) + "x" + std::to_string(*f.height);
         if (f.bitDepth) depth = std::to_string(*f.bitDepth);
@@ -146,10 +154,10 @@ std::string ListText(const BitmapStore& store) {
     return text;
 }
 
-std::string ListJson(const BitmapStore& store) {
+std::string ListJson(const Listing& listing) {
     nlohmann::ordered_json rows = nlohmann::ordered_json::array();
-    for (const auto& [id, payload] : store) {
-        const BitmapFacts f = FactsOf(payload);
+    for (const auto& [id, payload] : listing.heads) {
+        const BitmapFacts f = FactsOf(payload, listing.sizes.at(id));
         nlohmann::ordered_json row;
         row["id"] = id;
         row["size"] = f.size;
@@ -202,10 +210,11 @@ std::string DroppedResourcesWarning(const pe::ResourceSurvey& survey) {
     return "it also holds " + list + ", which a save does not keep";
 }
 
-std::string InfoText(const pe::ResourceSurvey& survey, const BitmapStore& store) {
+std::string InfoText(const pe::ResourceSurvey& survey, const Listing& listing) {
+    const BitmapStore& store = listing.heads;
     std::uint64_t total = 0;
-    for (const auto& entry : store)
-        total += entry.second.size();
+    for (const auto& entry : listing.sizes)
+        total += entry.second;
     std::string text = std::string("format:  ") + (survey.is64 ? "PE32+" : "PE32") + "\n";
     text += "bitmaps: " + std::to_string(store.size()) + "\n";
     text += "bytes:   " + std::to_string(total) + "\n";
@@ -218,10 +227,11 @@ std::string InfoText(const pe::ResourceSurvey& survey, const BitmapStore& store)
     return text;
 }
 
-std::string InfoJson(const pe::ResourceSurvey& survey, const BitmapStore& store) {
+std::string InfoJson(const pe::ResourceSurvey& survey, const Listing& listing) {
+    const BitmapStore& store = listing.heads;
     std::uint64_t total = 0;
-    for (const auto& entry : store)
-        total += entry.second.size();
+    for (const auto& entry : listing.sizes)
+        total += entry.second;
     nlohmann::ordered_json info;
     info["format"] = survey.is64 ? "PE32+" : "PE32";
     info["bitmaps"] = store.size();

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -200,14 +202,18 @@ struct Located {
 
 // Copies the located payloads out of the source in file order, through one
 // window of the file: one large read serves many small bitmaps.
-bool CopyPayloads(const ImageSource& source, std::vector<Located>& located) {
+// Each payload is cut to its first keep bytes: a listing needs the headers
+// alone, and a small window then reads little more than them.
+bool CopyPayloads(const ImageSource& source, std::vector<Located>& located, std::size_t keep) {
     std::sort(located.begin(), located.end(),
               [](const Located& a, const Located& b) { return a.offset < b.offset; });
+    const std::uint64_t windowLimit = keep < 4096 ? 8192 : std::uint64_t{1} << 20;
     const std::size_t windowSize =
-        static_cast<std::size_t>(std::min<std::uint64_t>(source.size, std::uint64_t{1} << 20));
+        static_cast<std::size_t>(std::min<std::uint64_t>(source.size, windowLimit));
     std::unique_ptr<std::uint8_t[]> window;
     std::uint64_t windowStart = 0, windowLength = 0;
     for (Located& l : located) {
+        l.size = static_cast<std::uint32_t>(std::min<std::uint64_t>(l.size, keep));
         l.payload->resize(l.size);
         if (l.size >= windowSize) {
             if (!source.read(l.offset, *l.payload)) return false;
@@ -230,8 +236,11 @@ bool CopyPayloads(const ImageSource& source, std::vector<Located>& located) {
 
 }  // namespace
 
-bool ReadBitmapResources(const ImageSource& image, BitmapStore& out,
-                         std::span<const std::uint16_t> languageOrder) {
+namespace {
+
+bool ReadBitmaps(const ImageSource& image, BitmapStore& out,
+                 std::span<const std::uint16_t> languageOrder, std::size_t keep,
+                 std::map<ResourceId, std::uint32_t>* sizes) {
     out.clear();
     std::vector<std::uint8_t> prefix;
     ImageHeaders headers;
@@ -288,13 +297,31 @@ bool ReadBitmapResources(const ImageSource& image, BitmapStore& out,
     // Entries go into the store in ascending order, each at the end.
     std::sort(located.begin(), located.end(),
               [](const Located& a, const Located& b) { return a.id < b.id; });
-    for (Located& l : located)
+    for (Located& l : located) {
         l.payload = &out.try_emplace(out.end(), l.id)->second;
-    if (!CopyPayloads(image, located)) {
+        if (sizes) (*sizes)[l.id] = l.size;
+    }
+    if (!CopyPayloads(image, located, keep)) {
         out.clear();
         return false;
     }
     return true;
+}
+
+}  // namespace
+
+bool ReadBitmapResources(const ImageSource& image, BitmapStore& out,
+                         std::span<const std::uint16_t> languageOrder) {
+    return ReadBitmaps(image, out, languageOrder, SIZE_MAX, nullptr);
+}
+
+bool ReadBitmapHeads(const ImageSource& image, std::size_t keep, BitmapStore& heads,
+                     std::map<ResourceId, std::uint32_t>& sizes,
+                     std::span<const std::uint16_t> languageOrder) {
+    sizes.clear();
+    if (ReadBitmaps(image, heads, languageOrder, keep, &sizes)) return true;
+    sizes.clear();
+    return false;
 }
 
 bool ReadBitmapResources(std::span<const std::uint8_t> image, BitmapStore& out,

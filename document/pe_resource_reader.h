@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <map>
 #include <span>
 #include <vector>
 
@@ -33,5 +34,12 @@ bool ReadBitmapResources(const ImageSource& image, BitmapStore& out,
                          std::span<const std::uint16_t> languageOrder = kEnglishUsLanguageOrder);
 bool ReadBitmapResources(std::span<const std::uint8_t> image, BitmapStore& out,
                          std::span<const std::uint16_t> languageOrder = kEnglishUsLanguageOrder);
+
+// The same bitmaps with only the first keep bytes of each payload in heads,
+// and each payload's whole length in sizes: what a listing needs, without
+// reading the pixels of a large container.
+bool ReadBitmapHeads(const ImageSource& image, std::size_t keep, BitmapStore& heads,
+                     std::map<ResourceId, std::uint32_t>& sizes,
+                     std::span<const std::uint16_t> languageOrder = kEnglishUsLanguageOrder);
 
 }  // namespace pe

@@ -85,6 +85,8 @@ TEST(ObktoolEndToEnd, CommandLinesTheirStatusOutputAndFiles) {
          "out/00009.bmp=bmps/00009.bmp"},
         {"extract -q c.obk -o bmps", 1, "", "bmps/00005.bmp: already exists (--force", "", ""},
         {"extract c.obk 5-7 -o bmps --force", 0, "extracted 2", "", "", "", "bmps/00007.bmp"},
+        // 00005.bmp is written before 00007.bmp fails, and taken back.
+        {"extract c.obk -o blocked", 1, "", "blocked/00007.bmp: cannot be written", "", ""},
         {"extract c.obk 6 -o out", 1, "", "c.obk: no bitmap with ID 00006", "", ""},
         {"add c.obk 12 bmps/00005.bmp", 0, "stored bmps/00005.bmp as 00012", "", "list c.obk",
          "00012         64         2x3"},
@@ -134,6 +136,7 @@ TEST(ObktoolEndToEnd, CommandLinesTheirStatusOutputAndFiles) {
         fs::create_directories(dir / "bmps");
         fs::create_directories(dir / "more");
         fs::create_directories(dir / "nothing");
+        fs::create_directories(dir / "blocked/00007.bmp");
         WriteBytes(dir / "bmps/00005.bmp", BmpFile(2, 3, 5));
         WriteBytes(dir / "bmps/00007.bmp", BmpFile(4, 3, 7));
         WriteBytes(dir / "bmps/00009.bmp", BmpFile(3, 4, 9));

@@ -108,13 +108,13 @@ TEST(ObktoolRules, ListingRowsAndJsonFields) {
         {65535, Header(124, 1, 1, 32, 3, 136)},
         {9, DibPayload(20, 0)},  // too short for any header
     };
-    EXPECT_EQ(ListText(store),
+    EXPECT_EQ(ListText(ListingOf(store)),
               "00005         64         2x3 24 RGB\n"
               "00007        300        16x8  8 RLE8\n"
               "00009         20           ?  ? ?\n"
               "00300         76         4x4  4 RGB\n"
               "65535        136         1x1 32 BITFIELDS\n");
-    EXPECT_EQ(ListJson({{7, store.at(7)}, {9, store.at(9)}}),
+    EXPECT_EQ(ListJson(ListingOf({{7, store.at(7)}, {9, store.at(9)}})),
               R"([{"id":7,"size":300,"width":16,"height":8,"bitDepth":8,"compression":1},)"
               R"({"id":9,"size":20,"width":null,"height":null,"bitDepth":null,"compression":null}])"
               "\n");
@@ -126,7 +126,7 @@ TEST(ObktoolRules, InfoNamesWhatASaveDrops) {
     pe::ResourceSurvey survey;
     survey.is64 = true;
     const BitmapStore store = {{3, DibPayload(10)}, {400, DibPayload(5)}};
-    EXPECT_EQ(InfoText(survey, store),
+    EXPECT_EQ(InfoText(survey, ListingOf(store)),
               "format:  PE32+\nbitmaps: 2\nbytes:   15\nIDs:     00003-00400\n");
     EXPECT_EQ(InfoText({}, {}), "format:  PE32\nbitmaps: 0\nbytes:   0\nIDs:     none\n");
     survey.namedBitmaps = 1;
@@ -134,7 +134,7 @@ TEST(ObktoolRules, InfoNamesWhatASaveDrops) {
     EXPECT_EQ(DroppedResourcesWarning(survey),
               "it also holds 1 named bitmap, 2 resources of named types, 2 icons, "
               "1 version record and 1 resource of type 99, which a save does not keep");
-    EXPECT_EQ(InfoJson(survey, store),
+    EXPECT_EQ(InfoJson(survey, ListingOf(store)),
               R"({"format":"PE32+","bitmaps":2,"totalSize":15,"firstId":3,"lastId":400,)"
               R"("namedBitmaps":1,"otherResources":[{"type":-1,"count":2},{"type":3,"count":2},)"
               R"({"type":16,"count":1},{"type":99,"count":1}],"warning":")" +

@@ -109,7 +109,7 @@ TEST_F(ObktoolOnWindows, NewFromAFolderListsAlikeThroughTheLoaderAndTheEditor) {
         const Bytes first = ReadBytes("bmps/01637.bmp");
         EXPECT_EQ(platform.at(1637), DibPayload(first.begin() + 14, first.end()));
         const Result listed = Obktool(L"list made.obk");
-        EXPECT_EQ(listed.out, obktool::ListText(platform));
+        EXPECT_EQ(listed.out, obktool::ListText(obktool::ListingOf(platform)));
     }
 }
 
