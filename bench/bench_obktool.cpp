@@ -14,7 +14,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -43,17 +42,17 @@ DibPayload Dib(int id, std::size_t bytes) {
     return p;
 }
 
-// Median seconds of a shell command, or -1 when a run failed. before() runs
-// untimed ahead of each run (a fresh output folder).
-double Median(const std::string& command, int runs, const std::function<void()>& before = {}) {
-    std::vector<double> times;
-    for (int run = 0; run < runs; ++run) {
-        if (before) before();
-        ::sync();  // the last run's files are not this run's to flush
-        const double t0 = Now();
-        if (std::system(command.c_str()) != 0) return -1;
-        times.push_back(Now() - t0);
-    }
+// Seconds of one run of a shell command, or -1 when it failed; the files of
+// earlier runs are flushed first, so that their writing is not timed.
+double Time(const std::string& command) {
+    ::sync();
+    const double t0 = Now();
+    if (std::system(command.c_str()) != 0) return -1;
+    return Now() - t0;
+}
+
+double Median(std::vector<double> times) {
+    if (times.empty() || *std::min_element(times.begin(), times.end()) < 0) return -1;
     std::sort(times.begin(), times.end());
     return times[times.size() / 2];
 }
@@ -96,33 +95,45 @@ int main(int argc, char** argv) {
                 return 1;
             }
         }
-        const std::string f = "'" + file.string() + "'", o = "'" + out.string() + "'";
-        const auto fresh = [&] {
-            fs::remove_all(out);
-            fs::create_directories(out);
-        };
-        std::printf("%d bitmaps of %zu KiB (%.0f MiB)\n", size.count, size.bytes / 1024,
-                    static_cast<double>(fs::file_size(file)) / (1 << 20));
+        const std::string f = "'" + file.string() + "'", o = "'" + out.string();
+        std::printf("%d bitmaps of %zu KiB (%.0f MiB), median of 5 runs, alternating\n", size.count,
+                    size.bytes / 1024, static_cast<double>(fs::file_size(file)) / (1 << 20));
+        // Runs alternate, so that a busy spell of a shared machine falls on
+        // both tools. Each extract goes into a folder of its own, all removed
+        // at the end: removing 65,535 files leaves the file system work that
+        // would otherwise land in the next run's time.
+        std::vector<double> list, peerList, extract, peerExtract;
+        for (int run = 0; run < 5; ++run) {
+            const std::string n = std::to_string(run) + "'";
+            if (havePeer) peerList.push_back(Time("wrestool -l " + f + " >/dev/null"));
+            list.push_back(Time(tool + " list " + f + " >/dev/null"));
+            if (havePeer) {
+                fs::create_directories(out.string() + "w" + std::to_string(run));
+                peerExtract.push_back(Time("wrestool -x -t2 -o " + o + "w" + n + " " + f));
+            }
+            extract.push_back(Time(tool + " extract -q " + f + " -o " + o + n));
+        }
+        const double peerL = havePeer ? Median(peerList) : -1;
+        const double peerX = havePeer ? Median(peerExtract) : -1;
+        Line("obktool list", Median(list), peerL);
+        Line("wrestool -l", peerL, peerL);
+        Line("obktool extract (all)", Median(extract), peerX);
+        Line("wrestool -x -t2", peerX, peerX);
 
-        const double peerList = havePeer ? Median("wrestool -l " + f + " >/dev/null", 5) : -1;
-        Line("obktool list", Median(tool + " list " + f + " >/dev/null", 5), peerList);
-        Line("wrestool -l", peerList, peerList);
-
-        const double peerExtract =
-            havePeer ? Median("wrestool -x -t2 -o " + o + " " + f, 3, fresh) : -1;
-        Line("obktool extract (all)", Median(tool + " extract -q " + f + " -o " + o, 3, fresh),
-             peerExtract);
-        Line("wrestool -x -t2", peerExtract, peerExtract);
-
-        // The folder of the last extract is the input of new and import.
-        fresh();
-        if (std::system((tool + " extract -q " + f + " -o " + o).c_str()) != 0) return 1;
-        const std::string m = "'" + made.string() + "'";
-        Line("obktool new --from DIR", Median(tool + " new -q --force " + m + " --from " + o, 3),
-             -1);
-        Line("obktool import (into a blank container)",
-             Median(tool + " import -q '" + blank.string() + "' " + o + " -o " + m, 3), -1);
-        fs::remove_all(out);
+        // The folder of the first extract is the input of new and import.
+        const std::string from = o + "0'", m = "'" + made.string() + "'";
+        std::vector<double> made3, imported;
+        for (int run = 0; run < 3; ++run) {
+            made3.push_back(Time(tool + " new -q --force " + m + " --from " + from));
+            imported.push_back(
+                Time(tool + " import -q '" + blank.string() + "' " + from + " -o " + m));
+        }
+        Line("obktool new --from DIR", Median(made3), -1);
+        Line("obktool import (into a blank container)", Median(imported), -1);
+        for (int run = 0; run < 5; ++run) {
+            fs::remove_all(out.string() + std::to_string(run));
+            fs::remove_all(out.string() + "w" + std::to_string(run));
+        }
     }
     fs::remove_all(dir);
     return 0;
