@@ -6,6 +6,7 @@
 //   scripts/wine-run.sh build/windows/bench/orvix_bench_obktool.exe [count] [bytes]
 #include <windows.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -71,7 +72,9 @@ bool ReadFolder(const std::wstring& folder, BitmapStore& store) {
 
 int main(int argc, char** argv) {
     const int count = argc > 1 ? std::atoi(argv[1]) : 10000;
-    const std::size_t bytes = argc > 2 ? static_cast<std::size_t>(std::atoll(argv[2])) : 16384;
+    // At least a header and a row of pixels.
+    const std::size_t bytes =
+        std::max<std::size_t>(64, argc > 2 ? static_cast<std::size_t>(std::atoll(argv[2])) : 16384);
     const fs::path dir = fs::temp_directory_path() / "orvix-bench-obktool";
     fs::remove_all(dir);
     fs::create_directories(dir / "in");
