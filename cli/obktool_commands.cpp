@@ -1,6 +1,7 @@
 #include <array>
 #include <exception>
 #include <filesystem>
+#include <map>
 #include <set>
 
 #include "batch/folder_numbering.h"
@@ -190,16 +191,25 @@ Outcome Extract(const Common& c, const std::wstring& file, const std::string& id
     std::string error;
     std::optional<IdList> list;
     if (!ids.empty() && !(list = ParseIdList(ids, error))) return Outcome::Usage(error);
-    ContainerDoc doc;
+    // The bitmaps go from the file to their .bmp files a window at a time;
+    // a large container is never held whole.
+    ImageFile image;
     pe::ResourceSurvey survey;
-    if (Outcome o = Open(file, doc, survey); o.status != Status::Ok) return o;
+    if (Outcome o = Check(file, image, survey); o.status != Status::Ok) return o;
+    std::vector<pe::BitmapLocation> where;
+    if (!pe::LocateBitmapResources(image.source, where, pe::PlatformLanguageOrder())) {
+        return Outcome::Fail(Utf8(file) + ": its bitmaps cannot be read");
+    }
+    BitmapStore stored;  // the IDs alone, for the selection
+    for (const pe::BitmapLocation& l : where)
+        stored.emplace_hint(stored.end(), l.id, DibPayload{});
     std::vector<ResourceId> selected;
     if (list) {
-        const auto chosen = SelectIds(doc.bitmaps, *list, error);
+        const auto chosen = SelectIds(stored, *list, error);
         if (!chosen) return Outcome::Fail(Utf8(file) + ": " + error);
         selected = *chosen;
     } else {
-        for (const auto& entry : doc.bitmaps)
+        for (const auto& entry : stored)
             selected.push_back(entry.first);
     }
 
@@ -213,45 +223,54 @@ Outcome Extract(const Common& c, const std::wstring& file, const std::string& id
     std::set<std::int32_t> existing;
     for (const NumberedBitmapFile& f : present)
         existing.insert(f.number);
-    std::vector<std::wstring> paths(selected.size());
-    for (std::size_t i = 0; i < selected.size(); ++i) {
-        if (!NumberedBitmapPath(folder, selected[i], paths[i])) {
-            return Outcome::Fail(Utf8(folder) + ": too long a path for " + Label(selected[i]) +
-                                 ".bmp");
+    std::map<ResourceId, std::wstring> paths;
+    for (ResourceId id : selected) {
+        std::wstring& path = paths[id];
+        if (!NumberedBitmapPath(folder, id, path)) {
+            return Outcome::Fail(Utf8(folder) + ": too long a path for " + Label(id) + ".bmp");
         }
-        if (!c.force && existing.count(selected[i]) != 0) {
-            return Outcome::Fail(Utf8(paths[i]) +
+        if (!c.force && existing.count(id) != 0) {
+            return Outcome::Fail(Utf8(path) +
                                  ": already exists (--force replaces it); nothing was extracted");
         }
     }
+    std::erase_if(where, [&](const pe::BitmapLocation& l) { return paths.count(l.id) == 0; });
 
     // A new file is written in place, which is all wrestool's time; only a
     // file --force replaces needs the atomic writer. A failure takes back the
     // files this run created; replaced ones stay replaced.
     AtomicWriteBatch batch;
-    std::size_t written = 0;
-    const auto undo = [&] {
-        for (std::size_t i = 0; i < written; ++i) {
-            if (existing.count(selected[i]) == 0) fs::remove(WidePath(paths[i]), ec);
-        }
-    };
+    std::vector<std::wstring> created;
+    std::size_t done = 0;
+    std::string failed;
+    DibPayload payload;
     std::array<std::uint8_t, kBitmapFileHeaderSize> header;
-    for (; written < selected.size(); ++written) {
-        const ResourceId id = selected[written];
-        const DibPayload& payload = doc.bitmaps.at(id);
-        const bool ok = existing.count(id) != 0 ? WriteBitmapFile(doc, id, paths[written], &batch)
-                                                : MakeBitmapFileHeader(payload, header) &&
-                                                      WriteNewFile(paths[written], header, payload);
+    const auto take = [&](ResourceId id, std::span<const std::uint8_t> bytes) {
+        const std::wstring& path = paths.at(id);
+        payload.assign(bytes.begin(), bytes.end());
+        const bool replace = existing.count(id) != 0;
+        const auto produce = [&](const AtomicWriteSink& sink) {
+            return sink(header) && sink(payload);
+        };
+        const bool ok = MakeBitmapFileHeader(payload, header) &&
+                        (replace ? WriteFileAtomically(path, produce, &batch)
+                                 : WriteNewFile(path, header, payload));
         if (!ok) {
-            undo();
-            return Outcome::Fail(Utf8(paths[written]) + ": cannot be written");
+            failed = Utf8(path) + ": cannot be written";
+            return false;
         }
-        Tick(c, written + 1, selected.size());
-    }
-    if (!batch.Commit()) {
-        undo();
-        return Outcome::Fail(Utf8(folder) +
-                             ": the replaced files could not be flushed to the disk");
+        if (!replace) created.push_back(path);
+        Tick(c, ++done, where.size());
+        return true;
+    };
+    const bool streamed = pe::StreamBitmapResources(image.source, where, take);
+    const bool flushed = streamed && batch.Commit();
+    if (!flushed) {
+        for (const std::wstring& path : created)
+            fs::remove(WidePath(path), ec);
+        if (!failed.empty()) return Outcome::Fail(failed);
+        return Outcome::Fail(streamed ? Utf8(folder) + ": the replaced files could not be flushed"
+                                      : Utf8(file) + ": its bitmaps cannot be read");
     }
     Say(c, "extracted " + std::to_string(selected.size()) + " bitmaps to " + Utf8(folder));
     return {};
