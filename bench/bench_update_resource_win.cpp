@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/platform_resources_win.h"
 #include "document/blank_container.h"
 #include "document/container_io.h"
 
@@ -25,53 +26,6 @@ std::wstring TempPath(const wchar_t* leaf) {
     wchar_t base[MAX_PATH];
     GetTempPathW(MAX_PATH, base);
     return std::wstring(base) + leaf;
-}
-
-bool PlatformSave(const BitmapStore& store, const std::wstring& path) {
-    HANDLE update = BeginUpdateResourceW(path.c_str(), TRUE);
-    if (!update) return false;
-    for (const auto& [id, payload] : store) {
-        HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, payload.size());
-        void* p = block ? GlobalLock(block) : nullptr;
-        if (!p) {
-            if (block) GlobalFree(block);
-            EndUpdateResourceW(update, TRUE);
-            return false;
-        }
-        std::memcpy(p, payload.data(), payload.size());
-        const BOOL ok =
-            UpdateResourceW(update, MAKEINTRESOURCEW(2), MAKEINTRESOURCEW(static_cast<WORD>(id)), 0,
-                            p, static_cast<DWORD>(payload.size()));
-        GlobalUnlock(block);
-        GlobalFree(block);
-        if (!ok) {
-            EndUpdateResourceW(update, TRUE);
-            return false;
-        }
-    }
-    return EndUpdateResourceW(update, FALSE) != FALSE;
-}
-
-BOOL CALLBACK CopyBitmap(HMODULE module, LPCWSTR, LPWSTR name, LONG_PTR context) {
-    if (!IS_INTRESOURCE(name)) return TRUE;
-    HRSRC found = FindResourceW(module, name, MAKEINTRESOURCEW(2));
-    DWORD size = found ? SizeofResource(module, found) : 0;
-    HGLOBAL loaded = found ? LoadResource(module, found) : nullptr;
-    const auto* p = static_cast<const std::uint8_t*>(loaded ? LockResource(loaded) : nullptr);
-    if (p && size) {
-        (*reinterpret_cast<BitmapStore*>(
-            context))[static_cast<ResourceId>(reinterpret_cast<ULONG_PTR>(name))]
-            .assign(p, p + size);
-    }
-    return TRUE;
-}
-
-bool PlatformLoad(const std::wstring& path, BitmapStore& store) {
-    HMODULE module = LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    if (!module) return false;
-    EnumResourceNamesW(module, MAKEINTRESOURCEW(2), CopyBitmap, reinterpret_cast<LONG_PTR>(&store));
-    FreeLibrary(module);
-    return true;
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "bitmaps/bitmap_codec.h"
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <exception>
 #include <iterator>
@@ -156,20 +157,26 @@ bool DibPixelsInBounds(const DibPayload& payload) {
     }
 }
 
+bool MakeBitmapFileHeader(const DibPayload& payload,
+                          std::array<std::uint8_t, kBitmapFileHeaderSize>& header) {
+    if (payload.size() < kMinInterpretedPayloadSize) return false;
+    if (!PayloadFitsBitmapFile(payload.size())) return false;
+    header.fill(0);
+    header[0] = 'B';
+    header[1] = 'M';
+    PutU32(header.data() + 2, static_cast<std::uint32_t>(kBitmapFileHeaderSize + payload.size()));
+    PutU32(header.data() + 10,
+           static_cast<std::uint32_t>(kBitmapFileHeaderSize) + DibHeaderLength(payload));
+    return true;
+}
+
 bool WriteBitmapFile(const ContainerDoc& doc, ResourceId id, const std::wstring& path,
                      AtomicWriteBatch* batch) {
     const auto entry = doc.bitmaps.find(id);
     if (entry == doc.bitmaps.end()) return false;
     const DibPayload& payload = entry->second;
-    if (payload.size() < kMinInterpretedPayloadSize) return false;
-    if (!PayloadFitsBitmapFile(payload.size())) return false;
-
-    std::uint8_t header[kBitmapFileHeaderSize] = {'B', 'M'};
-    PutU32(header + 2, static_cast<std::uint32_t>(kBitmapFileHeaderSize + payload.size()));
-    PutU16(header + 6, 0);
-    PutU16(header + 8, 0);
-    PutU32(header + 10,
-           static_cast<std::uint32_t>(kBitmapFileHeaderSize) + DibHeaderLength(payload));
+    std::array<std::uint8_t, kBitmapFileHeaderSize> header;
+    if (!MakeBitmapFileHeader(payload, header)) return false;
 
     try {
         // A small file, the bulk of an export, goes out in one write; a large

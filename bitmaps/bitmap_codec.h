@@ -1,6 +1,7 @@
 // .bmp files to and from the bitmap store. The codec never decodes pixels.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -25,6 +26,11 @@ bool StoreBitmapFile(ContainerDoc& doc, ResourceId id, const std::vector<std::ui
 // Within a batch, the file is durable only once the batch is committed.
 bool WriteBitmapFile(const ContainerDoc& doc, ResourceId id, const std::wstring& path,
                      AtomicWriteBatch* batch = nullptr);
+
+// The 14-byte file header WriteBitmapFile puts in front of payload, recomputed
+// from the payload. False for a payload it would refuse.
+bool MakeBitmapFileHeader(const DibPayload& payload,
+                          std::array<std::uint8_t, kBitmapFileHeaderSize>& header);
 
 // True when a payload of this many bytes fits a .bmp file, whose 32-bit size
 // field counts the 14-byte file header too (below 4 GiB - 14).

@@ -17,6 +17,13 @@ bool LoadContainer(ContainerDoc& doc, const std::wstring& path);
 // doc.path is destination and doc.dirty is false; on failure doc is unchanged.
 bool SaveContainer(ContainerDoc& doc, const std::wstring& destination);
 
+// The writer behind SaveContainer, for callers that name the image apart from
+// the destination: the image of the container at imagePath, its resource
+// table replaced by store, replaces destination atomically (the two may be
+// the same file). On failure destination is byte-identical to before.
+bool WriteContainerFrom(const std::wstring& imagePath, const BitmapStore& store,
+                        const std::wstring& destination);
+
 // Moves the payload of oldId to newId. True when it now stands under newId,
 // or when the IDs are equal (nothing changes then).
 bool MoveBitmapId(ContainerDoc& doc, ResourceId oldId, ResourceId newId, bool overwrite);

@@ -5,6 +5,26 @@
 #include "document/pe_image_writer.h"
 #include "fileio/atomic_file.h"
 
+bool WriteContainerFrom(const std::wstring& imagePath, const BitmapStore& store,
+                        const std::wstring& destination) {
+    try {
+        ImageFile image;
+        if (!OpenImageFile(imagePath, image)) return false;
+        // The new image goes from the old file and the store straight into
+        // the temporary file; neither image is ever whole in memory. The old
+        // file is closed before the temporary one replaces it, which Windows
+        // needs when they are the same file.
+        const auto produce = [&](const AtomicWriteSink& sink) {
+            const bool written = pe::WriteImageWithBitmaps(image.source, store, sink);
+            image.stream.close();
+            return written;
+        };
+        return WriteFileAtomically(destination, produce);
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
 bool SaveContainer(ContainerDoc& doc, const std::wstring& destination) {
     try {
         const std::wstring target = destination;  // may be doc.path itself
@@ -19,19 +39,7 @@ bool SaveContainer(ContainerDoc& doc, const std::wstring& destination) {
         } else {
             return false;
         }
-        ImageFile image;
-        if (!OpenImageFile(source, image)) return false;
-
-        // The new image goes from the old file and the store straight into
-        // the temporary file; neither image is ever whole in memory. The old
-        // file is closed before the temporary one replaces it, which Windows
-        // needs when they are the same file.
-        const auto produce = [&](const AtomicWriteSink& sink) {
-            const bool written = pe::WriteImageWithBitmaps(image.source, doc.bitmaps, sink);
-            image.stream.close();
-            return written;
-        };
-        if (!WriteFileAtomically(target, produce)) return false;
+        if (!WriteContainerFrom(source, doc.bitmaps, target)) return false;
 
         doc.path = target;
         doc.dirty = false;

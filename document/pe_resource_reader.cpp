@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -200,14 +202,18 @@ struct Located {
 
 // Copies the located payloads out of the source in file order, through one
 // window of the file: one large read serves many small bitmaps.
-bool CopyPayloads(const ImageSource& source, std::vector<Located>& located) {
+// Each payload is cut to its first keep bytes: a listing needs the headers
+// alone, and a small window then reads little more than them.
+bool CopyPayloads(const ImageSource& source, std::vector<Located>& located, std::size_t keep) {
     std::sort(located.begin(), located.end(),
               [](const Located& a, const Located& b) { return a.offset < b.offset; });
+    const std::uint64_t windowLimit = keep < 4096 ? 8192 : std::uint64_t{1} << 20;
     const std::size_t windowSize =
-        static_cast<std::size_t>(std::min<std::uint64_t>(source.size, std::uint64_t{1} << 20));
+        static_cast<std::size_t>(std::min<std::uint64_t>(source.size, windowLimit));
     std::unique_ptr<std::uint8_t[]> window;
     std::uint64_t windowStart = 0, windowLength = 0;
     for (Located& l : located) {
+        l.size = static_cast<std::uint32_t>(std::min<std::uint64_t>(l.size, keep));
         l.payload->resize(l.size);
         if (l.size >= windowSize) {
             if (!source.read(l.offset, *l.payload)) return false;
@@ -230,9 +236,11 @@ bool CopyPayloads(const ImageSource& source, std::vector<Located>& located) {
 
 }  // namespace
 
-bool ReadBitmapResources(const ImageSource& image, BitmapStore& out,
-                         std::span<const std::uint16_t> languageOrder) {
-    out.clear();
+namespace {
+
+// Every numeric-ID bitmap's place in the file, ascending by ID.
+bool Locate(const ImageSource& image, std::span<const std::uint16_t> languageOrder,
+            std::vector<Located>& located) {
     std::vector<std::uint8_t> prefix;
     ImageHeaders headers;
     if (!ReadImagePrefix(image, prefix) || !ParseImageHeaders(prefix, headers)) return false;
@@ -258,7 +266,6 @@ bool ReadBitmapResources(const ImageSource& image, BitmapStore& out,
         std::max<std::uint64_t>(std::uint64_t{8} * image.size, std::uint64_t{256} << 20);
     std::uint64_t total = 0;
 
-    std::vector<Located> located;
     std::vector<bool> seen(0x10000);
     for (std::uint32_t i = 0; i < names.total; ++i) {
         const Entry listed = EntryAt(tree, names, i);
@@ -284,17 +291,85 @@ bool ReadBitmapResources(const ImageSource& image, BitmapStore& out,
 
     // A table that could not be read is not a table that is not there.
     if (tree.reader.ioError) return false;
-
-    // Entries go into the store in ascending order, each at the end.
     std::sort(located.begin(), located.end(),
               [](const Located& a, const Located& b) { return a.id < b.id; });
-    for (Located& l : located)
+    return true;
+}
+
+bool ReadBitmaps(const ImageSource& image, BitmapStore& out,
+                 std::span<const std::uint16_t> languageOrder, std::size_t keep,
+                 std::map<ResourceId, std::uint32_t>* sizes) {
+    out.clear();
+    std::vector<Located> located;
+    if (!Locate(image, languageOrder, located)) return false;
+    // Entries go into the store in ascending order, each at the end.
+    for (Located& l : located) {
         l.payload = &out.try_emplace(out.end(), l.id)->second;
-    if (!CopyPayloads(image, located)) {
+        if (sizes) (*sizes)[l.id] = l.size;
+    }
+    if (!CopyPayloads(image, located, keep)) {
         out.clear();
         return false;
     }
     return true;
+}
+
+}  // namespace
+
+bool ReadBitmapResources(const ImageSource& image, BitmapStore& out,
+                         std::span<const std::uint16_t> languageOrder) {
+    return ReadBitmaps(image, out, languageOrder, SIZE_MAX, nullptr);
+}
+
+bool LocateBitmapResources(const ImageSource& image, std::vector<BitmapLocation>& out,
+                           std::span<const std::uint16_t> languageOrder) {
+    out.clear();
+    std::vector<Located> located;
+    if (!Locate(image, languageOrder, located)) return false;
+    for (const Located& l : located)
+        out.push_back({l.id, l.offset, l.size});
+    return true;
+}
+
+bool StreamBitmapResources(const ImageSource& image, std::vector<BitmapLocation> where,
+                           const BitmapTaker& take) {
+    std::sort(where.begin(), where.end(),
+              [](const BitmapLocation& a, const BitmapLocation& b) { return a.offset < b.offset; });
+    // One window serves many small bitmaps; a larger one gets a read of its own.
+    const std::size_t windowSize =
+        static_cast<std::size_t>(std::min<std::uint64_t>(image.size, std::uint64_t{1} << 20));
+    std::vector<std::uint8_t> window(windowSize), large;
+    std::uint64_t windowStart = 0, windowLength = 0;
+    for (const BitmapLocation& l : where) {
+        if (l.size >= windowSize) {
+            large.resize(l.size);
+            if (!image.read(l.offset, large) || !take(l.id, large)) return false;
+            continue;
+        }
+        if (l.offset < windowStart || l.offset + l.size > windowStart + windowLength) {
+            windowStart = l.offset;
+            windowLength = std::min<std::uint64_t>(windowSize, image.size - l.offset);
+            if (!image.read(windowStart,
+                            std::span<std::uint8_t>(window.data(),
+                                                    static_cast<std::size_t>(windowLength)))) {
+                return false;
+            }
+        }
+        if (!take(l.id, std::span<const std::uint8_t>(window.data() + (l.offset - windowStart),
+                                                      l.size))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool ReadBitmapHeads(const ImageSource& image, std::size_t keep, BitmapStore& heads,
+                     std::map<ResourceId, std::uint32_t>& sizes,
+                     std::span<const std::uint16_t> languageOrder) {
+    sizes.clear();
+    if (ReadBitmaps(image, heads, languageOrder, keep, &sizes)) return true;
+    sizes.clear();
+    return false;
 }
 
 bool ReadBitmapResources(std::span<const std::uint8_t> image, BitmapStore& out,

@@ -4,6 +4,8 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
+#include <map>
 #include <span>
 #include <vector>
 
@@ -33,5 +35,32 @@ bool ReadBitmapResources(const ImageSource& image, BitmapStore& out,
                          std::span<const std::uint16_t> languageOrder = kEnglishUsLanguageOrder);
 bool ReadBitmapResources(std::span<const std::uint8_t> image, BitmapStore& out,
                          std::span<const std::uint16_t> languageOrder = kEnglishUsLanguageOrder);
+
+// The same bitmaps with only the first keep bytes of each payload in heads,
+// and each payload's whole length in sizes: what a listing needs, without
+// reading the pixels of a large container.
+bool ReadBitmapHeads(const ImageSource& image, std::size_t keep, BitmapStore& heads,
+                     std::map<ResourceId, std::uint32_t>& sizes,
+                     std::span<const std::uint16_t> languageOrder = kEnglishUsLanguageOrder);
+
+// Where a bitmap's bytes lie in the file.
+struct BitmapLocation {
+    ResourceId id = 0;
+    std::uint64_t offset = 0;
+    std::uint32_t size = 0;
+};
+
+// The place of every bitmap ReadBitmapResources would copy, ascending by ID,
+// without reading any of them.
+bool LocateBitmapResources(const ImageSource& image, std::vector<BitmapLocation>& out,
+                           std::span<const std::uint16_t> languageOrder = kEnglishUsLanguageOrder);
+
+// Hands the bytes at each location to take(), in file order, read through
+// one window of the file, so that a large container is never held whole; the
+// span is valid during the call only. False when a read fails or take()
+// returns false, which ends the run.
+using BitmapTaker = std::function<bool(ResourceId, std::span<const std::uint8_t>)>;
+bool StreamBitmapResources(const ImageSource& image, std::vector<BitmapLocation> where,
+                           const BitmapTaker& take);
 
 }  // namespace pe

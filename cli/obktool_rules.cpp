@@ -1,0 +1,262 @@
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <nlohmann/json.hpp>
+
+#include "cli/obktool.h"
+#include "document/display_text.h"
+#include "fileio/byte_order.h"
+#include "fileio/wide_path.h"
+
+namespace obktool {
+
+namespace {
+
+constexpr std::uint32_t kCoreHeaderSize = 12;
+constexpr std::uint32_t kInfoHeaderSize = 40;
+
+std::string Trimmed(std::string_view text) {
+    const auto first = text.find_first_not_of(" \t");
+    if (first == std::string_view::npos) return "";
+    return std::string(text.substr(first, text.find_last_not_of(" \t") - first + 1));
+}
+
+bool ParseId(std::string_view text, ResourceId& id, std::string& error) {
+    // ParseResourceIdField is the editor's rule; it takes only ASCII digits.
+    if (ParseResourceIdField(std::wstring(text.begin(), text.end()), id)) return true;
+    error = "'" + Trimmed(text) + "' is not a resource ID from 1 to 65535";
+    return false;
+}
+
+std::string Label(ResourceId id) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%05d", static_cast<int>(id));
+    return text;
+}
+
+std::string Plural(std::uint64_t count, const char* one, const char* many) {
+    return std::to_string(count) + " " + (count == 1 ? one : many);
+}
+
+}  // namespace
+
+std::optional<IdList> ParseIdList(std::string_view text, std::string& error) {
+    IdList list;
+    std::size_t begin = 0;
+    while (true) {
+        const std::size_t comma = std::min(text.find(',', begin), text.size());
+        const std::string_view item = text.substr(begin, comma - begin);
+        const std::size_t dash = item.find('-');
+        IdRange range;
+        if (dash == std::string_view::npos) {
+            if (!ParseId(item, range.first, error)) return std::nullopt;
+            range.last = range.first;
+        } else if (!ParseId(item.substr(0, dash), range.first, error) ||
+                   !ParseId(item.substr(dash + 1), range.last, error)) {
+            return std::nullopt;
+        }
+        if (range.first > range.last) std::swap(range.first, range.last);
+        list.push_back(range);
+        if (comma == text.size()) return list;
+        begin = comma + 1;
+    }
+}
+
+std::optional<std::vector<ResourceId>> SelectIds(const BitmapStore& store, const IdList& ids,
+                                                 std::string& error) {
+    std::vector<ResourceId> selected;
+    for (const IdRange& range : ids) {
+        if (range.first == range.last && store.count(range.first) == 0) {
+            error = "no bitmap with ID " + Label(range.first);
+            return std::nullopt;
+        }
+        for (auto it = store.lower_bound(range.first); it != store.end() && it->first <= range.last;
+             ++it)
+            selected.push_back(it->first);
+    }
+    if (selected.empty()) {
+        error = "no bitmap with an ID in the list";
+        return std::nullopt;
+    }
+    std::sort(selected.begin(), selected.end());
+    selected.erase(std::unique(selected.begin(), selected.end()), selected.end());
+    return selected;
+}
+
+std::optional<OnConflict> ParseOnConflict(std::string_view text) {
+    if (text == "fail") return OnConflict::Fail;
+    if (text == "overwrite") return OnConflict::Overwrite;
+    if (text == "skip") return OnConflict::Skip;
+    return std::nullopt;
+}
+
+bool ShowsProgress(bool stderrIsTerminal, bool quiet, bool json) {
+    return stderrIsTerminal && !quiet && !json;
+}
+
+std::string ProgressLine(std::string_view verb, std::size_t done, std::size_t total) {
+    std::string line =
+        "\r" + std::string(verb) + " " + std::to_string(done) + "/" + std::to_string(total);
+    if (done >= total) line += "\n";
+    return line;
+}
+
+BitmapFacts FactsOf(const DibPayload& payload, std::uint64_t size) {
+    BitmapFacts facts;
+    facts.size = size;
+    if (payload.size() < kCoreHeaderSize) return facts;
+    const std::uint8_t* p = payload.data();
+    const std::uint32_t headerSize = LoadU32(p);
+    if (headerSize == kCoreHeaderSize) {
+        facts.width = LoadU16(p + 4);
+        facts.height = LoadU16(p + 6);
+        facts.bitDepth = LoadU16(p + 10);
+        facts.compression = 0;
+    } else if (headerSize >= kInfoHeaderSize && payload.size() >= kInfoHeaderSize) {
+        facts.width = LoadI32(p + 4);
+        const std::int64_t height = LoadI32(p + 8);
+        facts.height = height < 0 ? -height : height;  // negative: stored top-down
+        facts.bitDepth = LoadU16(p + 14);
+        facts.compression = LoadU32(p + 16);
+    }
+    return facts;
+}
+
+std::string CompressionName(std::uint32_t compression) {
+    static const char* const kNames[] = {"RGB", "RLE8", "RLE4", "BITFIELDS", "JPEG", "PNG"};
+    if (compression < std::size(kNames)) return kNames[compression];
+    return std::to_string(compression);
+}
+
+Listing ListingOf(const BitmapStore& store) {
+    Listing listing;
+    listing.heads = store;
+    for (const auto& [id, payload] : store)
+        listing.sizes[id] = static_cast<std::uint32_t>(payload.size());
+    return listing;
+}
+
+std::string ListText(const Listing& listing) {
+    std::string text;
+    text.reserve(listing.heads.size() * 48);
+    for (const auto& [id, payload] : listing.heads) {
+        const BitmapFacts f = FactsOf(payload, listing.sizes.at(id));
+        std::string size = "?", depth = "?", compression = "?";
+        if (f.width) size = std::to_string(*f.width) + "x" + std::to_string(*f.height);
+        if (f.bitDepth) depth = std::to_string(*f.bitDepth);
+        if (f.compression) compression = CompressionName(*f.compression);
+        char row[128];
+        std::snprintf(row, sizeof row, "%s %10llu %11s %2s %s\n", Label(id).c_str(),
+                      static_cast<unsigned long long>(f.size), size.c_str(), depth.c_str(),
+                      compression.c_str());
+        text += row;
+    }
+    return text;
+}
+
+std::string ListJson(const Listing& listing) {
+    nlohmann::ordered_json rows = nlohmann::ordered_json::array();
+    for (const auto& [id, payload] : listing.heads) {
+        const BitmapFacts f = FactsOf(payload, listing.sizes.at(id));
+        nlohmann::ordered_json row;
+        row["id"] = id;
+        row["size"] = f.size;
+        row["width"] = f.width ? nlohmann::ordered_json(*f.width) : nullptr;
+        row["height"] = f.height ? nlohmann::ordered_json(*f.height) : nullptr;
+        row["bitDepth"] = f.bitDepth ? nlohmann::ordered_json(*f.bitDepth) : nullptr;
+        row["compression"] = f.compression ? nlohmann::ordered_json(*f.compression) : nullptr;
+        rows.push_back(std::move(row));
+    }
+    return rows.dump() + "\n";
+}
+
+std::string ResourceTypeName(std::int32_t typeId, std::uint32_t count) {
+    struct Name {
+        std::int32_t id;
+        const char* one;
+        const char* many;
+    };
+    static const Name kNames[] = {
+        {-1, "resource of a named type", "resources of named types"},
+        {1, "cursor", "cursors"},
+        {2, "named bitmap", "named bitmaps"},
+        {3, "icon", "icons"},
+        {4, "menu", "menus"},
+        {5, "dialog", "dialogs"},
+        {6, "string table", "string tables"},
+        {9, "accelerator table", "accelerator tables"},
+        {10, "raw data resource", "raw data resources"},
+        {11, "message table", "message tables"},
+        {12, "cursor group", "cursor groups"},
+        {14, "icon group", "icon groups"},
+        {16, "version record", "version records"},
+        {24, "manifest", "manifests"},
+    };
+    for (const Name& n : kNames) {
+        if (n.id == typeId) return Plural(count, n.one, n.many);
+    }
+    return Plural(count, "resource", "resources") + " of type " + std::to_string(typeId);
+}
+
+std::string DroppedResourcesWarning(const pe::ResourceSurvey& survey) {
+    std::vector<std::string> parts;
+    if (survey.namedBitmaps > 0) parts.push_back(ResourceTypeName(2, survey.namedBitmaps));
+    for (const auto& type : survey.otherTypes)
+        parts.push_back(ResourceTypeName(type.typeId, type.names));
+    if (parts.empty()) return "";
+    std::string list = parts[0];
+    for (std::size_t i = 1; i < parts.size(); ++i)
+        list += (i + 1 == parts.size() ? " and " : ", ") + parts[i];
+    return "it also holds " + list + ", which a save does not keep";
+}
+
+std::string InfoText(const pe::ResourceSurvey& survey, const Listing& listing) {
+    const BitmapStore& store = listing.heads;
+    std::uint64_t total = 0;
+    for (const auto& entry : listing.sizes)
+        total += entry.second;
+    std::string text = std::string("format:  ") + (survey.is64 ? "PE32+" : "PE32") + "\n";
+    text += "bitmaps: " + std::to_string(store.size()) + "\n";
+    text += "bytes:   " + std::to_string(total) + "\n";
+    text += "IDs:     " +
+            (store.empty() ? std::string("none")
+                           : Label(store.begin()->first) + "-" + Label(store.rbegin()->first)) +
+            "\n";
+    const std::string warning = DroppedResourcesWarning(survey);
+    if (!warning.empty()) text += "warning: " + warning + "\n";
+    return text;
+}
+
+std::string InfoJson(const pe::ResourceSurvey& survey, const Listing& listing) {
+    const BitmapStore& store = listing.heads;
+    std::uint64_t total = 0;
+    for (const auto& entry : listing.sizes)
+        total += entry.second;
+    nlohmann::ordered_json info;
+    info["format"] = survey.is64 ? "PE32+" : "PE32";
+    info["bitmaps"] = store.size();
+    info["totalSize"] = total;
+    info["firstId"] =
+        store.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(store.begin()->first);
+    info["lastId"] =
+        store.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(store.rbegin()->first);
+    info["namedBitmaps"] = survey.namedBitmaps;
+    nlohmann::ordered_json others = nlohmann::ordered_json::array();
+    for (const auto& type : survey.otherTypes)
+        others.push_back({{"type", type.typeId}, {"count", type.names}});
+    info["otherResources"] = others;
+    const std::string warning = DroppedResourcesWarning(survey);
+    info["warning"] = warning.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(warning);
+    return info.dump() + "\n";
+}
+
+std::wstring WideArg(const std::string& utf8) {
+    return WideFromPath(std::filesystem::path(std::u8string(utf8.begin(), utf8.end())));
+}
+
+std::string Utf8(const std::wstring& path) {
+    const std::u8string text = WidePath(path).u8string();
+    return std::string(text.begin(), text.end());
+}
+
+}  // namespace obktool
