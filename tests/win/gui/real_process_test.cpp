@@ -4,62 +4,42 @@
 
 #include <commctrl.h>
 
+#include <filesystem>
 #include <string>
 
-namespace {
-
-std::wstring ProgramPath() {
-    wchar_t self[MAX_PATH];
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring path = self;
-    path.resize(path.find_last_of(L'\\'));  // ...\tests\win
-    path.resize(path.find_last_of(L'\\'));  // ...\tests
-    path.resize(path.find_last_of(L'\\'));  // the build folder
-    return path + L"\\shell\\Orvix.exe";
-}
-
-HWND WaitForWindow(DWORD processId, DWORD timeoutMs) {
-    DWORD start = GetTickCount();
-    while (GetTickCount() - start < timeoutMs) {
-        HWND window = nullptr;
-        while ((window = FindWindowExW(nullptr, window, L"PictorumWin32Class", nullptr))) {
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            if (owner == processId && IsWindowVisible(window)) return window;
-        }
-        Sleep(50);
-    }
-    return nullptr;
-}
-
-}  // namespace
+#include "shell/main_window.h"
 
 TEST(RealProgram, StartsWithItsWindowAndExitsWithZeroWhenClosed) {
-    std::wstring program = ProgramPath();
-    ASSERT_NE(GetFileAttributesW(program.c_str()), INVALID_FILE_ATTRIBUTES)
-        << "missing " << std::string(program.begin(), program.end());
+    wchar_t self[MAX_PATH];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    // This program is build\tests\win\*.exe; the real one is build\shell\Orvix.exe.
+    std::filesystem::path program = std::filesystem::path(self).parent_path();
+    program = program.parent_path().parent_path() / "shell" / "Orvix.exe";
+    ASSERT_TRUE(std::filesystem::exists(program)) << program.string();
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
-    std::wstring commandLine = L"\"" + program + L"\"";
+    std::wstring commandLine = L"\"" + program.wstring() + L"\"";
     ASSERT_TRUE(CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
                                nullptr, nullptr, &startup, &process));
-
-    HWND window = WaitForWindow(process.dwProcessId, 20000);
+    HWND window = nullptr;
+    for (DWORD start = GetTickCount(); !window && GetTickCount() - start < 20000; Sleep(50)) {
+        while ((window = FindWindowExW(nullptr, window, kMainWindowClass, nullptr))) {
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            if (owner == process.dwProcessId && IsWindowVisible(window)) break;
+        }
+    }
     ASSERT_NE(window, nullptr) << "no main window appeared";
     wchar_t caption[64] = L"";
     GetWindowTextW(window, caption, 64);
     EXPECT_STREQ(caption, L"Orvix");
-    RECT outer{};
+    RECT outer{}, list{};
     GetWindowRect(window, &outer);
     EXPECT_EQ(outer.right - outer.left, 980);
     EXPECT_EQ(outer.bottom - outer.top, 640);
-    HWND list = GetDlgItem(window, 1001);
-    ASSERT_NE(list, nullptr);
-    RECT listRect{};
-    GetWindowRect(list, &listRect);
-    EXPECT_EQ(listRect.right - listRect.left, 160);
-    EXPECT_EQ(SendMessageW(list, LVM_GETCOLUMNWIDTH, 0, 0), 156);
+    GetWindowRect(GetDlgItem(window, 1001), &list);
+    EXPECT_EQ(list.right - list.left, 160);
     EXPECT_NE(GetDlgItem(window, 1002), nullptr);
     EXPECT_NE(GetMenu(window), nullptr);
 

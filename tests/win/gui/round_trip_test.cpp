@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "gui_test_support.h"
+#include "gui_test.h"
 #include "resources/resource_ids.h"
 
 namespace {
@@ -64,16 +64,10 @@ std::vector<std::uint8_t> CanonicalBitmap(int n) {
     return bytes;
 }
 
-Files FilesIn(const std::wstring& folder) {
+Files FilesIn(const std::filesystem::path& folder) {
     Files files;
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((folder + L"*").c_str(), &found);
-    while (search != INVALID_HANDLE_VALUE) {
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            files[found.cFileName] = ReadFileBytes(folder + found.cFileName);
-        if (!FindNextFileW(search, &found)) break;
-    }
-    if (search != INVALID_HANDLE_VALUE) FindClose(search);
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        files[entry.path().filename().wstring()] = orvix_test::ReadBytes(entry.path());
     return files;
 }
 
@@ -105,54 +99,40 @@ BitmapStore PlatformListing(const std::wstring& path) {
 }  // namespace
 
 TEST_F(MainWindowTest, RoundTripGivesBackTheFilesThatWentIn) {
-    const std::wstring source = MakeTempFolder(L"trip-in");
-    const std::wstring work = MakeTempFolder(L"trip-obk");
-    const std::wstring exported = MakeTempFolder(L"trip-out");
-    const std::wstring container = work + L"trip.obk";
+    const auto source = scratch / "in", exported = scratch / "out";
+    const std::wstring container = Path(L"trip.obk");
+    std::filesystem::create_directories(source);
+    std::filesystem::create_directories(exported);
     Files expected;
     for (int n = 1; n <= 200; ++n) {
         const ResourceId id = n * 311;  // names up to 62200: every digit of the five matters
         expected[NumberedName(id)] = CanonicalBitmap(n);
-        ASSERT_TRUE(WriteFileBytes(source + NumberedName(id), expected[NumberedName(id)]));
+        orvix_test::WriteBytes(source / NumberedName(id), expected[NumberedName(id)]);
     }
-    const auto rowOf = [&](ResourceId id) {
+    const auto selectId = [&](ResourceId id) {
         const std::vector<ResourceId> ids = ListIds();
-        return static_cast<int>(std::find(ids.begin(), ids.end(), id) - ids.begin());
+        SelectRow(static_cast<int>(std::find(ids.begin(), ids.end(), id) - ids.begin()));
     };
 
-    Expect({ChooseFile(L"Save As", work + L"trip"), Press(L"Create New OBK", IDC_NEW_FROM_FOLDER),
-            ChooseFile(L"Select Folder", source.substr(0, source.size() - 1)),
-            Press(L"Import Mode", IDYES)});
-    SendCommand(running, CMD_NEW_CONTAINER_32);
-    FinishRobot();
+    Answer({ChooseFile(L"Save As", Path(L"trip")), Press(L"Create New OBK", IDC_NEW_FROM_FOLDER),
+            ChooseFile(L"Select Folder", source.wstring()), Press(L"Import Mode", IDYES)},
+           CMD_NEW_CONTAINER_32);
     ASSERT_EQ(ListIds().size(), 200u) << Describe(robot);
 
-    SelectRow(rowOf(7 * 311));
-    Expect({TypeInto(L"Resource ID", IDC_RESOURCE_ID_FIELD, L"65535")});
-    PressKeys(running, {VK_F2});
-    FinishRobot();
+    selectId(7 * 311);
+    Answer({TypeInto(L"Resource ID", IDC_RESOURCE_ID_FIELD, L"65535")}, CMD_CTX_CHANGE_ID);
     expected[L"65535.bmp"] = expected[NumberedName(7 * 311)];
     expected.erase(NumberedName(7 * 311));
 
-    SelectRow(rowOf(8 * 311));
-    Expect({Press(L"Confirm", IDYES)});
-    SendCommand(running, CMD_CTX_DELETE_BITMAP);
-    FinishRobot();
+    selectId(8 * 311);
+    Answer({Press(L"Confirm", IDYES)}, CMD_CTX_DELETE_BITMAP);
     expected.erase(NumberedName(8 * 311));
 
-    Expect({});  // a named, saved-before file saves without a word
-    PressKeys(running, {VK_CONTROL, 'S'});
-    FinishRobot();
+    Answer({}, CMD_SAVE);  // a named, saved-before file saves without a word
     EXPECT_FALSE(app().doc.dirty);
-
-    Expect({ChooseFile(L"Open", container)});
-    SendCommand(running, CMD_OPEN);
-    FinishRobot();
+    Answer({ChooseFile(L"Open", container)}, CMD_OPEN);
     ASSERT_EQ(ListIds().size(), 199u) << Describe(robot);
-
-    Expect({ChooseFile(L"Select Folder", exported.substr(0, exported.size() - 1))});
-    SendCommand(running, CMD_EXPORT_ALL);
-    FinishRobot();
+    Answer({ChooseFile(L"Select Folder", exported.wstring())}, CMD_EXPORT_ALL);
 
     const Files written = FilesIn(exported);
     std::vector<std::wstring> differing;
@@ -162,7 +142,6 @@ TEST_F(MainWindowTest, RoundTripGivesBackTheFilesThatWentIn) {
     EXPECT_EQ(written.size(), expected.size());
     EXPECT_TRUE(differing.empty()) << differing.size() << " files differ, the first "
                                    << Narrow(differing.empty() ? L"" : differing.front());
-
     const BitmapStore listed = PlatformListing(container);
     EXPECT_EQ(listed.size(), app().doc.bitmaps.size());
     EXPECT_TRUE(listed == app().doc.bitmaps) << "the platform lists the saved file differently";

@@ -17,7 +17,6 @@ enum class ShownIcon { None, Information, Warning, Error, Question };
 
 struct ShownMenuItem {
     std::wstring text;  // with its & marker; empty for a separator
-    UINT id = 0;
     bool enabled = true;
 };
 
@@ -28,37 +27,54 @@ struct ShownWindow {
     ShownIcon icon = ShownIcon::None;
     std::vector<std::wstring> buttons;  // button texts in window order
     std::vector<std::wstring> fields;   // edit field texts in window order
-    RECT rect{};                        // screen rectangle
+    POINT corner{};                     // top-left, on the screen
     std::vector<ShownMenuItem> menuItems;
 };
 
 struct RobotStep {
-    enum class Kind { PressButton, TypeThenPress, PressKeyInMenu, PressKey, CloseBox };
-    Kind kind = Kind::PressButton;
-    std::wstring caption;  // the dialog this step answers; ignored for menus
-    int controlId = 0;     // the field to type into
-    std::wstring text;     // what to type
-    int buttonId = 0;      // the button to press afterwards
-    WPARAM key = 0;        // for menus: a virtual key (VK_ESCAPE) or a mnemonic character
-    bool keyIsCharacter = false;
+    enum class Kind { Button, TypeThenOk, Key, CloseBox, MenuKey, MenuCharacter };
+    Kind kind = Kind::Button;
+    std::wstring caption{};  // the dialog this step answers; empty for menus
+    int id = 0;              // the button to press, or the field to type into
+    std::wstring text{};     // what to type
+    WPARAM key = 0;          // a virtual key (VK_ESCAPE), or a menu mnemonic
     // Acts again on the window the previous step answered, once that window
     // has had time to close; it is read and recorded a second time first.
     bool followUp = false;
 };
 
-// Step builders.
-RobotStep Press(std::wstring caption, int buttonId);
-RobotStep TypeInto(std::wstring caption, int controlId, std::wstring text, int buttonId = IDOK);
 // The common file dialogs and the folder picker share the file-name field 1152.
-RobotStep ChooseFile(std::wstring caption, std::wstring path);
-// A key pressed in the dialog's focused control (Esc, Enter), and the
-// dialog's close box.
-RobotStep PressKey(std::wstring caption, WPARAM virtualKey);
-RobotStep CloseBox(std::wstring caption);
-// Marks a step as a second action on the window the previous step answered.
-RobotStep Then(RobotStep step);
-RobotStep DismissMenu();
-RobotStep ChooseMenuMnemonic(wchar_t mnemonic);
+constexpr int kFileNameField = 1152;
+
+inline RobotStep Press(std::wstring caption, int button) {
+    return {.kind = RobotStep::Kind::Button, .caption = std::move(caption), .id = button};
+}
+inline RobotStep TypeInto(std::wstring caption, int field, std::wstring text) {
+    return {.kind = RobotStep::Kind::TypeThenOk,
+            .caption = std::move(caption),
+            .id = field,
+            .text = std::move(text)};
+}
+inline RobotStep ChooseFile(std::wstring caption, std::wstring path) {
+    return TypeInto(std::move(caption), kFileNameField, std::move(path));
+}
+// A key pressed in the dialog's focused control (Esc, Enter).
+inline RobotStep PressKey(std::wstring caption, WPARAM key) {
+    return {.kind = RobotStep::Kind::Key, .caption = std::move(caption), .key = key};
+}
+inline RobotStep CloseBox(std::wstring caption) {
+    return {.kind = RobotStep::Kind::CloseBox, .caption = std::move(caption)};
+}
+inline RobotStep Then(RobotStep step) {
+    step.followUp = true;
+    return step;
+}
+inline RobotStep DismissMenu() {
+    return {.kind = RobotStep::Kind::MenuKey, .key = VK_ESCAPE};
+}
+inline RobotStep ChooseMenuMnemonic(wchar_t mnemonic) {
+    return {.kind = RobotStep::Kind::MenuCharacter, .key = mnemonic};
+}
 
 struct UserRobot {
     DWORD guiThread = 0;
@@ -74,8 +90,5 @@ struct UserRobot {
 void StartRobot(UserRobot& robot, std::vector<RobotStep> script);
 // Stops the robot; afterwards shown and problems may be read freely.
 void StopRobot(UserRobot& robot);
-// Thread-safe snapshots while the robot runs.
-size_t ShownCount(UserRobot& robot);
+// A thread-safe count while the robot runs.
 size_t StepsLeft(UserRobot& robot);
-
-const wchar_t* IconName(ShownIcon icon);

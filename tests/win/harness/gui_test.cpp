@@ -1,0 +1,226 @@
+#include "gui_test.h"
+
+#include "document/blank_container.h"
+#include "document/container_io.h"
+#include "shell/main_window.h"
+
+bool MainWindowTest::Start() {
+    app().instance = GetModuleHandleW(nullptr);
+    if (!RegisterMainWindowClass(app().instance)) return false;
+    if (!CreateMainWindow(app())) return false;
+    running.shortcuts = LoadShortcuts(app().instance);
+    ShowWindow(app().mainWindow, SW_SHOWNORMAL);
+    UpdateWindow(app().mainWindow);
+    SetForegroundWindow(app().mainWindow);
+    SetFocus(app().listView);
+    Pump(100);
+    return true;
+}
+
+void MainWindowTest::Stop() {
+    if (app().mainWindow && IsWindow(app().mainWindow)) {
+        DestroyWindow(app().mainWindow);
+    }
+    // Drain what the destruction posted, including a WM_QUIT of our own.
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message != WM_QUIT) DispatchMessageW(&msg);
+    }
+    if (running.shortcuts) DestroyAcceleratorTable(running.shortcuts);
+    if (app().contextMenu) DestroyMenu(app().contextMenu);
+    running.shortcuts = nullptr;
+    app().contextMenu = nullptr;
+    UnregisterClassW(kMainWindowClass, app().instance);
+    UnregisterClassW(kPreviewWindowClass, app().instance);
+}
+
+bool MainWindowTest::PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
+    DWORD start = GetTickCount();
+    while (!running.quit) {
+        if (done()) return true;
+        if (GetTickCount() - start > timeoutMs) return done();
+        MSG msg;
+        while (!running.quit && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) {
+                running.quit = true;
+                running.exitCode = static_cast<int>(msg.wParam);
+                break;
+            }
+            DispatchLoopMessage(app().mainWindow, running.shortcuts, msg);
+        }
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    }
+    return done();
+}
+
+void MainWindowTest::Send(WORD command) {
+    PostMessageW(app().mainWindow, WM_COMMAND, MAKEWPARAM(command, 0), 0);
+    Pump();
+}
+
+void MainWindowTest::PressKeys(const std::vector<WORD>& virtualKeys) {
+    SetForegroundWindow(app().mainWindow);
+    if (GetFocus() == nullptr) SetFocus(app().listView);
+    // All down, modifiers first, then all up in the reverse order.
+    std::vector<INPUT> inputs(2 * virtualKeys.size());
+    for (size_t i = 0; i < inputs.size(); ++i) {
+        const bool down = i < virtualKeys.size();
+        inputs[i].type = INPUT_KEYBOARD;
+        inputs[i].ki.wVk = virtualKeys[down ? i : inputs.size() - 1 - i];
+        inputs[i].ki.dwFlags = down ? 0 : KEYEVENTF_KEYUP;
+    }
+    SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+    Pump(150);
+}
+
+Capture CaptureClient(HWND window) {
+    RECT client{};
+    GetClientRect(window, &client);
+    Capture capture{client.right, client.bottom};
+    if (capture.width <= 0 || capture.height <= 0) return capture;
+    HDC windowDc = GetDC(window), memoryDc = CreateCompatibleDC(windowDc);
+    // Top-down rows of 32 bits.
+    BITMAPINFO info{};
+    info.bmiHeader = {
+        sizeof info.bmiHeader, capture.width, -capture.height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HBITMAP section = CreateDIBSection(windowDc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memoryDc, section);
+    BitBlt(memoryDc, 0, 0, capture.width, capture.height, windowDc, 0, 0, SRCCOPY);
+    GdiFlush();
+    const auto* source = static_cast<const std::uint32_t*>(bits);
+    for (int i = 0; i < capture.width * capture.height; ++i)
+        capture.pixels.push_back(source[i] & 0x00FFFFFFu);
+    SelectObject(memoryDc, old);
+    DeleteObject(section);
+    DeleteDC(memoryDc);
+    ReleaseDC(window, windowDc);
+    return capture;
+}
+
+std::wstring WindowText(HWND window) {
+    wchar_t text[1024] = L"";
+    GetWindowTextW(window, text, 1024);
+    return text;
+}
+
+std::string Narrow(const std::wstring& text) {
+    std::string out;
+    for (wchar_t c : text)
+        out += c < 128 ? static_cast<char>(c) : '?';
+    return out;
+}
+
+std::string Describe(UserRobot& robot) {
+    static const char* const icons[] = {"none", "information", "warning", "error", "question"};
+    std::lock_guard<std::mutex> guard(robot.lock);
+    std::string out;
+    for (const auto& shown : robot.shown) {
+        out += shown.isMenu ? "\n  menu at (" + std::to_string(shown.corner.x) + "," +
+                                  std::to_string(shown.corner.y) + ")"
+                            : "\n  [" + Narrow(shown.caption) + "] \"" + Narrow(shown.text) +
+                                  "\" icon=" + icons[static_cast<int>(shown.icon)];
+    }
+    for (const auto& problem : robot.problems)
+        out += "\n  problem: " + Narrow(problem);
+    for (const auto& step : robot.steps)
+        out += "\n  still waiting for: " + Narrow(step.caption);
+    return out.empty() ? std::string("nothing") : out;
+}
+
+void MainWindowTest::Answer(std::vector<RobotStep> script, const std::function<void()>& act) {
+    const size_t steps = script.size();
+    robot.shown.clear();
+    robot.problems.clear();
+    StartRobot(robot, std::move(script));
+    act();
+    PumpUntil([&] { return StepsLeft(robot) == 0; }, 8000);
+    // Long enough for a window that should not come to show itself.
+    Pump(300);
+    StopRobot(robot);
+    EXPECT_EQ(robot.steps.size(), 0u) << "the robot never saw: " << Describe(robot);
+    EXPECT_TRUE(robot.problems.empty()) << Describe(robot);
+    EXPECT_EQ(robot.shown.size(), steps) << Describe(robot);
+    // Blank records for windows that never came keep the tests' reads in bounds.
+    if (robot.shown.size() < steps) robot.shown.resize(steps);
+}
+
+void MainWindowTest::Load(const std::vector<ResourceId>& ids, const std::wstring& path) {
+    if (app().doc.loaded) CloseDocument(app());
+    app().doc.bitmaps = StoreOf(ids);
+    app().doc.loaded = true;
+    app().doc.path = path;
+    RefreshViews(app());
+    Pump();
+}
+
+std::vector<std::wstring> MainWindowTest::ListTexts() {
+    std::vector<std::wstring> texts;
+    for (int row = 0; row < ListView_GetItemCount(app().listView); ++row) {
+        wchar_t text[64] = L"";
+        ListView_GetItemText(app().listView, row, 0, text, 64);
+        texts.push_back(text);
+    }
+    return texts;
+}
+
+std::vector<ResourceId> MainWindowTest::ListIds() {
+    std::vector<ResourceId> ids;
+    for (int row = 0; row < ListView_GetItemCount(app().listView); ++row) {
+        LVITEMW item{};
+        item.mask = LVIF_PARAM;
+        item.iItem = row;
+        ListView_GetItem(app().listView, &item);
+        ids.push_back(static_cast<ResourceId>(item.lParam));
+    }
+    return ids;
+}
+
+int MainWindowTest::SelectedRow() {
+    return ListView_GetNextItem(app().listView, -1, LVNI_SELECTED);
+}
+
+void MainWindowTest::SelectRow(int row) {
+    ListView_SetItemState(app().listView, row, LVIS_SELECTED | LVIS_FOCUSED,
+                          LVIS_SELECTED | LVIS_FOCUSED);
+    Pump();
+}
+
+DibPayload TinyBitmap(ResourceId id) {
+    DibPayload dib(40 + 8, 0);
+    orvix_test::le::Put32(dib, 0, 40);
+    orvix_test::le::Put32(dib, 4, 2);              // width
+    orvix_test::le::Put32(dib, 8, 1);              // height
+    orvix_test::le::Put32(dib, 12, 1 | 24 << 16);  // planes, bits
+    for (int i = 0; i < 6; ++i)
+        dib[40 + static_cast<size_t>(i)] = static_cast<std::uint8_t>(id * 7 + i * 40);
+    return dib;
+}
+
+std::vector<std::uint8_t> TinyBitmapFile(ResourceId content) {
+    if (content == 0) return {};
+    DibPayload dib = TinyBitmap(content);
+    std::vector<std::uint8_t> file = {
+        'B', 'M', static_cast<std::uint8_t>(14 + dib.size()), 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0};
+    file.insert(file.end(), dib.begin(), dib.end());
+    return file;
+}
+
+bool WriteContainerFile(const std::wstring& path, const std::vector<ResourceId>& ids) {
+    ContainerDoc doc;
+    doc.bitmaps = StoreOf(ids);
+    return WriteBlankContainer(path, false) && SaveContainer(doc, path);
+}
+
+BitmapStore StoreOnDisk(const std::wstring& path) {
+    ContainerDoc doc;
+    LoadContainer(doc, path);
+    return doc.bitmaps;
+}
+
+BitmapStore StoreOf(const std::vector<ResourceId>& ids) {
+    BitmapStore store;
+    for (ResourceId id : ids)
+        store[id] = TinyBitmap(id);
+    return store;
+}
