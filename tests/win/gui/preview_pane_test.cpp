@@ -18,14 +18,6 @@ constexpr int kPaneWidth = 401;
 constexpr int kPaneHeight = 300;
 constexpr std::uint32_t kFrame = 0xC8C8C8;  // RGB(200, 200, 200)
 
-// Appends 32-bit little-endian fields; two 16-bit fields go as low | high << 16.
-void Put(DibPayload& out, const std::vector<std::uint32_t>& fields) {
-    for (std::uint32_t value : fields) {
-        out.resize(out.size() + 4);
-        Put32(out, out.size() - 4, value);
-    }
-}
-
 DibPayload Patched(DibPayload payload, std::size_t offset, std::uint32_t value) {
     Put32(payload, offset, value);
     return payload;
@@ -34,56 +26,6 @@ DibPayload Patched(DibPayload payload, std::size_t offset, std::uint32_t value) 
 DibPayload Cut(DibPayload payload, std::size_t length) {
     payload.resize(length);
     return payload;
-}
-
-// A bitmap whose upper half holds the pixel value top and lower half bottom.
-// Colour-table entries and 24/32-bit BI_RGB pixels are 0x00RRGGBB, as stored.
-struct Dib {
-    std::int32_t width = 20;
-    std::int32_t height = 10;  // negative: rows stored top-down
-    std::uint16_t bitCount = 24;
-    std::uint32_t compression = BI_RGB;
-    std::vector<std::uint32_t> table{};  // colour entries or masks after the header
-    std::uint32_t top = 0;
-    std::uint32_t bottom = 0;
-    std::uint32_t clrUsed = 0;
-    std::uint32_t headerSize = 40;
-    std::vector<std::uint32_t> headerMasks{};  // inside a V4 header
-};
-
-std::vector<std::uint8_t> PackRow(const Dib& d, std::uint32_t value) {
-    if (d.compression == BI_RLE8)
-        return {static_cast<std::uint8_t>(d.width), static_cast<std::uint8_t>(value), 0, 0};
-    const auto width = static_cast<std::size_t>(d.width);
-    std::vector<std::uint8_t> row((width * d.bitCount + 31) / 32 * 4, 0);
-    for (std::size_t x = 0; x < width; ++x) {
-        const std::size_t bit = x * d.bitCount;
-        if (d.bitCount < 8)
-            row[bit / 8] |= static_cast<std::uint8_t>(value << (8 - d.bitCount - bit % 8));
-        for (std::size_t b = 0; d.bitCount >= 8 && b < d.bitCount / 8u; ++b)
-            row[bit / 8 + b] = static_cast<std::uint8_t>(value >> (8 * b));
-    }
-    return row;
-}
-
-DibPayload Build(const Dib& d) {
-    const std::int32_t rows = d.height < 0 ? -d.height : d.height;
-    std::vector<std::uint8_t> pixels;
-    for (std::int32_t stored = 0; stored < rows; ++stored) {
-        const std::int32_t shown = d.height < 0 ? stored : rows - 1 - stored;
-        const auto row = PackRow(d, shown < rows / 2 ? d.top : d.bottom);
-        pixels.insert(pixels.end(), row.begin(), row.end());
-    }
-    if (d.compression == BI_RLE8) pixels.insert(pixels.end(), {0, 1});  // end of bitmap
-    DibPayload out;
-    Put(out, {d.headerSize, static_cast<std::uint32_t>(d.width),
-              static_cast<std::uint32_t>(d.height), 1u | std::uint32_t{d.bitCount} << 16,
-              d.compression, static_cast<std::uint32_t>(pixels.size()), 2835, 2835, d.clrUsed, 0});
-    Put(out, d.headerMasks);
-    out.resize(d.headerSize, 0);
-    Put(out, d.table);
-    out.insert(out.end(), pixels.begin(), pixels.end());
-    return out;
 }
 
 // A colour table of black entries but for the given ones.

@@ -1,8 +1,6 @@
 // A folder of bitmaps of every kind through New, Change ID, Delete, Save,
-// Open and Export All: what comes out must be the files that went in, and
-// the saved file must read the same through the platform's own loader.
+// Open and Export All: what comes out must be the files that went in.
 #include <algorithm>
-#include <cstring>
 #include <map>
 #include <string>
 #include <vector>
@@ -18,50 +16,41 @@ std::wstring NumberedName(ResourceId id) {
     return std::to_wstring(100000 + id).substr(1) + L".bmp";
 }
 
+std::vector<std::uint32_t> Colours(std::uint32_t count, int n) {
+    std::vector<std::uint32_t> table(count);
+    for (std::uint32_t i = 0; i < count; ++i)
+        table[i] = (i * 0x10307u + static_cast<std::uint32_t>(n)) & 0xFFFFFF;
+    return table;
+}
+
 // A .bmp file exactly as the export writes one back, so that any byte the
 // round trip changes shows. The kind cycles through 1, 4, 8, 16, 24 and 32
 // bits, 16 and 32-bit masks, RLE8 with a short palette, a top-down image and
-// a V5 header whose masks lie inside it.
+// a V4 header whose masks lie inside it.
 std::vector<std::uint8_t> CanonicalBitmap(int n) {
-    static constexpr WORD kBits[] = {1, 4, 8, 16, 24, 32, 16, 32, 8, 24, 32};
-    const int kind = n % 11, width = 1 + n % 13, height = 1 + n % 5;
-    const bool masks = kind == 6 || kind == 7 || kind == 10, rle = kind == 8, v5 = kind == 10;
-    BITMAPV5HEADER info{};
-    info.bV5Size = v5 ? sizeof info : sizeof(BITMAPINFOHEADER);
-    info.bV5Width = width;
-    info.bV5Height = kind == 9 ? -height : height;
-    info.bV5Planes = 1;
-    info.bV5BitCount = kBits[kind];
-    info.bV5Compression = rle ? BI_RLE8 : masks ? BI_BITFIELDS : BI_RGB;
-    info.bV5ClrUsed = rle ? 16 : 0;
-    // After a short header the masks follow it, just where V5 keeps them.
-    info.bV5RedMask = masks ? (info.bV5BitCount == 16 ? 0xF800 : 0xFF0000) : 0;
-    info.bV5GreenMask = masks ? (info.bV5BitCount == 16 ? 0x07E0 : 0xFF00) : 0;
-    info.bV5BlueMask = masks ? (info.bV5BitCount == 16 ? 0x001F : 0xFF) : 0;
-    info.bV5CSType = v5 ? 0x73524742 : 0;  // LCS_sRGB, spelt out: the macro is 'sRGB'
-    const DWORD colours = rle ? 16 : info.bV5BitCount <= 8 ? 1u << info.bV5BitCount : 0;
-    std::vector<std::uint8_t> pixels;
-    for (int row = 0; rle && row < height; ++row)
-        pixels.insert(pixels.end(),
-                      {static_cast<std::uint8_t>(width), static_cast<std::uint8_t>(row + 3), 0, 0});
-    if (rle) pixels.insert(pixels.end(), {0, 1});
-    if (!rle) pixels.resize(static_cast<std::size_t>((width * kBits[kind] + 31) / 32 * 4 * height));
-    for (std::size_t i = 0; !rle && i < pixels.size(); ++i)
-        pixels[i] = static_cast<std::uint8_t>(i * 31 + static_cast<std::size_t>(n));
-    info.bV5SizeImage = static_cast<DWORD>(pixels.size());
-
-    const DWORD infoLength = info.bV5Size + (masks && !v5 ? 12 : 0);
-    BITMAPFILEHEADER file{0x4D42, 0, 0, 0,
-                          static_cast<DWORD>(sizeof file) + infoLength + 4 * colours};
-    file.bfSize = file.bfOffBits + info.bV5SizeImage;
-    std::vector<std::uint8_t> bytes(file.bfSize);
-    std::memcpy(bytes.data(), &file, sizeof file);
-    std::memcpy(bytes.data() + sizeof file, &info, infoLength);
-    for (DWORD i = 0; i < 4 * colours; ++i)
-        bytes[sizeof file + infoLength + i] =
-            static_cast<std::uint8_t>(i * 7 + static_cast<DWORD>(n));
-    std::copy(pixels.begin(), pixels.end(), bytes.begin() + file.bfOffBits);
-    return bytes;
+    const std::vector<std::uint32_t> masks16 = {0xF800, 0x07E0, 0x001F};
+    const std::vector<std::uint32_t> masks32 = {0xFF0000, 0xFF00, 0xFF};
+    const Dib kinds[] = {
+        {.bitCount = 1, .table = Colours(2, n)},
+        {.bitCount = 4, .table = Colours(16, n)},
+        {.bitCount = 8, .table = Colours(256, n)},
+        {.bitCount = 16},
+        {},
+        {.bitCount = 32},
+        {.bitCount = 16, .compression = BI_BITFIELDS, .table = masks16},
+        {.bitCount = 32, .compression = BI_BITFIELDS, .table = masks32},
+        {.bitCount = 8, .compression = BI_RLE8, .table = Colours(16, n), .clrUsed = 16},
+        {.height = -1},
+        {.bitCount = 32, .compression = BI_BITFIELDS, .headerSize = 108, .headerMasks = masks32},
+    };
+    Dib d = kinds[n % 11];
+    d.width = 1 + n % 13;
+    d.height *= 1 + n % 5;
+    // Pixel values within what the colour table or the bit count allows.
+    const std::uint32_t values = d.bitCount <= 8 ? std::max<std::uint32_t>(2, d.clrUsed) : 1 << 15;
+    d.top = static_cast<std::uint32_t>(n) * 40503u % values;
+    d.bottom = static_cast<std::uint32_t>(n) * 2654435761u % values;
+    return BmpFile(d);
 }
 
 Files FilesIn(const std::filesystem::path& folder) {
@@ -69,31 +58,6 @@ Files FilesIn(const std::filesystem::path& folder) {
     for (const auto& entry : std::filesystem::directory_iterator(folder))
         files[entry.path().filename().wstring()] = orvix_test::ReadBytes(entry.path());
     return files;
-}
-
-// The bitmaps of a container as the platform's loader lists them.
-BitmapStore PlatformListing(const std::wstring& path) {
-    BitmapStore listed;
-    HMODULE module = LoadLibraryExW(path.c_str(), nullptr,
-                                    LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
-    std::vector<ResourceId> ids;
-    const auto collect = [](HMODULE, LPCWSTR, LPWSTR name, LONG_PTR context) -> BOOL {
-        // A string name lists as 0, an ID the store can never hold.
-        reinterpret_cast<std::vector<ResourceId>*>(context)->push_back(
-            IS_INTRESOURCE(name) ? static_cast<ResourceId>(reinterpret_cast<ULONG_PTR>(name)) : 0);
-        return TRUE;
-    };
-    if (module) EnumResourceNamesW(module, RT_BITMAP, collect, reinterpret_cast<LONG_PTR>(&ids));
-    for (ResourceId id : ids) {
-        HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(id), RT_BITMAP);
-        HGLOBAL loaded = found ? LoadResource(module, found) : nullptr;
-        const auto* bytes =
-            static_cast<const std::uint8_t*>(loaded ? LockResource(loaded) : nullptr);
-        listed[id] =
-            bytes ? DibPayload(bytes, bytes + SizeofResource(module, found)) : DibPayload{};
-    }
-    if (module) FreeLibrary(module);
-    return listed;
 }
 
 }  // namespace
@@ -142,7 +106,4 @@ TEST_F(MainWindowTest, RoundTripGivesBackTheFilesThatWentIn) {
     EXPECT_EQ(written.size(), expected.size());
     EXPECT_TRUE(differing.empty()) << differing.size() << " files differ, the first "
                                    << Narrow(differing.empty() ? L"" : differing.front());
-    const BitmapStore listed = PlatformListing(container);
-    EXPECT_EQ(listed.size(), app().doc.bitmaps.size());
-    EXPECT_TRUE(listed == app().doc.bitmaps) << "the platform lists the saved file differently";
 }

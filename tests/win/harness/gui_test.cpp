@@ -186,24 +186,69 @@ void MainWindowTest::SelectRow(int row) {
     Pump();
 }
 
+// Appends 32-bit little-endian fields; two 16-bit fields go as low | high << 16.
+void Put(DibPayload& out, const std::vector<std::uint32_t>& fields) {
+    for (std::uint32_t value : fields) {
+        out.resize(out.size() + 4);
+        orvix_test::le::Put32(out, out.size() - 4, value);
+    }
+}
+
+std::vector<std::uint8_t> PackRow(const Dib& d, std::uint32_t value) {
+    if (d.compression == BI_RLE8)
+        return {static_cast<std::uint8_t>(d.width), static_cast<std::uint8_t>(value), 0, 0};
+    const auto width = static_cast<std::size_t>(d.width);
+    std::vector<std::uint8_t> row((width * d.bitCount + 31) / 32 * 4, 0);
+    for (std::size_t x = 0; x < width; ++x) {
+        const std::size_t bit = x * d.bitCount;
+        if (d.bitCount < 8)
+            row[bit / 8] |= static_cast<std::uint8_t>(value << (8 - d.bitCount - bit % 8));
+        for (std::size_t b = 0; d.bitCount >= 8 && b < d.bitCount / 8u; ++b)
+            row[bit / 8 + b] = static_cast<std::uint8_t>(value >> (8 * b));
+    }
+    return row;
+}
+
+DibPayload Build(const Dib& d) {
+    const std::int32_t rows = d.height < 0 ? -d.height : d.height;
+    std::vector<std::uint8_t> pixels;
+    for (std::int32_t stored = 0; stored < rows; ++stored) {
+        const std::int32_t shown = d.height < 0 ? stored : rows - 1 - stored;
+        const auto row = PackRow(d, shown < rows / 2 ? d.top : d.bottom);
+        pixels.insert(pixels.end(), row.begin(), row.end());
+    }
+    if (d.compression == BI_RLE8) pixels.insert(pixels.end(), {0, 1});  // end of bitmap
+    DibPayload out;
+    Put(out, {d.headerSize, static_cast<std::uint32_t>(d.width),
+              static_cast<std::uint32_t>(d.height), 1u | std::uint32_t{d.bitCount} << 16,
+              d.compression, static_cast<std::uint32_t>(pixels.size()), 2835, 2835, d.clrUsed, 0});
+    Put(out, d.headerMasks);
+    out.resize(d.headerSize, 0);
+    Put(out, d.table);
+    out.insert(out.end(), pixels.begin(), pixels.end());
+    return out;
+}
+
+std::vector<std::uint8_t> BmpFile(const Dib& d) {
+    const DibPayload dib = Build(d);
+    std::vector<std::uint8_t> file = {'B', 'M'};
+    const auto bits = static_cast<std::uint32_t>(14 + d.headerSize + 4 * d.table.size());
+    Put(file, {static_cast<std::uint32_t>(14 + dib.size()), 0, bits});
+    file.insert(file.end(), dib.begin(), dib.end());
+    return file;
+}
+
+static Dib Tiny(ResourceId id) {
+    return {
+        .width = 2, .height = 1, .bottom = static_cast<std::uint32_t>(id) * 0x9E3779u & 0xFFFFFF};
+}
+
 DibPayload TinyBitmap(ResourceId id) {
-    DibPayload dib(40 + 8, 0);
-    orvix_test::le::Put32(dib, 0, 40);
-    orvix_test::le::Put32(dib, 4, 2);              // width
-    orvix_test::le::Put32(dib, 8, 1);              // height
-    orvix_test::le::Put32(dib, 12, 1 | 24 << 16);  // planes, bits
-    for (int i = 0; i < 6; ++i)
-        dib[40 + static_cast<size_t>(i)] = static_cast<std::uint8_t>(id * 7 + i * 40);
-    return dib;
+    return Build(Tiny(id));
 }
 
 std::vector<std::uint8_t> TinyBitmapFile(ResourceId content) {
-    if (content == 0) return {};
-    DibPayload dib = TinyBitmap(content);
-    std::vector<std::uint8_t> file = {
-        'B', 'M', static_cast<std::uint8_t>(14 + dib.size()), 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0};
-    file.insert(file.end(), dib.begin(), dib.end());
-    return file;
+    return content ? BmpFile(Tiny(content)) : std::vector<std::uint8_t>{};
 }
 
 bool WriteContainerFile(const std::wstring& path, const std::vector<ResourceId>& ids) {

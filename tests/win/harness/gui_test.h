@@ -91,7 +91,28 @@ struct FailingDisk {
     ~FailingDisk() { SetAtomicWriteFailureAfterBytesForTesting(-1); }
 };
 
-// A 2 x 1 24-bit bitmap whose colours follow id, as a store holds it.
+// A bitmap whose upper half holds the pixel value top and lower half bottom.
+// Colour-table entries and 24/32-bit BI_RGB pixels are 0x00RRGGBB, as stored.
+struct Dib {
+    std::int32_t width = 20;
+    std::int32_t height = 10;  // negative: rows stored top-down
+    std::uint16_t bitCount = 24;
+    std::uint32_t compression = BI_RGB;
+    std::vector<std::uint32_t> table{};  // colour entries or masks after the header
+    std::uint32_t top = 0;
+    std::uint32_t bottom = 0;
+    std::uint32_t clrUsed = 0;
+    std::uint32_t headerSize = 40;
+    std::vector<std::uint32_t> headerMasks{};  // inside a V4 header
+};
+
+DibPayload Build(const Dib& d);
+// The same as a .bmp file.
+std::vector<std::uint8_t> BmpFile(const Dib& d);
+// Appends 32-bit little-endian fields; two 16-bit fields go as low | high << 16.
+void Put(DibPayload& out, const std::vector<std::uint32_t>& fields);
+
+// A 2 x 1 24-bit bitmap whose colour follows id, as a store holds it.
 DibPayload TinyBitmap(ResourceId id);
 // The same as a .bmp file; content 0 gives an empty file.
 std::vector<std::uint8_t> TinyBitmapFile(ResourceId content);
