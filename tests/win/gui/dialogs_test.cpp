@@ -37,70 +37,69 @@ TEST_F(MainWindowTest, ResourceIdPromptAcceptsOneTo65535AndWarnsAboutTheRest) {
     }
 }
 
-TEST_F(MainWindowTest, DialogsEndOnEachOfTheirWaysOut) {
-    const std::wstring question = L"Resource ID 7 already exists. Overwrite?";
-    const std::wstring mode =
-        L"Use numeric file names as resource IDs?\n\nYes: Use numeric file names (e.g., 01234.bmp "
-        L"\u2192 ID 1234)\nNo:  Choose a starting resource ID; files are imported in numeric-file "
-        L"order and IDs increment by 1";
-    enum Dialog { IdPrompt, Overwrite, ImportMode };
-    struct Case {
-        const char* what;
-        RobotStep step;
-        Dialog dialog;
-        int result;
-    } cases[] = {
-        // The commands' tests press the other buttons and Esc.
-        {"Enter in the ID prompt", PressKey(kResourceId, VK_RETURN), IdPrompt, 4242},
-        {"close box of the ID prompt", CloseBox(kResourceId), IdPrompt, 0},
-        {"close box of Resource Exists", CloseBox(kExists), Overwrite, IDCANCEL},
-        {"Esc in Import Mode", PressKey(L"Import Mode", VK_ESCAPE), ImportMode, IDCANCEL},
+// The ways out of each dialog that the commands' tests do not take, and what
+// each dialog shows. Esc leaves the help dialogs open: the robot then
+// presses their button.
+TEST_F(MainWindowTest, DialogsShowTheirTextAndEndOnEachWayOut) {
+    enum Dialog { IdPrompt, Overwrite, ImportMode, Shortcuts, About };
+    const struct {
+        const wchar_t* caption;
+        std::wstring text;
+        std::vector<std::wstring> buttons;
+    } dialogs[] = {
+        {kResourceId, L"Enter numeric resource ID:", {L"OK", L"Cancel"}},
+        {kExists,
+         L"Resource ID 7 already exists. Overwrite?",
+         {L"Yes", L"No", L"Yes to All", L"No to All"}},
+        {L"Import Mode",
+         L"Use numeric file names as resource IDs?\n\nYes: Use numeric file names (e.g., 01234.bmp "
+         L"\u2192 ID 1234)\nNo:  Choose a starting resource ID; files are imported in numeric-file "
+         L"order and IDs increment by 1",
+         {L"&Yes", L"&No", L"Cancel"}},
+        {L"Keyboard Shortcuts",
+         L"Ctrl+N\nNew (32-bit OBK)\nCtrl+O\nOpen\nCtrl+W\nClose File\nCtrl+S\nSave\n"
+         L"Ctrl+Shift+S\nSave As\nInsert\nAdd Bitmap\nCtrl+R\nReplace Bitmap\nDelete\n"
+         L"Delete Bitmap\nF2\nChange Resource ID",
+         {L"Sweet!"}},
+        {L"About",
+         L"                 Orvix 1.0.1\r\n\r\n     https://orvix.dev\r\n\r\n             (C) 2026 "
+         L"The Orvix developers",
+         {L"Awesome!"}},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        int result = -1;
-        Answer({c.step}, [&] {
-            result = c.dialog == Overwrite    ? AskOverwrite(app().mainWindow, question)
-                     : c.dialog == ImportMode ? AskImportMode(app().mainWindow)
-                                              : PromptResourceId(app().mainWindow, 4242);
+    struct Case {
+        Dialog dialog;
+        RobotStep step;
+        int result;  // of the ID prompt and the questions
+    } cases[] = {
+        {IdPrompt, PressKey(kResourceId, VK_RETURN), 4242},
+        {IdPrompt, CloseBox(kResourceId), 0},
+        {Overwrite, CloseBox(kExists), IDCANCEL},
+        {ImportMode, PressKey(L"Import Mode", VK_ESCAPE), IDCANCEL},
+    };
+    std::vector<Case> all(std::begin(cases), std::end(cases));
+    for (Dialog help : {Shortcuts, About}) {
+        const wchar_t* caption = dialogs[help].caption;
+        for (RobotStep way : {Press(caption, IDOK), PressKey(caption, VK_RETURN), CloseBox(caption),
+                              PressKey(caption, VK_ESCAPE)})
+            all.push_back({help, way, 0});
+    }
+    for (const Case& c : all) {
+        SCOPED_TRACE(Narrow(c.step.caption) + ", key " + std::to_string(c.step.key) + ", kind " +
+                     std::to_string(static_cast<int>(c.step.kind)));
+        std::vector<RobotStep> script = {c.step};
+        if (c.step.key == VK_ESCAPE && c.dialog >= Shortcuts)
+            script.push_back(Then(Press(c.step.caption, IDOK)));
+        int result = 0;
+        Answer(script, [&] {
+            if (c.dialog == IdPrompt) result = PromptResourceId(app().mainWindow, 4242);
+            if (c.dialog == Overwrite) result = AskOverwrite(app().mainWindow, dialogs[1].text);
+            if (c.dialog == ImportMode) result = AskImportMode(app().mainWindow);
+            if (c.dialog >= Shortcuts) Send(c.dialog == Shortcuts ? CMD_SHORTCUTS : CMD_ABOUT);
         });
         EXPECT_EQ(result, c.result);
-        if (c.dialog == ImportMode) {
-            EXPECT_EQ(robot.shown[0].text, mode);
-            EXPECT_EQ(robot.shown[0].icon, ShownIcon::Question);
-        }
-        if (c.dialog != Overwrite) continue;
-        EXPECT_EQ(robot.shown[0].text, question);
-        EXPECT_EQ(robot.shown[0].buttons,
-                  (std::vector<std::wstring>{L"Yes", L"No", L"Yes to All", L"No to All"}));
-    }
-}
-
-TEST_F(MainWindowTest, HelpDialogsShowTheirTextAndCloseOnlyOnButtonEnterOrCloseBox) {
-    const std::wstring shortcuts =
-        L"Ctrl+N\nNew (32-bit OBK)\nCtrl+O\nOpen\nCtrl+W\nClose File\nCtrl+S\nSave\n"
-        L"Ctrl+Shift+S\nSave As\nInsert\nAdd Bitmap\nCtrl+R\nReplace Bitmap\nDelete\n"
-        L"Delete Bitmap\nF2\nChange Resource ID";
-    const std::wstring about = L"                 Orvix 1.0.1\r\n\r\n";
-    struct Dialog {
-        WORD command;
-        const wchar_t* caption;
-        const wchar_t* button;
-    } dialogs[] = {{CMD_SHORTCUTS, L"Keyboard Shortcuts", L"Sweet!"},
-                   {CMD_ABOUT, L"About", L"Awesome!"}};
-    for (const Dialog& d : dialogs) {
-        // Esc leaves the dialog open: the robot then presses its button.
-        for (RobotStep way : {Press(d.caption, IDOK), PressKey(d.caption, VK_RETURN),
-                              CloseBox(d.caption), PressKey(d.caption, VK_ESCAPE)}) {
-            const bool closes = way.key != VK_ESCAPE;
-            std::vector<RobotStep> script = {way};
-            if (!closes) script.push_back(Then(Press(d.caption, IDOK)));
-            Answer(script, d.command);
-            SCOPED_TRACE(Narrow(d.caption) + " key " + std::to_string(way.key));
-            EXPECT_EQ(robot.shown[0].buttons, std::vector<std::wstring>{d.button});
-            const std::wstring& text = robot.shown[0].text;
-            EXPECT_EQ(d.command == CMD_SHORTCUTS ? text : text.substr(0, about.size()),
-                      d.command == CMD_SHORTCUTS ? shortcuts : about);
-        }
+        EXPECT_EQ(robot.shown[0].text, dialogs[c.dialog].text);
+        EXPECT_EQ(robot.shown[0].buttons, dialogs[c.dialog].buttons);
+        EXPECT_EQ(robot.shown[0].icon,
+                  c.dialog == ImportMode ? ShownIcon::Question : ShownIcon::None);
     }
 }

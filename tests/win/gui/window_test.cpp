@@ -231,9 +231,7 @@ TEST_F(MainWindowTest, ContextMenuGraysWhatTheDocumentAndTheRowCannotGive) {
         EXPECT_EQ(menu.corner.x, at.x);
         EXPECT_EQ(menu.corner.y, at.y);
         const int selected = c.clicked >= 0 ? c.clicked : c.row;
-        std::vector<std::wstring> items, expected;
-        for (const auto& item : menu.menuItems)
-            items.push_back(item.text + (item.enabled || item.text.empty() ? L"" : L" (grayed)"));
+        std::vector<std::wstring> expected;
         for (const Command& command : kCommands) {
             // Change ID is never grayed.
             const bool lacks = (command.noFile && !c.file) || (command.noRow && selected < 0);
@@ -244,7 +242,7 @@ TEST_F(MainWindowTest, ContextMenuGraysWhatTheDocumentAndTheRowCannotGive) {
                                                                ? L" (grayed)"
                                                                : L""));
         }
-        EXPECT_EQ(items, expected);
+        EXPECT_EQ(menu.menuItems, expected);
         EXPECT_EQ(SelectedRow(), selected);
         EXPECT_EQ(app().previewId, selected < 0 ? 0 : ListIds()[static_cast<size_t>(selected)]);
         if (app().doc.loaded) CloseDocument(app());

@@ -1,10 +1,20 @@
 #include "gui_test.h"
 
+#include <objbase.h>
+
 #include "document/blank_container.h"
 #include "document/container_io.h"
 #include "shell/main_window.h"
 
 bool MainWindowTest::Start() {
+    // As wWinMain sets the process up, once.
+    static const bool initialised = [] {
+        INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
+        return SUCCEEDED(
+                   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE)) &&
+               InitCommonControlsEx(&controls);
+    }();
+    if (!initialised) return false;
     app().instance = GetModuleHandleW(nullptr);
     if (!RegisterMainWindowClass(app().instance)) return false;
     if (!CreateMainWindow(app())) return false;
@@ -134,7 +144,12 @@ void MainWindowTest::Answer(std::vector<RobotStep> script, const std::function<v
     robot.problems.clear();
     StartRobot(robot, std::move(script));
     act();
-    PumpUntil([&] { return StepsLeft(robot) == 0; }, 8000);
+    PumpUntil(
+        [&] {
+            std::lock_guard<std::mutex> guard(robot.lock);
+            return robot.steps.empty();
+        },
+        8000);
     // Long enough for a window that should not come to show itself.
     Pump(300);
     StopRobot(robot);

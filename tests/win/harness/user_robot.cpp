@@ -74,8 +74,10 @@ ShownWindow Read(HWND window, bool isMenu) {
         info.dwTypeData = text;
         info.cch = 256;
         GetMenuItemInfoW(menu, static_cast<UINT>(i), TRUE, &info);
-        shown.menuItems.push_back({(info.fType & MFT_SEPARATOR) ? L"" : text,
-                                   (info.fState & (MFS_GRAYED | MFS_DISABLED)) == 0});
+        const bool grayed = (info.fState & (MFS_GRAYED | MFS_DISABLED)) != 0;
+        shown.menuItems.push_back((info.fType & MFT_SEPARATOR)
+                                      ? L""
+                                      : std::wstring(text) + (grayed ? L" (grayed)" : L""));
     }
     return shown;
 }
@@ -122,13 +124,6 @@ void Act(HWND window, const RobotStep& step) {
     }
 }
 
-BOOL CALLBACK CollectTopLevel(HWND window, LPARAM context) {
-    const std::wstring cls = ClassOf(window);
-    if (IsWindowVisible(window) && (cls == L"#32770" || cls == L"#32768"))
-        reinterpret_cast<std::vector<HWND>*>(context)->push_back(window);
-    return TRUE;
-}
-
 struct Tracked {
     DWORD firstSeen = 0;
     DWORD answeredAt = 0;
@@ -148,14 +143,13 @@ void RobotLoop(UserRobot* robot) {
         if (!problem.empty()) robot->problems.push_back(std::move(problem));
     };
     while (!robot->stopping) {
+        // The dialogs and popup menus of the GUI thread.
         std::vector<HWND> found;
-        EnumThreadWindows(robot->guiThread, CollectTopLevel, reinterpret_cast<LPARAM>(&found));
-        // Popup menus are top-level windows of the system, not of the thread.
-        for (HWND menu = nullptr; (menu = FindWindowExW(nullptr, menu, L"#32768", nullptr));) {
-            if (IsWindowVisible(menu) &&
-                GetWindowThreadProcessId(menu, nullptr) == robot->guiThread &&
-                std::find(found.begin(), found.end(), menu) == found.end())
-                found.push_back(menu);
+        for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, nullptr, nullptr));) {
+            const std::wstring cls = ClassOf(w);
+            if (IsWindowVisible(w) && GetWindowThreadProcessId(w, nullptr) == robot->guiThread &&
+                (cls == L"#32770" || cls == L"#32768"))
+                found.push_back(w);
         }
         std::erase_if(tracked, [&](const auto& entry) {
             return std::find(found.begin(), found.end(), entry.first) == found.end();
@@ -221,9 +215,4 @@ void StartRobot(UserRobot& robot, std::vector<RobotStep> script) {
 void StopRobot(UserRobot& robot) {
     robot.stopping = true;
     if (robot.worker.joinable()) robot.worker.join();
-}
-
-size_t StepsLeft(UserRobot& robot) {
-    std::lock_guard<std::mutex> guard(robot.lock);
-    return robot.steps.size();
 }

@@ -15,11 +15,6 @@
 
 enum class ShownIcon { None, Information, Warning, Error, Question };
 
-struct ShownMenuItem {
-    std::wstring text;  // with its & marker; empty for a separator
-    bool enabled = true;
-};
-
 struct ShownWindow {
     bool isMenu = false;
     std::wstring caption;
@@ -28,7 +23,8 @@ struct ShownWindow {
     std::vector<std::wstring> buttons;  // button texts in window order
     std::vector<std::wstring> fields;   // edit field texts in window order
     POINT corner{};                     // top-left, on the screen
-    std::vector<ShownMenuItem> menuItems;
+    // With their & markers, and " (grayed)" after those grayed; separators empty.
+    std::vector<std::wstring> menuItems;
 };
 
 struct RobotStep {
@@ -88,7 +84,6 @@ struct UserRobot {
 
 // Starts answering the windows that the calling (GUI) thread shows.
 void StartRobot(UserRobot& robot, std::vector<RobotStep> script);
-// Stops the robot; afterwards shown and problems may be read freely.
+// Stops the robot; afterwards shown and problems may be read freely. While
+// it runs they and steps are read under its lock.
 void StopRobot(UserRobot& robot);
-// A thread-safe count while the robot runs.
-size_t StepsLeft(UserRobot& robot);
