@@ -43,11 +43,13 @@ TEST_F(BitmapCommandsTest, EachCommandChangesTheStoreAsTheUserAnswers) {
     const Store same = {{7, 7}, {9, 9}, {101, 101}}, without9 = {{7, 7}, {101, 101}};
     const RobotStep ok = Press(kResourceId, IDOK), error = Press(L"Error", IDOK);
     const std::vector<WORD> add = {VK_INSERT}, replace = {VK_CONTROL, 'R'}, del = {VK_DELETE};
-    const std::vector<WORD> rename = {VK_F2};
+    // The context menu's key, then Export's mnemonic there.
+    const std::vector<WORD> rename = {VK_F2}, menu = {VK_APPS};
+    const RobotStep exportItem = ChooseMenuMnemonic(L'E');
     struct Case {
         const char* what;
         std::vector<WORD> keys;
-        bool stale;  // 9 left the store behind the list's back
+        int tweak;  // 1: 9 left the store behind the list's back; 2: 9 is too short a bitmap
         std::vector<RobotStep> script;
         const wchar_t* error;
         Store after;
@@ -76,19 +78,21 @@ TEST_F(BitmapCommandsTest, EachCommandChangesTheStoreAsTheUserAnswers) {
          {{7, 7}, {13, 9}, {101, 101}}, 1, 13},
         {"rename onto a taken ID, Yes", rename, false, {TypeId(L"101"), Press(kExists, IDYES)},
          nullptr, {{7, 7}, {101, 9}}, 1, 101},
-        {"rename onto a taken ID, Yes to All", rename, false, {TypeId(L"101"), Press(kExists,
-         IDC_YES_TO_ALL)}, nullptr, {{7, 7}, {101, 9}}, 1, 101},
         {"rename onto a taken ID, No", rename, false, {TypeId(L"101"), Press(kExists, IDNO)},
          nullptr, same, 1, 9},
         {"rename onto a taken ID, No to All", rename, false, {TypeId(L"101"), Press(kExists,
          IDC_NO_TO_ALL)}, nullptr, same, 1, 9},
-        {"rename onto a taken ID, Esc", rename, false, {TypeId(L"101"), PressKey(kExists,
-         VK_ESCAPE)}, nullptr, same, 1, 9},
         {"rename to the same ID", rename, false, {ok}, nullptr, same, 1, 9},
         {"rename, prompt cancelled", rename, false, {Press(kResourceId, IDCANCEL)}, nullptr, same,
          1, 9},
         {"rename a row no longer in the store", rename, true, {TypeId(L"13"), error},
          L"Unable to change the resource ID.", without9, 1, 9},
+        {"export, picker cancelled", menu, 0, {exportItem, Press(L"Save As", IDCANCEL)}, nullptr,
+         same, 1, 9},
+        {"export a payload shorter than 40 bytes", menu, 2, {exportItem, ChooseFile(L"Save As",
+         Path(L"short")), error}, L"Failed to export bitmap.", same, 1, 9},
+        {"export with a name without extension", menu, 0, {exportItem, ChooseFile(L"Save As",
+         Path(L"nine"))}, nullptr, same, 1, 9},
         {"delete, No", del, false, {Press(L"Confirm", IDNO)}, nullptr, same, 1, 9},
         {"delete, Yes", del, false, {Press(L"Confirm", IDYES)}, nullptr, without9, -1, 0},
         {"delete a row no longer in the store", del, true, {Press(L"Confirm", IDYES), error},
@@ -98,9 +102,10 @@ TEST_F(BitmapCommandsTest, EachCommandChangesTheStoreAsTheUserAnswers) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         Load({7, 9, 101});
+        if (c.tweak == 2) app().doc.bitmaps[9] = DibPayload(39, 9);
         SelectRow(1);
         const DibPayload shown9 = app().previewBytes;
-        if (c.stale) app().doc.bitmaps.erase(9);
+        if (c.tweak == 1) app().doc.bitmaps.erase(9);
         const BitmapStore before = app().doc.bitmaps;
         Answer(c.script, [&] { PressKeys(c.keys); });
         for (const ShownWindow& window : robot.shown) {
@@ -126,10 +131,17 @@ TEST_F(BitmapCommandsTest, EachCommandChangesTheStoreAsTheUserAnswers) {
             expected[id] = TinyBitmap(content);
             rows.push_back(id);
         }
+        if (c.tweak == 2) expected[9] = DibPayload(39, 9);
         EXPECT_EQ(app().doc.bitmaps, expected);
+        // Only a bitmap that fits a .bmp file is exported; a name gets ".bmp".
+        EXPECT_FALSE(std::filesystem::exists(scratch / "short.bmp"));
+        EXPECT_EQ(orvix_test::ReadBytes(scratch / "nine.bmp"),
+                  c.keys == menu && !c.error && c.script[1].text.size() ? TinyBitmapFile(9)
+                                                                        : orvix_test::Bytes{});
+        std::filesystem::remove(scratch / "nine.bmp");
         // A rename that failed leaves the list as it was.
         EXPECT_EQ(ListIds(),
-                  (c.stale && c.keys == rename ? std::vector<ResourceId>{7, 9, 101} : rows));
+                  (c.tweak == 1 && c.keys == rename ? std::vector<ResourceId>{7, 9, 101} : rows));
         EXPECT_EQ(WindowText(app().mainWindow), Caption(app().doc.bitmaps != before));
         EXPECT_EQ(app().doc.dirty, app().doc.bitmaps != before);
         EXPECT_EQ(SelectedRow(), c.row);
@@ -137,41 +149,5 @@ TEST_F(BitmapCommandsTest, EachCommandChangesTheStoreAsTheUserAnswers) {
         EXPECT_EQ(app().previewBytes, !c.previewed                  ? DibPayload{}
                                       : expected.count(c.previewed) ? expected[c.previewed]
                                                                     : shown9);
-    }
-}
-
-TEST_F(BitmapCommandsTest, ExportFromTheContextMenuWritesTheSelectedBitmapAsABmpFile) {
-    struct Case {
-        const char* what;
-        int row;
-        const wchar_t* typed;  // nullptr: picker cancelled
-        bool written;
-    } cases[] = {
-        {"name without extension", 1, L"eight", true},
-        {"payload shorter than 40 bytes", 0, L"four", false},
-        {"picker cancelled", 1, nullptr, false},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        Load({4, 8});
-        app().doc.bitmaps[4] = DibPayload(39, 4);
-        SelectRow(c.row);
-        std::vector<RobotStep> script = {
-            ChooseMenuMnemonic(L'E'),
-            c.typed ? ChooseFile(L"Save As", Path(c.typed)) : Press(L"Save As", IDCANCEL)};
-        if (c.row == 0) script.push_back(Press(L"Error", IDOK));
-        Answer(script, [&] {
-            PostMessageW(app().mainWindow, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(app().listView),
-                         MAKELPARAM(-1, -1));
-        });
-        if (c.row == 0) {
-            EXPECT_EQ(robot.shown.back().text, L"Failed to export bitmap.");
-        }
-        const std::wstring named = Path(std::wstring(c.typed ? c.typed : L"none") + L".bmp");
-        EXPECT_EQ(orvix_test::ReadBytes(named),
-                  c.written ? TinyBitmapFile(8) : std::vector<std::uint8_t>{});
-        EXPECT_EQ(std::filesystem::exists(named), c.written);
-        EXPECT_EQ(SelectedRow(), c.row);
-        EXPECT_EQ(WindowText(app().mainWindow), Caption(false));
     }
 }

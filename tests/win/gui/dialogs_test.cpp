@@ -18,7 +18,7 @@ TEST_F(MainWindowTest, ResourceIdPromptAcceptsOneTo65535AndWarnsAboutTheRest) {
     } cases[] = {{nullptr, 101}, {L"7", 7},     {L"65535", 65535}, {L"0", 0},
                  {L"", 0},       {L"65536", 0}, {L"4294967296", 0}};
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.typed ? Narrow(c.typed) : "(proposed)");
+        SCOPED_TRACE(c.typed ? c.typed : L"(proposed)");
         std::vector<RobotStep> script = {c.typed
                                              ? TypeInto(kResourceId, IDC_RESOURCE_ID_FIELD, c.typed)
                                              : Press(kResourceId, IDOK)};
@@ -27,9 +27,7 @@ TEST_F(MainWindowTest, ResourceIdPromptAcceptsOneTo65535AndWarnsAboutTheRest) {
             script.push_back(Then(Press(kResourceId, IDCANCEL)));
         }
         Answer(script, [&] { EXPECT_EQ(PromptResourceId(app().mainWindow, 101), c.result); });
-        EXPECT_EQ(robot.shown[0].text, L"Enter numeric resource ID:");
         EXPECT_EQ(robot.shown[0].fields, std::vector<std::wstring>{L"101"}) << "proposed value";
-        EXPECT_EQ(robot.shown[0].buttons, (std::vector<std::wstring>{L"OK", L"Cancel"}));
         if (c.result) continue;
         EXPECT_EQ(robot.shown[1].text, L"Enter a valid numeric ID.");
         EXPECT_EQ(robot.shown[1].icon, ShownIcon::Warning);
@@ -84,8 +82,8 @@ TEST_F(MainWindowTest, DialogsShowTheirTextAndEndOnEachWayOut) {
             all.push_back({help, way, 0});
     }
     for (const Case& c : all) {
-        SCOPED_TRACE(Narrow(c.step.caption) + ", key " + std::to_string(c.step.key) + ", kind " +
-                     std::to_string(static_cast<int>(c.step.kind)));
+        SCOPED_TRACE(::testing::Message() << c.step.caption << ", key " << c.step.key << ", kind "
+                                          << static_cast<int>(c.step.kind));
         std::vector<RobotStep> script = {c.step};
         if (c.step.key == VK_ESCAPE && c.dialog >= Shortcuts)
             script.push_back(Then(Press(c.step.caption, IDOK)));

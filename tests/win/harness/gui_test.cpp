@@ -7,6 +7,9 @@
 #include "shell/main_window.h"
 
 bool MainWindowTest::Start() {
+    state = {};
+    quit = false;
+    exitCode = -1;
     // As wWinMain sets the process up, once.
     static const bool initialised = [] {
         INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
@@ -18,7 +21,7 @@ bool MainWindowTest::Start() {
     app().instance = GetModuleHandleW(nullptr);
     if (!RegisterMainWindowClass(app().instance)) return false;
     if (!CreateMainWindow(app())) return false;
-    running.shortcuts = LoadShortcuts(app().instance);
+    shortcuts = LoadShortcuts(app().instance);
     ShowWindow(app().mainWindow, SW_SHOWNORMAL);
     UpdateWindow(app().mainWindow);
     SetForegroundWindow(app().mainWindow);
@@ -28,35 +31,31 @@ bool MainWindowTest::Start() {
 }
 
 void MainWindowTest::Stop() {
-    if (app().mainWindow && IsWindow(app().mainWindow)) {
-        DestroyWindow(app().mainWindow);
-    }
+    if (IsWindow(app().mainWindow)) DestroyWindow(app().mainWindow);
     // Drain what the destruction posted, including a WM_QUIT of our own.
     MSG msg;
     while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
         if (msg.message != WM_QUIT) DispatchMessageW(&msg);
     }
-    if (running.shortcuts) DestroyAcceleratorTable(running.shortcuts);
-    if (app().contextMenu) DestroyMenu(app().contextMenu);
-    running.shortcuts = nullptr;
-    app().contextMenu = nullptr;
+    // The window took its context menu with it.
+    if (shortcuts) DestroyAcceleratorTable(shortcuts);
     UnregisterClassW(kMainWindowClass, app().instance);
     UnregisterClassW(kPreviewWindowClass, app().instance);
 }
 
 bool MainWindowTest::PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
     DWORD start = GetTickCount();
-    while (!running.quit) {
+    while (!quit) {
         if (done()) return true;
         if (GetTickCount() - start > timeoutMs) return done();
         MSG msg;
-        while (!running.quit && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        while (!quit && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
             if (msg.message == WM_QUIT) {
-                running.quit = true;
-                running.exitCode = static_cast<int>(msg.wParam);
+                quit = true;
+                exitCode = static_cast<int>(msg.wParam);
                 break;
             }
-            DispatchLoopMessage(app().mainWindow, running.shortcuts, msg);
+            DispatchLoopMessage(app().mainWindow, shortcuts, msg);
         }
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
     }
@@ -83,59 +82,24 @@ void MainWindowTest::PressKeys(const std::vector<WORD>& virtualKeys) {
     Pump(150);
 }
 
-Capture CaptureClient(HWND window) {
-    RECT client{};
-    GetClientRect(window, &client);
-    Capture capture{client.right, client.bottom};
-    if (capture.width <= 0 || capture.height <= 0) return capture;
-    HDC windowDc = GetDC(window), memoryDc = CreateCompatibleDC(windowDc);
-    // Top-down rows of 32 bits.
-    BITMAPINFO info{};
-    info.bmiHeader = {
-        sizeof info.bmiHeader, capture.width, -capture.height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    void* bits = nullptr;
-    HBITMAP section = CreateDIBSection(windowDc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(memoryDc, section);
-    BitBlt(memoryDc, 0, 0, capture.width, capture.height, windowDc, 0, 0, SRCCOPY);
-    GdiFlush();
-    const auto* source = static_cast<const std::uint32_t*>(bits);
-    for (int i = 0; i < capture.width * capture.height; ++i)
-        capture.pixels.push_back(source[i] & 0x00FFFFFFu);
-    SelectObject(memoryDc, old);
-    DeleteObject(section);
-    DeleteDC(memoryDc);
-    ReleaseDC(window, windowDc);
-    return capture;
-}
-
 std::wstring WindowText(HWND window) {
     wchar_t text[1024] = L"";
     GetWindowTextW(window, text, 1024);
     return text;
 }
 
-std::string Narrow(const std::wstring& text) {
-    std::string out;
-    for (wchar_t c : text)
-        out += c < 128 ? static_cast<char>(c) : '?';
-    return out;
-}
-
-std::string Describe(UserRobot& robot) {
-    static const char* const icons[] = {"none", "information", "warning", "error", "question"};
+std::wstring Describe(UserRobot& robot) {
+    static const wchar_t* const icons[] = {L"none", L"information", L"warning", L"error",
+                                           L"question"};
     std::lock_guard<std::mutex> guard(robot.lock);
-    std::string out;
-    for (const auto& shown : robot.shown) {
-        out += shown.isMenu ? "\n  menu at (" + std::to_string(shown.corner.x) + "," +
-                                  std::to_string(shown.corner.y) + ")"
-                            : "\n  [" + Narrow(shown.caption) + "] \"" + Narrow(shown.text) +
-                                  "\" icon=" + icons[static_cast<int>(shown.icon)];
-    }
+    std::wstring out;
+    for (const auto& shown : robot.shown)
+        out += L"\n  [" + shown.caption + L"] \"" + shown.text + L"\" " + icons[int(shown.icon)];
     for (const auto& problem : robot.problems)
-        out += "\n  problem: " + Narrow(problem);
+        out += L"\n  problem: " + problem;
     for (const auto& step : robot.steps)
-        out += "\n  still waiting for: " + Narrow(step.caption);
-    return out.empty() ? std::string("nothing") : out;
+        out += L"\n  still waiting for: " + step.caption;
+    return out.empty() ? L"nothing" : out;
 }
 
 void MainWindowTest::Answer(std::vector<RobotStep> script, const std::function<void()>& act) {
@@ -186,16 +150,6 @@ std::vector<ResourceId> MainWindowTest::ListIds() {
     for (const std::wstring& text : ListTexts())
         ids.push_back(std::stoi(text));
     return ids;
-}
-
-int MainWindowTest::SelectedRow() {
-    return ListView_GetNextItem(app().listView, -1, LVNI_SELECTED);
-}
-
-void MainWindowTest::SelectRow(int row) {
-    ListView_SetItemState(app().listView, row, LVIS_SELECTED | LVIS_FOCUSED,
-                          LVIS_SELECTED | LVIS_FOCUSED);
-    Pump();
 }
 
 // Appends 32-bit little-endian fields; two 16-bit fields go as low | high << 16.

@@ -1,6 +1,6 @@
 // The fixture for tests that drive the real main window: created as wWinMain
 // creates it, with messages pumped through the same shortcut translation,
-// and a robot that answers the windows it shows as the user would.
+// and the user robot answering the windows it shows.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -8,54 +8,121 @@
 
 #include <commctrl.h>
 
+#include <atomic>
 #include <cstdint>
+#include <deque>
 #include <functional>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "document/win32/app_state.h"
 #include "fileio/atomic_file.h"
 #include "support/test_files.h"
-#include "user_robot.h"
 
+// The user robot: a stand-in for the user that answers the modal dialogs,
+// message boxes and popup menus the program shows, from a script, and
+// records what each one showed. It runs on its own thread and acts through
+// window messages, as keys and clicks would.
+enum class ShownIcon { None, Information, Warning, Error, Question };
+
+struct ShownWindow {
+    std::wstring caption;
+    std::wstring text;  // a message box's text, or the dialog's static texts joined by '\n'
+    ShownIcon icon = ShownIcon::None;
+    std::vector<std::wstring> buttons;  // button texts in window order
+    std::vector<std::wstring> fields;   // edit field texts in window order
+    POINT corner{};                     // top-left, on the screen
+    // With their & markers, and " (grayed)" after those grayed; separators empty.
+    std::vector<std::wstring> menuItems;
+};
+
+struct RobotStep {
+    enum class Kind { Button, TypeThenOk, Key, CloseBox, MenuKey, MenuCharacter };
+    Kind kind = Kind::Button;
+    std::wstring caption{};  // the dialog this step answers; empty for menus
+    int id = 0;              // the button to press, or the field to type into
+    std::wstring text{};     // what to type
+    WPARAM key = 0;          // a virtual key (VK_ESCAPE), or a menu mnemonic
+    // Acts again on the window the previous step answered, once that window
+    // has had time to close; it is read and recorded a second time first.
+    bool followUp = false;
+};
+
+// The common file dialogs and the folder picker share the file-name field 1152.
+constexpr int kFileNameField = 1152;
+
+inline RobotStep Press(std::wstring caption, int button) {
+    return {.kind = RobotStep::Kind::Button, .caption = std::move(caption), .id = button};
+}
+inline RobotStep TypeInto(std::wstring caption, int field, std::wstring text) {
+    return {.kind = RobotStep::Kind::TypeThenOk,
+            .caption = std::move(caption),
+            .id = field,
+            .text = std::move(text)};
+}
+inline RobotStep ChooseFile(std::wstring caption, std::wstring path) {
+    return TypeInto(std::move(caption), kFileNameField, std::move(path));
+}
+// A key pressed in the dialog's focused control (Esc, Enter).
+inline RobotStep PressKey(std::wstring caption, WPARAM key) {
+    return {.kind = RobotStep::Kind::Key, .caption = std::move(caption), .key = key};
+}
+inline RobotStep CloseBox(std::wstring caption) {
+    return {.kind = RobotStep::Kind::CloseBox, .caption = std::move(caption)};
+}
+inline RobotStep Then(RobotStep step) {
+    step.followUp = true;
+    return step;
+}
+inline RobotStep DismissMenu() {
+    return {.kind = RobotStep::Kind::MenuKey, .key = VK_ESCAPE};
+}
+inline RobotStep ChooseMenuMnemonic(wchar_t mnemonic) {
+    return {.kind = RobotStep::Kind::MenuCharacter, .key = mnemonic};
+}
+
+struct UserRobot {
+    DWORD guiThread = 0;
+    std::deque<RobotStep> steps;
+    std::vector<ShownWindow> shown;
+    std::vector<std::wstring> problems;  // unexpected windows, wrong captions
+    std::mutex lock;
+    std::atomic<bool> stopping{false};
+    std::thread worker;
+};
+
+// Starts answering the windows that the calling (GUI) thread shows.
+void StartRobot(UserRobot& robot, std::vector<RobotStep> script);
+// Stops the robot; afterwards shown and problems may be read freely. While
+// it runs they and steps are read under its lock.
+void StopRobot(UserRobot& robot);
 inline constexpr wchar_t kDocPath[] = L"C:\\art\\d.obk";
 
-struct RunningApp {
-    AppState app;
-    HACCEL shortcuts = nullptr;
-    bool quit = false;  // WM_QUIT arrived
-    int exitCode = -1;  // its wParam
-};
-
-// A window's client area as 0x00RRGGBB pixels, row by row from the top.
-struct Capture {
-    int width = 0;
-    int height = 0;
-    std::vector<std::uint32_t> pixels{};
-    std::uint32_t At(int x, int y) const { return pixels[static_cast<size_t>(y * width + x)]; }
-};
-Capture CaptureClient(HWND window);
 std::wstring WindowText(HWND window);
-std::string Narrow(const std::wstring& text);
 // What the robot saw, for failure messages.
-std::string Describe(UserRobot& robot);
+std::wstring Describe(UserRobot& robot);
 
 class MainWindowTest : public ::testing::Test {
 protected:
-    RunningApp running;
+    AppState state;
+    HACCEL shortcuts = nullptr;
+    bool quit = false;  // WM_QUIT arrived
+    int exitCode = -1;  // its wParam
     UserRobot robot;
     orvix_test::ScratchFolder scratch;
-    AppState& app() { return running.app; }
+    AppState& app() { return state; }
 
     void SetUp() override { ASSERT_TRUE(Start()); }
     void TearDown() override {
         StopRobot(robot);
         Stop();
     }
-    // Registers the class, creates and shows the main window, loads shortcuts.
+    // Registers the class, creates and shows the main window, loads shortcuts;
+    // Start after Stop is a fresh process's start.
     bool Start();
-    // Destroys the window if it is still there (no prompts) and unregisters
-    // the classes, so that the next start is as a fresh process's.
+    // Destroys the window if it is still there (no prompts).
     void Stop();
     // Runs the program's loop until done() holds, WM_QUIT arrives or
     // timeoutMs passes; Pump for a while regardless.
@@ -81,8 +148,12 @@ protected:
     // The list as the user sees it: row texts, and the IDs the rows carry.
     std::vector<std::wstring> ListTexts();
     std::vector<ResourceId> ListIds();
-    int SelectedRow();
-    void SelectRow(int row);
+    int SelectedRow() { return ListView_GetNextItem(app().listView, -1, LVNI_SELECTED); }
+    void SelectRow(int row) {
+        ListView_SetItemState(app().listView, row, LVIS_SELECTED | LVIS_FOCUSED,
+                              LVIS_SELECTED | LVIS_FOCUSED);
+        Pump();
+    }
 };
 
 // Makes the next saves fail as a full disk would, for the life of the object.

@@ -1,4 +1,4 @@
-#include "user_robot.h"
+#include "gui_test.h"
 
 #include <algorithm>
 #include <map>
@@ -53,7 +53,6 @@ BOOL CALLBACK CollectChild(HWND child, LPARAM context) {
 
 ShownWindow Read(HWND window, bool isMenu) {
     ShownWindow shown;
-    shown.isMenu = isMenu;
     RECT rect{};
     GetWindowRect(window, &rect);
     shown.corner = {rect.left, rect.top};
