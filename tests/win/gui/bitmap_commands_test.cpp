@@ -10,10 +10,6 @@ namespace {
 const wchar_t kResourceId[] = L"Resource ID";
 const wchar_t kExists[] = L"Resource Exists";
 
-RobotStep TypeId(const wchar_t* text) {
-    return TypeInto(kResourceId, IDC_RESOURCE_ID_FIELD, text);
-}
-
 std::wstring Caption(bool dirty) {
     return std::wstring(L"Orvix - ") + kDocPath + (dirty ? L" *" : L"");
 }

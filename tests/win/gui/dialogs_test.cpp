@@ -11,33 +11,10 @@ const wchar_t kExists[] = L"Resource Exists";
 
 }  // namespace
 
-TEST_F(MainWindowTest, ResourceIdPromptAcceptsOneTo65535AndWarnsAboutTheRest) {
-    struct Case {
-        const wchar_t* typed;  // nullptr: OK on the proposed value
-        ResourceId result;     // 0: refused, then cancelled
-    } cases[] = {{nullptr, 101}, {L"7", 7},     {L"65535", 65535}, {L"0", 0},
-                 {L"", 0},       {L"65536", 0}, {L"4294967296", 0}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.typed ? c.typed : L"(proposed)");
-        std::vector<RobotStep> script = {c.typed
-                                             ? TypeInto(kResourceId, IDC_RESOURCE_ID_FIELD, c.typed)
-                                             : Press(kResourceId, IDOK)};
-        if (c.result == 0) {
-            script.push_back(Press(L"Invalid", IDOK));
-            script.push_back(Then(Press(kResourceId, IDCANCEL)));
-        }
-        Answer(script, [&] { EXPECT_EQ(PromptResourceId(app().mainWindow, 101), c.result); });
-        EXPECT_EQ(robot.shown[0].fields, std::vector<std::wstring>{L"101"}) << "proposed value";
-        if (c.result) continue;
-        EXPECT_EQ(robot.shown[1].text, L"Enter a valid numeric ID.");
-        EXPECT_EQ(robot.shown[1].icon, ShownIcon::Warning);
-        EXPECT_EQ(robot.shown[2].caption, kResourceId);  // the prompt stays open
-    }
-}
-
-// The ways out of each dialog that the commands' tests do not take, and what
-// each dialog shows. Esc leaves the help dialogs open: the robot then
-// presses their button.
+// What each dialog shows, and the ways out of it that the commands' tests do
+// not take. The ID prompt takes 1 to 65535 and warns about the rest, staying
+// open; Esc leaves the help dialogs open. The robot then cancels the prompt
+// or presses the help dialog's button.
 TEST_F(MainWindowTest, DialogsShowTheirTextAndEndOnEachWayOut) {
     enum Dialog { IdPrompt, Overwrite, ImportMode, Shortcuts, About };
     const struct {
@@ -71,6 +48,11 @@ TEST_F(MainWindowTest, DialogsShowTheirTextAndEndOnEachWayOut) {
     } cases[] = {
         {IdPrompt, PressKey(kResourceId, VK_RETURN), 4242},
         {IdPrompt, CloseBox(kResourceId), 0},
+        {IdPrompt, TypeId(L"65535"), 65535},
+        {IdPrompt, TypeId(L"0"), 0},
+        {IdPrompt, TypeId(L""), 0},
+        {IdPrompt, TypeId(L"65536"), 0},
+        {IdPrompt, TypeId(L"4294967296"), 0},
         {Overwrite, CloseBox(kExists), IDCANCEL},
         {ImportMode, PressKey(L"Import Mode", VK_ESCAPE), IDCANCEL},
     };
@@ -83,8 +65,10 @@ TEST_F(MainWindowTest, DialogsShowTheirTextAndEndOnEachWayOut) {
     }
     for (const Case& c : all) {
         SCOPED_TRACE(::testing::Message() << c.step.caption << ", key " << c.step.key << ", kind "
-                                          << static_cast<int>(c.step.kind));
+                                          << static_cast<int>(c.step.kind) << ", " << c.step.text);
+        const bool refused = c.step.kind == RobotStep::Kind::TypeThenOk && !c.result;
         std::vector<RobotStep> script = {c.step};
+        if (refused) script = {c.step, Press(L"Invalid", IDOK), Then(Press(kResourceId, IDCANCEL))};
         if (c.step.key == VK_ESCAPE && c.dialog >= Shortcuts)
             script.push_back(Then(Press(c.step.caption, IDOK)));
         int result = 0;
@@ -99,5 +83,13 @@ TEST_F(MainWindowTest, DialogsShowTheirTextAndEndOnEachWayOut) {
         EXPECT_EQ(robot.shown[0].buttons, dialogs[c.dialog].buttons);
         EXPECT_EQ(robot.shown[0].icon,
                   c.dialog == ImportMode ? ShownIcon::Question : ShownIcon::None);
+        if (c.dialog == IdPrompt) {
+            EXPECT_EQ(robot.shown[0].fields, std::vector<std::wstring>{L"4242"});
+        }
+        if (refused) {
+            EXPECT_EQ(robot.shown[1].text, L"Enter a valid numeric ID.");
+            EXPECT_EQ(robot.shown[1].icon, ShownIcon::Warning);
+            EXPECT_EQ(robot.shown[2].caption, kResourceId);  // the prompt stays open
+        }
     }
 }

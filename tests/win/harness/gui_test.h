@@ -19,6 +19,7 @@
 
 #include "document/win32/app_state.h"
 #include "fileio/atomic_file.h"
+#include "resources/resource_ids.h"
 #include "support/test_files.h"
 
 // The user robot: a stand-in for the user that answers the modal dialogs,
@@ -57,13 +58,14 @@ inline RobotStep Press(std::wstring caption, int button) {
     return {.kind = RobotStep::Kind::Button, .caption = std::move(caption), .id = button};
 }
 inline RobotStep TypeInto(std::wstring caption, int field, std::wstring text) {
-    return {.kind = RobotStep::Kind::TypeThenOk,
-            .caption = std::move(caption),
-            .id = field,
-            .text = std::move(text)};
+    return {RobotStep::Kind::TypeThenOk, std::move(caption), field, std::move(text), 0, false};
 }
 inline RobotStep ChooseFile(std::wstring caption, std::wstring path) {
     return TypeInto(std::move(caption), kFileNameField, std::move(path));
+}
+// An ID typed into the program's Resource ID prompt.
+inline RobotStep TypeId(std::wstring id) {
+    return TypeInto(L"Resource ID", IDC_RESOURCE_ID_FIELD, std::move(id));
 }
 // A key pressed in the dialog's focused control (Esc, Enter).
 inline RobotStep PressKey(std::wstring caption, WPARAM key) {
@@ -101,8 +103,6 @@ void StopRobot(UserRobot& robot);
 inline constexpr wchar_t kDocPath[] = L"C:\\art\\d.obk";
 
 std::wstring WindowText(HWND window);
-// What the robot saw, for failure messages.
-std::wstring Describe(UserRobot& robot);
 
 class MainWindowTest : public ::testing::Test {
 protected:

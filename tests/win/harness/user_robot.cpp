@@ -124,8 +124,7 @@ void Act(HWND window, const RobotStep& step) {
 }
 
 struct Tracked {
-    DWORD firstSeen = 0;
-    DWORD answeredAt = 0;
+    DWORD since = 0;  // first seen, then last answered
     bool answered = false;
     bool isMenu = false;
     RobotStep answer;
@@ -158,45 +157,39 @@ void RobotLoop(UserRobot* robot) {
             auto [entry, isNew] = tracked.try_emplace(window);
             Tracked& t = entry->second;
             if (isNew) {
-                t.firstSeen = now;
+                t.since = now;
                 t.isMenu = ClassOf(window) == L"#32768";
                 continue;
             }
             const RobotStep* next = robot->steps.empty() ? nullptr : &robot->steps.front();
             if (t.answered) {
-                bool again = now - t.answeredAt > kRetryAfterMs;
-                if (!t.isMenu && next && next->followUp && now - t.answeredAt > kFollowUpAfterMs &&
+                bool again = now - t.since > kRetryAfterMs;
+                if (!t.isMenu && next && next->followUp && now - t.since > kFollowUpAfterMs &&
                     next->caption == TextOf(window)) {
                     t.answer = *next;
                     record(Read(window, false), {});
                     again = true;
                 }
-                if (again) {
-                    Act(window, t.answer);
-                    t.answeredAt = now;
-                }
+                if (again) Act(window, t.answer);
+                if (again) t.since = now;
                 continue;
             }
-            if (now - t.firstSeen < kSettleMs) continue;
+            if (now - t.since < kSettleMs) continue;
             ShownWindow shown = Read(window, t.isMenu);
-            const bool stepIsMenu = next && (next->kind == RobotStep::Kind::MenuKey ||
-                                             next->kind == RobotStep::Kind::MenuCharacter);
+            // A menu has no caption, and nor has a step for one.
             std::wstring problem;
-            if (next && !next->followUp && t.isMenu == stepIsMenu &&
-                (t.isMenu || next->caption == shown.caption)) {
+            if (next && !next->followUp && next->caption == shown.caption) {
                 t.answer = *next;
             } else {
-                problem =
-                    (t.isMenu ? L"unexpected menu"
-                              : L"unexpected window \"" + shown.caption + L"\": " + shown.text) +
-                    (next ? L" (waiting for \"" + next->caption + L"\")" : L" (script finished)");
+                problem = L"unexpected window \"" + shown.caption + L"\": " + shown.text +
+                          (next ? L" (waiting for \"" + next->caption + L"\")" : L" (the end)");
                 // Close it so that the test does not hang.
                 t.answer = t.isMenu ? DismissMenu() : Press(shown.caption, IDCANCEL);
             }
             record(std::move(shown), std::move(problem));
             Act(window, t.answer);
             t.answered = true;
-            t.answeredAt = now;
+            t.since = now;
         }
         Sleep(kPollMs);
     }
