@@ -63,12 +63,8 @@ using MenuItems = std::map<WORD, std::pair<int, std::wstring>>;
 
 void AddMenuItems(HMENU popup, int menu, MenuItems& items) {
     for (int i = 0; i < GetMenuItemCount(popup); ++i) {
-        wchar_t text[128] = L"";
-        GetMenuStringW(popup, static_cast<UINT>(i), text, 128, MF_BYPOSITION);
-        const bool grayed = GetMenuState(popup, static_cast<UINT>(i), MF_BYPOSITION) & MF_GRAYED;
-        const UINT id = GetMenuItemID(popup, i);
-        if (id != 0)
-            items[static_cast<WORD>(id)] = {menu, text + std::wstring(grayed ? L" (grayed)" : L"")};
+        if (GetMenuItemID(popup, i) != 0)
+            items[static_cast<WORD>(GetMenuItemID(popup, i))] = {menu, MenuItemText(popup, i)};
     }
 }
 

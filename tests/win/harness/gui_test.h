@@ -32,11 +32,10 @@ struct ShownWindow {
     std::wstring caption;
     std::wstring text;  // a message box's text, or the dialog's static texts joined by '\n'
     ShownIcon icon = ShownIcon::None;
-    std::vector<std::wstring> buttons;  // button texts in window order
-    std::vector<std::wstring> fields;   // edit field texts in window order
-    POINT corner{};                     // top-left, on the screen
-    // With their & markers, and " (grayed)" after those grayed; separators empty.
-    std::vector<std::wstring> menuItems;
+    std::vector<std::wstring> buttons;    // button texts in window order
+    std::vector<std::wstring> fields;     // edit field texts in window order
+    POINT corner{};                       // top-left, on the screen
+    std::vector<std::wstring> menuItems;  // as MenuItemText gives them
 };
 
 struct RobotStep {
@@ -95,6 +94,9 @@ struct UserRobot {
     std::thread worker;
 };
 
+// A menu item's text with its & marker, and " (grayed)" after it when it is
+// grayed; empty for a separator.
+std::wstring MenuItemText(HMENU menu, int position);
 // Starts answering the windows that the calling (GUI) thread shows.
 void StartRobot(UserRobot& robot, std::vector<RobotStep> script);
 // Stops the robot; afterwards shown and problems may be read freely. While

@@ -65,19 +65,8 @@ ShownWindow Read(HWND window, bool isMenu) {
         return shown;
     }
     auto menu = reinterpret_cast<HMENU>(SendMessageW(window, kGetMenuHandle, 0, 0));
-    for (int i = 0; menu && i < GetMenuItemCount(menu); ++i) {
-        wchar_t text[256] = L"";
-        MENUITEMINFOW info{};
-        info.cbSize = sizeof info;
-        info.fMask = MIIM_STRING | MIIM_STATE | MIIM_FTYPE;
-        info.dwTypeData = text;
-        info.cch = 256;
-        GetMenuItemInfoW(menu, static_cast<UINT>(i), TRUE, &info);
-        const bool grayed = (info.fState & (MFS_GRAYED | MFS_DISABLED)) != 0;
-        shown.menuItems.push_back((info.fType & MFT_SEPARATOR)
-                                      ? L""
-                                      : std::wstring(text) + (grayed ? L" (grayed)" : L""));
-    }
+    for (int i = 0; menu && i < GetMenuItemCount(menu); ++i)
+        shown.menuItems.push_back(MenuItemText(menu, i));
     return shown;
 }
 
@@ -196,6 +185,14 @@ void RobotLoop(UserRobot* robot) {
 }
 
 }  // namespace
+
+std::wstring MenuItemText(HMENU menu, int position) {
+    wchar_t text[256] = L"";
+    GetMenuStringW(menu, static_cast<UINT>(position), text, 256, MF_BYPOSITION);
+    const UINT state = GetMenuState(menu, static_cast<UINT>(position), MF_BYPOSITION);
+    if (state & MF_SEPARATOR) return L"";
+    return text + std::wstring(state & MF_GRAYED ? L" (grayed)" : L"");
+}
 
 void StartRobot(UserRobot& robot, std::vector<RobotStep> script) {
     robot.guiThread = GetCurrentThreadId();
