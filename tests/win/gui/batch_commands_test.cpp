@@ -6,7 +6,6 @@
 #include <map>
 
 #include "gui_test.h"
-#include "resources/resource_ids.h"
 
 namespace {
 
@@ -30,7 +29,6 @@ protected:
         }
         return Path(name);
     }
-    // The IDs of the .bmp files in a folder, each checked to be TinyBitmapFile(id).
     std::vector<ResourceId> Exported(const std::wstring& folder) {
         std::vector<ResourceId> ids;
         for (const auto& entry : std::filesystem::directory_iterator(folder)) {
@@ -103,14 +101,12 @@ TEST_F(BatchCommandsTest, ExportsWriteTheStoredBitmapsAsBmpFiles) {
             EXPECT_EQ(robot.shown.back().icon,
                       c.command == kAll ? ShownIcon::Error : ShownIcon::Information);
         }
-        // A file that is not replaced is left as it was.
         const bool replaced = std::count(c.files.begin(), c.files.end(), 2) > 0;
         if (c.command == kAll && !replaced) {
             EXPECT_EQ(orvix_test::ReadBytes(old), TinyBitmapFile(99));
             std::filesystem::remove(old);
         }
         EXPECT_EQ(Exported(out), c.files);
-        // The exports change neither the document nor what the window shows.
         EXPECT_FALSE(app().doc.dirty);
         EXPECT_EQ(ListIds(), ids);
         EXPECT_EQ(WindowText(app().mainWindow), std::wstring(L"Orvix - ") + kDocPath);
@@ -156,8 +152,6 @@ TEST_F(BatchCommandsTest, NumberedFilesAreStoredAsTheUserChooses) {
          {{1, kKept}}, nullptr},
         {"new: one bitmap as 101", kNew, kFile, {}, {{L"a.bmp", 4}}, 0, L"101", {}, {{101, 4}},
          nullptr},
-        {"new: a text file gives an empty container", kNew, kFile, {}, {{L"a.bmp", -1}}, 0, L"7",
-         {}, {}, nullptr},
         {"new, 64-bit: folder by numbers", CMD_NEW_CONTAINER_64, kFolder, {}, {{L"00003.bmp", 3},
          {L"00010.bmp", 10}}, IDYES, nullptr, {}, {{3, 3}, {10, 10}}, nullptr},
         {"new: folder from 101, only files read take IDs", kNew, kFolder, {}, {{L"00001.bmp", 0},

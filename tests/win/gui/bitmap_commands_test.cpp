@@ -3,38 +3,26 @@
 #include <map>
 
 #include "gui_test.h"
-#include "resources/resource_ids.h"
 
 namespace {
 
 const wchar_t kResourceId[] = L"Resource ID";
 const wchar_t kExists[] = L"Resource Exists";
 
-std::wstring Caption(bool dirty) {
-    return std::wstring(L"Orvix - ") + kDocPath + (dirty ? L" *" : L"");
-}
-
-class BitmapCommandsTest : public MainWindowTest {
-protected:
-    // new.bmp holds TinyBitmap(50), empty.bmp nothing, and xm.bmp does not
-    // begin with "BM".
-    void SetUp() override {
-        MainWindowTest::SetUp();
-        auto notBitmap = TinyBitmapFile(50);
-        notBitmap[0] = 'X';
-        orvix_test::WriteBytes(scratch / "new.bmp", TinyBitmapFile(50));
-        orvix_test::WriteBytes(scratch / "empty.bmp", {});
-        orvix_test::WriteBytes(scratch / "xm.bmp", notBitmap);
-    }
-    RobotStep Open(const wchar_t* name) { return ChooseFile(L"Open", Path(name)); }
-};
-
 }  // namespace
 
 // The document holds 7, 9 and 101, and 9 is selected. Add proposes 101 and
 // leaves no row selected; Replace and Change ID keep the row selected and
 // previewed; Delete asks first.
-TEST_F(BitmapCommandsTest, EachCommandChangesTheStoreAsTheUserAnswers) {
+TEST_F(MainWindowTest, EachBitmapCommandChangesTheStoreAsTheUserAnswers) {
+    // new.bmp holds TinyBitmap(50), empty.bmp nothing, and xm.bmp does not
+    // begin with "BM".
+    auto notBitmap = TinyBitmapFile(50);
+    notBitmap[0] = 'X';
+    orvix_test::WriteBytes(scratch / "new.bmp", TinyBitmapFile(50));
+    orvix_test::WriteBytes(scratch / "empty.bmp", {});
+    orvix_test::WriteBytes(scratch / "xm.bmp", notBitmap);
+    const auto Open = [&](const wchar_t* name) { return ChooseFile(L"Open", Path(name)); };
     using Store = std::map<ResourceId, int>;  // ID -> TinyBitmap content; 50 is new.bmp
     const Store same = {{7, 7}, {9, 9}, {101, 101}}, without9 = {{7, 7}, {101, 101}};
     const RobotStep ok = Press(kResourceId, IDOK), error = Press(L"Error", IDOK);
@@ -138,7 +126,8 @@ TEST_F(BitmapCommandsTest, EachCommandChangesTheStoreAsTheUserAnswers) {
         // A rename that failed leaves the list as it was.
         EXPECT_EQ(ListIds(),
                   (c.tweak == 1 && c.keys == rename ? std::vector<ResourceId>{7, 9, 101} : rows));
-        EXPECT_EQ(WindowText(app().mainWindow), Caption(app().doc.bitmaps != before));
+        EXPECT_EQ(WindowText(app().mainWindow), std::wstring(L"Orvix - ") + kDocPath +
+                                                    (app().doc.bitmaps != before ? L" *" : L""));
         EXPECT_EQ(app().doc.dirty, app().doc.bitmaps != before);
         EXPECT_EQ(SelectedRow(), c.row);
         EXPECT_EQ(app().previewId, c.previewed);

@@ -5,8 +5,6 @@
 
 #include "document/container_io.h"
 #include "gui_test.h"
-#include "resources/resource_ids.h"
-#include "shell/main_window.h"
 
 TEST_F(MainWindowTest, UnsavedChangesAreSavedDroppedOrKeptAsTheUserAnswers) {
     enum Document { None, Clean, Dirty };

@@ -3,12 +3,9 @@
 // colour, in its true colours; and the window colour alone when nothing is
 // selected or the payload cannot be drawn without reading past its end.
 #include <cstdio>
-#include <string>
 #include <utility>
-#include <vector>
 
 #include "gui_test.h"
-#include "resources/resource_ids.h"
 #include "shell/bitmap_list.h"
 
 namespace {
@@ -28,7 +25,6 @@ DibPayload Cut(DibPayload payload, std::size_t length) {
     return payload;
 }
 
-// A colour table of black entries but for the given ones.
 std::vector<std::uint32_t> Palette(std::size_t entries,
                                    std::initializer_list<std::pair<int, std::uint32_t>> set) {
     std::vector<std::uint32_t> table(entries, 0);
@@ -105,7 +101,6 @@ protected:
         ASSERT_EQ(pane.bottom, kPaneHeight);
     }
 
-    // The pane as the user sees it, row by row from the top.
     std::vector<std::uint32_t> Shot() {
         HWND pane = app().previewWindow;
         UpdateWindow(pane);
@@ -127,7 +122,6 @@ protected:
         return pixels;
     }
 
-    // Opens a document holding only this payload under ID 1 and selects its row.
     std::vector<std::uint32_t> Show(const DibPayload& payload) {
         app().doc.bitmaps = {{1, payload}};
         app().doc.loaded = true;

@@ -145,7 +145,7 @@ std::vector<ResourceId> MainWindowTest::ListIds() {
     return ids;
 }
 
-// Appends 32-bit little-endian fields; two 16-bit fields go as low | high << 16.
+// Two 16-bit fields go as one: low | high << 16.
 void Put(DibPayload& out, const std::vector<std::uint32_t>& fields) {
     for (std::uint32_t value : fields) {
         out.resize(out.size() + 4);
@@ -188,26 +188,17 @@ DibPayload Build(const Dib& d) {
     return out;
 }
 
-std::vector<std::uint8_t> BmpFile(const Dib& d) {
-    const DibPayload dib = Build(d);
-    std::vector<std::uint8_t> file = {'B', 'M'};
-    const auto bits = static_cast<std::uint32_t>(14 + d.headerSize + 4 * d.table.size());
-    Put(file, {static_cast<std::uint32_t>(14 + dib.size()), 0, bits});
-    file.insert(file.end(), dib.begin(), dib.end());
-    return file;
-}
-
-static Dib Tiny(ResourceId id) {
-    return {
-        .width = 2, .height = 1, .bottom = static_cast<std::uint32_t>(id) * 0x9E3779u & 0xFFFFFF};
-}
-
 DibPayload TinyBitmap(ResourceId id) {
-    return Build(Tiny(id));
+    return Build({.width = 2, .height = 1, .bottom = static_cast<std::uint32_t>(id) * 0x9E3779u});
 }
 
 std::vector<std::uint8_t> TinyBitmapFile(ResourceId content) {
-    return content ? BmpFile(Tiny(content)) : std::vector<std::uint8_t>{};
+    if (!content) return {};
+    const DibPayload dib = TinyBitmap(content);
+    std::vector<std::uint8_t> file = {'B', 'M'};
+    Put(file, {static_cast<std::uint32_t>(14 + dib.size()), 0, 54});
+    file.insert(file.end(), dib.begin(), dib.end());
+    return file;
 }
 
 bool WriteContainerFile(const std::wstring& path, const std::vector<ResourceId>& ids) {

@@ -62,11 +62,9 @@ inline RobotStep TypeInto(std::wstring caption, int field, std::wstring text) {
 inline RobotStep ChooseFile(std::wstring caption, std::wstring path) {
     return TypeInto(std::move(caption), kFileNameField, std::move(path));
 }
-// An ID typed into the program's Resource ID prompt.
 inline RobotStep TypeId(std::wstring id) {
     return TypeInto(L"Resource ID", IDC_RESOURCE_ID_FIELD, std::move(id));
 }
-// A key pressed in the dialog's focused control (Esc, Enter).
 inline RobotStep PressKey(std::wstring caption, WPARAM key) {
     return {.kind = RobotStep::Kind::Key, .caption = std::move(caption), .key = key};
 }
@@ -97,7 +95,6 @@ struct UserRobot {
 // A menu item's text with its & marker, and " (grayed)" after it when it is
 // grayed; empty for a separator.
 std::wstring MenuItemText(HMENU menu, int position);
-// Starts answering the windows that the calling (GUI) thread shows.
 void StartRobot(UserRobot& robot, std::vector<RobotStep> script);
 // Stops the robot; afterwards shown and problems may be read freely. While
 // it runs they and steps are read under its lock.
@@ -124,7 +121,6 @@ protected:
     // Registers the class, creates and shows the main window, loads shortcuts;
     // Start after Stop is a fresh process's start.
     bool Start();
-    // Destroys the window if it is still there (no prompts).
     void Stop();
     // Runs the program's loop until done() holds, WM_QUIT arrives or
     // timeoutMs passes; Pump for a while regardless.
@@ -132,10 +128,7 @@ protected:
     void Pump(DWORD ms = 60) {
         PumpUntil([] { return false; }, ms);
     }
-    // A menu item as it reaches the window.
     void Send(WORD command);
-    // Keys pressed together like a person's, modifiers first, through the
-    // system's input queue.
     void PressKeys(const std::vector<WORD>& keys);
     // Starts the robot on a script, acts, and waits until the robot has
     // answered everything; what it saw is then in robot.shown.
@@ -144,10 +137,7 @@ protected:
         Answer(std::move(script), [&] { Send(command); });
     }
     std::wstring Path(const std::wstring& name) { return (scratch / name).wstring(); }
-    // Puts a document holding TinyBitmap(id) under each ID into the window,
-    // with no row selected.
     void Load(const std::vector<ResourceId>& ids, const std::wstring& path = kDocPath);
-    // The list as the user sees it: row texts, and the IDs the rows carry.
     std::vector<std::wstring> ListTexts();
     std::vector<ResourceId> ListIds();
     int SelectedRow() { return ListView_GetNextItem(app().listView, -1, LVNI_SELECTED); }
@@ -180,9 +170,6 @@ struct Dib {
 };
 
 DibPayload Build(const Dib& d);
-// The same as a .bmp file.
-std::vector<std::uint8_t> BmpFile(const Dib& d);
-// Appends 32-bit little-endian fields; two 16-bit fields go as low | high << 16.
 void Put(DibPayload& out, const std::vector<std::uint32_t>& fields);
 
 // A 2 x 1 24-bit bitmap whose colour follows id, as a store holds it.
@@ -190,7 +177,5 @@ DibPayload TinyBitmap(ResourceId id);
 // The same as a .bmp file; content 0 gives an empty file.
 std::vector<std::uint8_t> TinyBitmapFile(ResourceId content);
 BitmapStore StoreOf(const std::vector<ResourceId>& ids);
-// Writes a container file holding StoreOf(ids).
 bool WriteContainerFile(const std::wstring& path, const std::vector<ResourceId>& ids);
-// What a container file holds, as the program reads it.
 BitmapStore StoreOnDisk(const std::wstring& path);
