@@ -14,14 +14,15 @@ const wchar_t kPrompt[] = L"Resource ID";
 const wchar_t kNoFiles[] = L"No 5-digit numeric *.bmp files found.";
 const wchar_t kTwoOutside[] =
     L"2 files were left out: their resource IDs would lie outside 1 to 65535.";
-using Files = std::map<std::wstring, int>;  // name -> TinyBitmapFile content; -1: a text file
+using Files = std::map<std::wstring,
+                       int>;  // name -> TinyBitmapFile content; -1: a text file
 
 class BatchCommandsTest : public MainWindowTest {
 protected:
-    // A new folder in the scratch folder, as the picker is given it. Each
-    // case needs its own: the picker leaves the last one the current folder,
-    // which cannot be removed.
+    // A fresh folder in the scratch folder, as the picker is given it. The
+    // pickers must leave the last one free to be removed.
     std::wstring Folder(const std::wstring& name, const Files& files = {}) {
+        std::filesystem::remove_all(scratch / name);
         std::filesystem::create_directories(scratch / name);
         for (const auto& [file, content] : files) {
             orvix_test::WriteBytes(scratch / name / file, content < 0 ? orvix_test::Bytes{'h', 'i'}
@@ -48,7 +49,6 @@ protected:
 // every bitmap and stops at the first that cannot be written.
 TEST_F(BatchCommandsTest, ExportsWriteTheStoredBitmapsAsBmpFiles) {
     const RobotStep pick = ChooseFile(kPicker, L"");
-    int n = 0;
     const WORD kRange = CMD_EXPORT_RANGE, kAll = CMD_EXPORT_ALL;
     struct Case {
         const char* what;
@@ -84,7 +84,7 @@ TEST_F(BatchCommandsTest, ExportsWriteTheStoredBitmapsAsBmpFiles) {
             app().doc.bitmaps[id] = DibPayload(39, 0);
         RefreshViews(app());
         const auto ids = ListIds();
-        const std::wstring out = Folder(L"out" + std::to_wstring(n++)), old = out + L"\\00002.bmp";
+        const std::wstring out = Folder(L"out"), old = out + L"\\00002.bmp";
         if (c.command == kAll) orvix_test::WriteBytes(old, TinyBitmapFile(99));
         std::vector<RobotStep> script = c.script;
         if (script[0].kind == RobotStep::Kind::TypeThenOk) script[0].text = out;
@@ -163,11 +163,10 @@ TEST_F(BatchCommandsTest, NumberedFilesAreStoredAsTheUserChooses) {
         {"new: Create New OBK cancelled", kNew, IDCANCEL, {}, {}, 0, nullptr, {}, {}, nullptr},
         // clang-format on
     };
-    int n = 0;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        const std::wstring folder = Folder(L"in" + std::to_wstring(n), c.files);
-        const std::wstring created = Path(L"fresh" + std::to_wstring(n++) + L".obk");
+        const std::wstring folder = Folder(L"in", c.files), created = Path(L"fresh.obk");
+        std::filesystem::remove(created);
         Load(c.held);
         for (auto& [id, payload] : app().doc.bitmaps)
             payload = DibPayload(44, static_cast<std::uint8_t>(id));
