@@ -17,7 +17,9 @@ bool PickFile(HWND owner, const wchar_t* filter, const wchar_t* defaultExtension
     dialog.lpstrFile = file;
     dialog.nMaxFile = kPathBufferLength;
     dialog.lpstrDefExt = defaultExtension;
-    dialog.Flags = flags;
+    // The process's current folder would hold the chosen one open: the user
+    // could neither remove nor rename it while the program runs.
+    dialog.Flags = flags | OFN_NOCHANGEDIR;
     if (!show(&dialog)) return false;
     out = file;
     return true;
@@ -44,7 +46,7 @@ bool PickFolder(HWND owner, std::wstring& out) {
     }
     FILEOPENDIALOGOPTIONS options = 0;
     dialog->GetOptions(&options);
-    dialog->SetOptions(options | FOS_PICKFOLDERS | FOS_FORCEFILESYSTEM);
+    dialog->SetOptions(options | FOS_PICKFOLDERS | FOS_FORCEFILESYSTEM | FOS_NOCHANGEDIR);
     bool picked = false;
     IShellItem* item = nullptr;
     if (SUCCEEDED(dialog->Show(owner)) && SUCCEEDED(dialog->GetResult(&item))) {

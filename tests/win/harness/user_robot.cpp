@@ -1,17 +1,14 @@
-#include "user_robot.h"
+#include "gui_test.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <map>
 
 namespace {
 
-constexpr int kFileNameField = 1152;
 constexpr int kFileNameCombo = 1148;
 constexpr int kMessageBoxText = 0xFFFF;
-constexpr int kMessageBoxIcon = 20;        // as Windows numbers it
-constexpr int kMessageBoxIconWine = 1088;  // stc1, as Wine numbers it
-constexpr UINT kGetMenuHandle = 0x01E1;    // MN_GETHMENU
+constexpr int kMessageBoxIcons[] = {20, 1088};  // as Windows numbers it, and as Wine does
+constexpr UINT kGetMenuHandle = 0x01E1;         // MN_GETHMENU
 constexpr DWORD kPollMs = 25;
 constexpr DWORD kSettleMs = 120;         // let a window finish initialising before reading it
 constexpr DWORD kRetryAfterMs = 3000;    // a window still there after this gets the answer again
@@ -30,255 +27,158 @@ std::wstring TextOf(HWND window) {
 }
 
 ShownIcon IconOf(HWND dialog) {
-    HWND iconControl = GetDlgItem(dialog, kMessageBoxIcon);
-    if (!iconControl) iconControl = GetDlgItem(dialog, kMessageBoxIconWine);
-    if (!iconControl) return ShownIcon::None;
-    auto icon = reinterpret_cast<HICON>(SendMessageW(iconControl, STM_GETICON, 0, 0));
-    if (!icon) return ShownIcon::None;
-    struct Known {
-        LPCWSTR id;
-        ShownIcon kind;
-    };
-    const Known known[] = {{IDI_INFORMATION, ShownIcon::Information},
-                           {IDI_WARNING, ShownIcon::Warning},
-                           {IDI_ERROR, ShownIcon::Error},
-                           {IDI_QUESTION, ShownIcon::Question}};
-    for (const auto& k : known) {
-        if (LoadIconW(nullptr, k.id) == icon) return k.kind;
+    HICON icon = nullptr;
+    for (int control : kMessageBoxIcons) {
+        if (HWND shown = GetDlgItem(dialog, control))
+            icon = reinterpret_cast<HICON>(SendMessageW(shown, STM_GETICON, 0, 0));
+    }
+    // In the order of ShownIcon after None.
+    const LPCWSTR known[] = {IDI_INFORMATION, IDI_WARNING, IDI_ERROR, IDI_QUESTION};
+    for (int i = 0; icon && i < 4; ++i) {
+        if (LoadIconW(nullptr, known[i]) == icon) return static_cast<ShownIcon>(i + 1);
     }
     return ShownIcon::None;
 }
 
-struct ChildScan {
-    std::vector<std::wstring> buttons;
-    std::vector<std::wstring> fields;
-    std::vector<std::wstring> statics;
-};
-
 BOOL CALLBACK CollectChild(HWND child, LPARAM context) {
-    auto* scan = reinterpret_cast<ChildScan*>(context);
-
+    auto* shown = reinterpret_cast<ShownWindow*>(context);
+    const std::wstring cls = ClassOf(child), text = TextOf(child);
     if (!IsWindowVisible(child)) return TRUE;
-    std::wstring cls = ClassOf(child);
-    if (_wcsicmp(cls.c_str(), L"Button") == 0) {
-        scan->buttons.push_back(TextOf(child));
-    } else if (_wcsicmp(cls.c_str(), L"Edit") == 0) {
-        scan->fields.push_back(TextOf(child));
-    } else if (_wcsicmp(cls.c_str(), L"Static") == 0) {
-        std::wstring text = TextOf(child);
-        if (!text.empty()) scan->statics.push_back(text);
-    }
+    if (_wcsicmp(cls.c_str(), L"Button") == 0) shown->buttons.push_back(text);
+    if (_wcsicmp(cls.c_str(), L"Edit") == 0) shown->fields.push_back(text);
+    if (_wcsicmp(cls.c_str(), L"Static") == 0 && !text.empty())
+        shown->text += (shown->text.empty() ? L"" : L"\n") + text;
     return TRUE;
 }
 
-ShownWindow ReadDialog(HWND dialog) {
+ShownWindow Read(HWND window, bool isMenu) {
     ShownWindow shown;
-    shown.caption = TextOf(dialog);
-    GetWindowRect(dialog, &shown.rect);
-    ChildScan scan;
-    EnumChildWindows(dialog, CollectChild, reinterpret_cast<LPARAM>(&scan));
-    shown.buttons = scan.buttons;
-    shown.fields = scan.fields;
-    if (HWND messageText = GetDlgItem(dialog, kMessageBoxText)) {
-        shown.text = TextOf(messageText);
-    } else {
-        for (size_t i = 0; i < scan.statics.size(); ++i) {
-            if (i) shown.text += L"\n";
-            shown.text += scan.statics[i];
-        }
+    RECT rect{};
+    GetWindowRect(window, &rect);
+    shown.corner = {rect.left, rect.top};
+    if (!isMenu) {
+        shown.caption = TextOf(window);
+        EnumChildWindows(window, CollectChild, reinterpret_cast<LPARAM>(&shown));
+        if (HWND messageText = GetDlgItem(window, kMessageBoxText))
+            shown.text = TextOf(messageText);
+        shown.icon = IconOf(window);
+        return shown;
     }
-    shown.icon = IconOf(dialog);
+    auto menu = reinterpret_cast<HMENU>(SendMessageW(window, kGetMenuHandle, 0, 0));
+    for (int i = 0; menu && i < GetMenuItemCount(menu); ++i)
+        shown.menuItems.push_back(MenuItemText(menu, i));
     return shown;
 }
 
-ShownWindow ReadMenu(HWND menuWindow) {
-    ShownWindow shown;
-    shown.isMenu = true;
-    GetWindowRect(menuWindow, &shown.rect);
-    auto menu = reinterpret_cast<HMENU>(SendMessageW(menuWindow, kGetMenuHandle, 0, 0));
-    int count = menu ? GetMenuItemCount(menu) : 0;
-    for (int i = 0; i < count; ++i) {
-        wchar_t text[256] = L"";
-        MENUITEMINFOW info{};
-        info.cbSize = sizeof info;
-        info.fMask = MIIM_STRING | MIIM_ID | MIIM_STATE | MIIM_FTYPE;
-        info.dwTypeData = text;
-        info.cch = 256;
-        if (!GetMenuItemInfoW(menu, static_cast<UINT>(i), TRUE, &info)) continue;
-        ShownMenuItem item;
-        item.text = (info.fType & MFT_SEPARATOR) ? L"" : text;
-        item.id = info.wID;
-        item.enabled = (info.fState & (MFS_GRAYED | MFS_DISABLED)) == 0;
-        shown.menuItems.push_back(item);
-    }
-    return shown;
+void PostKey(HWND target, WPARAM key) {
+    PostMessageW(target, WM_KEYDOWN, key, 1);
+    PostMessageW(target, WM_KEYUP, key, 0xC0000001);
 }
 
-void TypeText(HWND field, const std::wstring& text) {
-    // Select what is there, then type over it key by key.
-    SendMessageW(field, EM_SETSEL, 0, -1);
-    SendMessageW(field, WM_CHAR, VK_BACK, 1);
-    for (wchar_t ch : text)
-        SendMessageW(field, WM_CHAR, ch, 1);
-}
-
-HWND FirstEditWithin(HWND window) {
-    if (_wcsicmp(ClassOf(window).c_str(), L"Edit") == 0) return window;
-    for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-        if (HWND edit = FirstEditWithin(child)) return edit;
-    }
-    return nullptr;
-}
-
-HWND FindField(HWND dialog, int controlId) {
-    HWND field = GetDlgItem(dialog, controlId);
-    // The explorer-style file dialog names its file-name field 1152 (edt1) on
-    // some systems and 1148 (cmb13, a combo box around an edit) on others.
-    if (!field && controlId == kFileNameField) field = GetDlgItem(dialog, kFileNameCombo);
-    return field ? FirstEditWithin(field) : nullptr;
-}
-
-void PressButton(HWND dialog, int buttonId) {
-    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(buttonId, BN_CLICKED),
-                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, buttonId)));
-}
-
-void Act(HWND window, bool isMenu, const RobotStep& step) {
-    if (isMenu) {
-        if (step.keyIsCharacter) {
-            PostMessageW(window, WM_CHAR, step.key, 1);
-        } else {
-            PostMessageW(window, WM_KEYDOWN, step.key, 1);
-            PostMessageW(window, WM_KEYUP, step.key, 0xC0000001);
-        }
-        return;
-    }
-    if (step.kind == RobotStep::Kind::PressKey) {
+void Act(HWND window, const RobotStep& step) {
+    using Kind = RobotStep::Kind;
+    if (step.kind == Kind::MenuCharacter) {
+        PostMessageW(window, WM_CHAR, step.key, 1);
+    } else if (step.kind == Kind::MenuKey) {
+        PostKey(window, step.key);
+    } else if (step.kind == Kind::CloseBox) {
+        PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+    } else if (step.kind == Kind::Key) {
         // Keys go where the user's keys go: the control that has the focus,
         // through the dialog's own message loop.
         GUITHREADINFO info{};
         info.cbSize = sizeof info;
-        HWND target = window;
-        if (GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) && info.hwndFocus &&
-            (info.hwndFocus == window || IsChild(window, info.hwndFocus))) {
-            target = info.hwndFocus;
+        const bool inside = GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) &&
+                            info.hwndFocus &&
+                            (info.hwndFocus == window || IsChild(window, info.hwndFocus));
+        PostKey(inside ? info.hwndFocus : window, step.key);
+    } else {
+        const int button = step.kind == Kind::TypeThenOk ? IDOK : step.id;
+        // The explorer-style file dialog names its file-name field 1152 (edt1)
+        // on some systems and 1148 (cmb13, a combo box around an edit) on others.
+        HWND field = GetDlgItem(window, step.id);
+        if (!field && step.id == kFileNameField) field = GetDlgItem(window, kFileNameCombo);
+        while (field && _wcsicmp(ClassOf(field).c_str(), L"Edit") != 0)
+            field = GetWindow(field, GW_CHILD);
+        if (HWND edit = step.kind == Kind::TypeThenOk ? field : nullptr) {
+            // Select what is there, then type over it key by key.
+            SendMessageW(edit, EM_SETSEL, 0, -1);
+            SendMessageW(edit, WM_CHAR, VK_BACK, 1);
+            for (wchar_t ch : step.text)
+                SendMessageW(edit, WM_CHAR, ch, 1);
         }
-        PostMessageW(target, WM_KEYDOWN, step.key, 1);
-        PostMessageW(target, WM_KEYUP, step.key, 0xC0000001);
-        return;
+        PostMessageW(window, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(window, button)));
     }
-    if (step.kind == RobotStep::Kind::CloseBox) {
-        PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
-        return;
-    }
-    if (step.kind == RobotStep::Kind::TypeThenPress) {
-        if (HWND field = FindField(window, step.controlId)) TypeText(field, step.text);
-    }
-    PressButton(window, step.buttonId);
-}
-
-struct Candidates {
-    std::vector<HWND> windows;
-};
-
-BOOL CALLBACK CollectTopLevel(HWND window, LPARAM context) {
-    if (!IsWindowVisible(window)) return TRUE;
-    std::wstring cls = ClassOf(window);
-    if (cls == L"#32770" || cls == L"#32768") {
-        reinterpret_cast<Candidates*>(context)->windows.push_back(window);
-    }
-    return TRUE;
 }
 
 struct Tracked {
-    DWORD firstSeen = 0;
-    DWORD answeredAt = 0;
+    DWORD since = 0;  // first seen, then last answered
     bool answered = false;
-    RobotStep answer;
     bool isMenu = false;
+    RobotStep answer;
 };
 
 void RobotLoop(UserRobot* robot) {
     std::map<HWND, Tracked> tracked;
+    // Only this thread changes the steps; the lock guards its writes against
+    // the test thread's reads.
+    const auto record = [robot](ShownWindow shown, std::wstring problem) {
+        std::lock_guard<std::mutex> guard(robot->lock);
+        robot->shown.push_back(std::move(shown));
+        if (problem.empty()) robot->steps.pop_front();
+        if (!problem.empty()) robot->problems.push_back(std::move(problem));
+    };
     while (!robot->stopping) {
-        Candidates found;
-        EnumThreadWindows(robot->guiThread, CollectTopLevel, reinterpret_cast<LPARAM>(&found));
-        // Popup menus are top-level windows of the system, not of the thread.
-        HWND menu = nullptr;
-        while ((menu = FindWindowExW(nullptr, menu, L"#32768", nullptr)) != nullptr) {
-            if (IsWindowVisible(menu) &&
-                GetWindowThreadProcessId(menu, nullptr) == robot->guiThread &&
-                std::find(found.windows.begin(), found.windows.end(), menu) ==
-                    found.windows.end()) {
-                found.windows.push_back(menu);
-            }
+        // The dialogs and popup menus of the GUI thread.
+        std::vector<HWND> found;
+        for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, nullptr, nullptr));) {
+            const std::wstring cls = ClassOf(w);
+            if (IsWindowVisible(w) && GetWindowThreadProcessId(w, nullptr) == robot->guiThread &&
+                (cls == L"#32770" || cls == L"#32768"))
+                found.push_back(w);
         }
-        for (auto it = tracked.begin(); it != tracked.end();) {
-            bool alive = std::find(found.windows.begin(), found.windows.end(), it->first) !=
-                         found.windows.end();
-            it = alive ? std::next(it) : tracked.erase(it);
-        }
-        DWORD now = GetTickCount();
-        for (HWND window : found.windows) {
+        std::erase_if(tracked, [&](const auto& entry) {
+            return std::find(found.begin(), found.end(), entry.first) == found.end();
+        });
+        const DWORD now = GetTickCount();
+        for (HWND window : found) {
             auto [entry, isNew] = tracked.try_emplace(window);
             Tracked& t = entry->second;
             if (isNew) {
-                t.firstSeen = now;
+                t.since = now;
                 t.isMenu = ClassOf(window) == L"#32768";
                 continue;
             }
+            const RobotStep* next = robot->steps.empty() ? nullptr : &robot->steps.front();
             if (t.answered) {
-                bool followUp = false;
-                if (!t.isMenu && now - t.answeredAt > kFollowUpAfterMs) {
-                    std::lock_guard<std::mutex> guard(robot->lock);
-                    if (!robot->steps.empty() && robot->steps.front().followUp &&
-                        robot->steps.front().caption == TextOf(window)) {
-                        robot->shown.push_back(ReadDialog(window));
-                        t.answer = robot->steps.front();
-                        robot->steps.pop_front();
-                        followUp = true;
-                    }
+                bool again = now - t.since > kRetryAfterMs;
+                if (!t.isMenu && next && next->followUp && now - t.since > kFollowUpAfterMs &&
+                    next->caption == TextOf(window)) {
+                    t.answer = *next;
+                    record(Read(window, false), {});
+                    again = true;
                 }
-                if (followUp || now - t.answeredAt > kRetryAfterMs) {
-                    Act(window, t.isMenu, t.answer);
-                    t.answeredAt = now;
-                }
+                if (again) Act(window, t.answer);
+                if (again) t.since = now;
                 continue;
             }
-            if (now - t.firstSeen < kSettleMs) continue;
-
-            ShownWindow shown = t.isMenu ? ReadMenu(window) : ReadDialog(window);
-            if (GetEnvironmentVariableW(L"ORVIX_ROBOT_TRACE", nullptr, 0) > 0) {
-                fwprintf(stderr, L"robot: %ls [%ls] \"%ls\"\n", t.isMenu ? L"menu" : L"dialog",
-                         shown.caption.c_str(), shown.text.c_str());
+            if (now - t.since < kSettleMs) continue;
+            ShownWindow shown = Read(window, t.isMenu);
+            // A menu has no caption, and nor has a step for one.
+            std::wstring problem;
+            if (next && !next->followUp && next->caption == shown.caption) {
+                t.answer = *next;
+            } else {
+                problem = L"unexpected window \"" + shown.caption + L"\": " + shown.text +
+                          (next ? L" (waiting for \"" + next->caption + L"\")" : L" (the end)");
+                // Close it so that the test does not hang.
+                t.answer = t.isMenu ? DismissMenu() : Press(shown.caption, IDCANCEL);
             }
-            RobotStep answer;
-            {
-                std::lock_guard<std::mutex> guard(robot->lock);
-                robot->shown.push_back(shown);
-                bool fits =
-                    !robot->steps.empty() && !robot->steps.front().followUp &&
-                    (t.isMenu == (robot->steps.front().kind == RobotStep::Kind::PressKeyInMenu)) &&
-                    (t.isMenu || robot->steps.front().caption == shown.caption);
-                if (fits) {
-                    answer = robot->steps.front();
-                    robot->steps.pop_front();
-                } else {
-                    robot->problems.push_back(
-                        (t.isMenu
-                             ? std::wstring(L"unexpected menu")
-                             : L"unexpected window \"" + shown.caption + L"\": " + shown.text) +
-                        (robot->steps.empty()
-                             ? L" (script finished)"
-                             : L" (waiting for \"" + robot->steps.front().caption + L"\")"));
-                    // Close it so that the test does not hang.
-                    answer = t.isMenu ? DismissMenu() : Press(shown.caption, IDCANCEL);
-                }
-            }
-            Act(window, t.isMenu, answer);
+            record(std::move(shown), std::move(problem));
+            Act(window, t.answer);
             t.answered = true;
-            t.answer = answer;
-            t.answeredAt = now;
+            t.since = now;
         }
         Sleep(kPollMs);
     }
@@ -286,61 +186,12 @@ void RobotLoop(UserRobot* robot) {
 
 }  // namespace
 
-RobotStep Press(std::wstring caption, int buttonId) {
-    RobotStep step;
-    step.kind = RobotStep::Kind::PressButton;
-    step.caption = std::move(caption);
-    step.buttonId = buttonId;
-    return step;
-}
-
-RobotStep TypeInto(std::wstring caption, int controlId, std::wstring text, int buttonId) {
-    RobotStep step;
-    step.kind = RobotStep::Kind::TypeThenPress;
-    step.caption = std::move(caption);
-    step.controlId = controlId;
-    step.text = std::move(text);
-    step.buttonId = buttonId;
-    return step;
-}
-
-RobotStep ChooseFile(std::wstring caption, std::wstring path) {
-    return TypeInto(std::move(caption), kFileNameField, std::move(path), IDOK);
-}
-
-RobotStep PressKey(std::wstring caption, WPARAM virtualKey) {
-    RobotStep step;
-    step.kind = RobotStep::Kind::PressKey;
-    step.caption = std::move(caption);
-    step.key = virtualKey;
-    return step;
-}
-
-RobotStep CloseBox(std::wstring caption) {
-    RobotStep step;
-    step.kind = RobotStep::Kind::CloseBox;
-    step.caption = std::move(caption);
-    return step;
-}
-
-RobotStep Then(RobotStep step) {
-    step.followUp = true;
-    return step;
-}
-
-RobotStep DismissMenu() {
-    RobotStep step;
-    step.kind = RobotStep::Kind::PressKeyInMenu;
-    step.key = VK_ESCAPE;
-    return step;
-}
-
-RobotStep ChooseMenuMnemonic(wchar_t mnemonic) {
-    RobotStep step;
-    step.kind = RobotStep::Kind::PressKeyInMenu;
-    step.key = mnemonic;
-    step.keyIsCharacter = true;
-    return step;
+std::wstring MenuItemText(HMENU menu, int position) {
+    wchar_t text[256] = L"";
+    GetMenuStringW(menu, static_cast<UINT>(position), text, 256, MF_BYPOSITION);
+    const UINT state = GetMenuState(menu, static_cast<UINT>(position), MF_BYPOSITION);
+    if (state & MF_SEPARATOR) return L"";
+    return text + std::wstring(state & MF_GRAYED ? L" (grayed)" : L"");
 }
 
 void StartRobot(UserRobot& robot, std::vector<RobotStep> script) {
@@ -353,29 +204,4 @@ void StartRobot(UserRobot& robot, std::vector<RobotStep> script) {
 void StopRobot(UserRobot& robot) {
     robot.stopping = true;
     if (robot.worker.joinable()) robot.worker.join();
-}
-
-size_t ShownCount(UserRobot& robot) {
-    std::lock_guard<std::mutex> guard(robot.lock);
-    return robot.shown.size();
-}
-
-size_t StepsLeft(UserRobot& robot) {
-    std::lock_guard<std::mutex> guard(robot.lock);
-    return robot.steps.size();
-}
-
-const wchar_t* IconName(ShownIcon icon) {
-    switch (icon) {
-        case ShownIcon::Information:
-            return L"information";
-        case ShownIcon::Warning:
-            return L"warning";
-        case ShownIcon::Error:
-            return L"error";
-        case ShownIcon::Question:
-            return L"question";
-        default:
-            return L"none";
-    }
 }

@@ -1,0 +1,223 @@
+// The commands that work on many bitmaps at once as the user drives them:
+// Export Range, Export All, Import Bitmap Folder and New OBK, through the
+// folder picker, their questions, the boxes they end with and the files
+// they leave.
+#include <algorithm>
+#include <map>
+
+#include "gui_test.h"
+
+namespace {
+
+const wchar_t kPicker[] = L"Select Folder";
+const wchar_t kPrompt[] = L"Resource ID";
+const wchar_t kNoFiles[] = L"No 5-digit numeric *.bmp files found.";
+const wchar_t kTwoOutside[] =
+    L"2 files were left out: their resource IDs would lie outside 1 to 65535.";
+using Files = std::map<std::wstring,
+                       int>;  // name -> TinyBitmapFile content; -1: a text file
+
+class BatchCommandsTest : public MainWindowTest {
+protected:
+    // A fresh folder in the scratch folder, as the picker is given it. The
+    // pickers must leave the last one free to be removed.
+    std::wstring Folder(const std::wstring& name, const Files& files = {}) {
+        std::filesystem::remove_all(scratch / name);
+        std::filesystem::create_directories(scratch / name);
+        for (const auto& [file, content] : files) {
+            orvix_test::WriteBytes(scratch / name / file, content < 0 ? orvix_test::Bytes{'h', 'i'}
+                                                                      : TinyBitmapFile(content));
+        }
+        return Path(name);
+    }
+    std::vector<ResourceId> Exported(const std::wstring& folder) {
+        std::vector<ResourceId> ids;
+        for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+            ids.push_back(std::stoi(entry.path().filename().wstring()));
+            EXPECT_EQ(orvix_test::ReadBytes(entry.path()), TinyBitmapFile(ids.back()))
+                << entry.path().string();
+        }
+        std::sort(ids.begin(), ids.end());
+        return ids;
+    }
+};
+
+}  // namespace
+
+// Export Range asks for a folder, then the first ID (proposing 101) and the
+// last (proposing the first), and counts what it did; Export All writes
+// every bitmap and stops at the first that cannot be written.
+TEST_F(BatchCommandsTest, ExportsWriteTheStoredBitmapsAsBmpFiles) {
+    const RobotStep pick = ChooseFile(kPicker, L"");
+    const WORD kRange = CMD_EXPORT_RANGE, kAll = CMD_EXPORT_ALL;
+    struct Case {
+        const char* what;
+        WORD command;
+        std::vector<ResourceId> ids, tooShort;
+        std::vector<RobotStep> script;
+        std::vector<ResourceId> files;
+        const wchar_t* box;  // the closing box, if any
+    } cases[] = {
+        // clang-format off
+        {"5 to 3", kRange, {3, 4, 5, 9}, {}, {pick, TypeId(L"5"), TypeId(L"3")}, {3, 4, 5},
+         L"Exported: 3\nMissing: 0\nFailed: 0"},
+        {"short payload", kRange, {1, 3}, {2}, {pick, TypeId(L"1"), TypeId(L"3")}, {1, 3},
+         L"Exported: 2\nMissing: 0\nFailed: 1"},
+        {"one ID, proposed", kRange, {7, 8}, {}, {pick, TypeId(L"7"), Press(kPrompt, IDOK)}, {7},
+         L"Exported: 1\nMissing: 0\nFailed: 0"},
+        {"picker cancelled", kRange, {1, 2}, {}, {Press(kPicker, IDCANCEL)}, {}, nullptr},
+        {"first ID cancelled", kRange, {1, 2}, {}, {pick, Press(kPrompt, IDCANCEL)}, {}, nullptr},
+        {"second ID cancelled", kRange, {1, 2}, {}, {pick, TypeId(L"1"),
+         PressKey(kPrompt, VK_ESCAPE)}, {}, nullptr},
+        {"all of an empty store", kAll, {}, {}, {pick}, {}, nullptr},
+        {"all three, one replacing a file", kAll, {1, 2, 3}, {}, {pick}, {1, 2, 3}, nullptr},
+        {"all, the second cannot be written", kAll, {1, 3}, {2}, {pick}, {1},
+         L"Failed to export one or more bitmaps."},
+        {"all, picker cancelled", kAll, {1, 2}, {}, {Press(kPicker, IDCANCEL)}, {}, nullptr},
+        // clang-format on
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        // Bitmaps in tooShort get 39-byte payloads, which no .bmp file can hold.
+        Load(c.ids);
+        for (ResourceId id : c.tooShort)
+            app().doc.bitmaps[id] = DibPayload(39, 0);
+        RefreshViews(app());
+        const auto ids = ListIds();
+        const std::wstring out = Folder(L"out"), old = out + L"\\00002.bmp";
+        if (c.command == kAll) orvix_test::WriteBytes(old, TinyBitmapFile(99));
+        std::vector<RobotStep> script = c.script;
+        if (script[0].kind == RobotStep::Kind::TypeThenOk) script[0].text = out;
+        if (c.box) script.push_back(Press(c.command == kAll ? L"Error" : L"Export Range", IDOK));
+        Answer(script, c.command);
+        if (c.script.size() > 1 && c.command == kRange) {
+            EXPECT_EQ(robot.shown[1].fields, std::vector<std::wstring>{L"101"});
+        }
+        if (c.script.size() > 2 && c.command == kRange) {
+            EXPECT_EQ(robot.shown[2].fields, std::vector<std::wstring>{c.script[1].text});
+        }
+        if (c.box) {
+            EXPECT_EQ(robot.shown.back().text, c.box);
+            EXPECT_EQ(robot.shown.back().icon,
+                      c.command == kAll ? ShownIcon::Error : ShownIcon::Information);
+        }
+        const bool replaced = std::count(c.files.begin(), c.files.end(), 2) > 0;
+        if (c.command == kAll && !replaced) {
+            EXPECT_EQ(orvix_test::ReadBytes(old), TinyBitmapFile(99));
+            std::filesystem::remove(old);
+        }
+        EXPECT_EQ(Exported(out), c.files);
+        EXPECT_FALSE(app().doc.dirty);
+        EXPECT_EQ(ListIds(), ids);
+        EXPECT_EQ(WindowText(app().mainWindow), std::wstring(L"Orvix - ") + kDocPath);
+    }
+}
+
+// Import Bitmap Folder adds to the open document; New OBK makes a file from
+// one bitmap or a folder and opens it. An empty file spends its ID in an
+// import but not in a new file, where only the files read take IDs.
+TEST_F(BatchCommandsTest, NumberedFilesAreStoredAsTheUserChooses) {
+    constexpr int kKept = -1;  // the bitmap the store held before
+    constexpr WORD kImport = CMD_IMPORT_FOLDER, kNew = CMD_NEW_CONTAINER_32;
+    constexpr int kFile = IDC_NEW_FROM_FILE, kFolder = IDC_NEW_FROM_FOLDER;
+    struct Case {
+        const char* what;
+        WORD command;
+        int source;  // New's answer to Create New OBK
+        std::vector<ResourceId> held;
+        Files files;
+        int mode;              // the Import Mode answer
+        const wchar_t* start;  // the ID typed, or the starting ID in sequential mode
+        std::vector<int> answers;
+        std::map<ResourceId, int> after;  // ID -> content, or kKept
+        const wchar_t* box;               // the closing information box, if any
+    } cases[] = {
+        // clang-format off
+        {"numeric into an empty store", kImport, 0, {}, {{L"00005.bmp", 5}, {L"00012.bmp", 12}},
+         IDYES, nullptr, {}, {{5, 5}, {12, 12}}, nullptr},
+        {"sequential in number order", kImport, 0, {}, {{L"00007.bmp", 7}, {L"00003.bmp", 3}},
+         IDNO, L"101", {}, {{101, 3}, {102, 7}}, nullptr},
+        {"an empty file spends its ID", kImport, 0, {}, {{L"00001.bmp", 0}, {L"00002.bmp", 2},
+         {L"00003.bmp", 3}}, IDNO, L"101", {}, {{102, 2}, {103, 3}}, nullptr},
+        {"No to All asks once", kImport, 0, {5, 12}, {{L"00005.bmp", 5}, {L"00012.bmp", 12}},
+         IDYES, nullptr, {IDC_NO_TO_ALL}, {{5, kKept}, {12, kKept}}, nullptr},
+        {"No, then Esc overwrites one and asks again", kImport, 0, {5, 12, 20}, {{L"00005.bmp", 5},
+         {L"00012.bmp", 12}, {L"00020.bmp", 20}}, IDYES, nullptr, {IDNO, IDCANCEL, IDYES},
+         {{5, kKept}, {12, 12}, {20, 20}}, nullptr},
+        {"IDs a container cannot hold are left out", kImport, 0, {}, {{L"00000.bmp", 1},
+         {L"00009.bmp", 9}, {L"70000.bmp", 7}}, IDYES, nullptr, {}, {{9, 9}}, kTwoOutside},
+        {"no numbered files", kImport, 0, {1}, {{L"1234.bmp", 4}}, IDYES, nullptr, {},
+         {{1, kKept}}, kNoFiles},
+        {"Import Mode cancelled", kImport, 0, {1}, {{L"00001.bmp", 1}}, IDCANCEL, nullptr, {},
+         {{1, kKept}}, nullptr},
+        {"new: one bitmap as 101", kNew, kFile, {}, {{L"a.bmp", 4}}, 0, L"101", {}, {{101, 4}},
+         nullptr},
+        {"new, 64-bit: folder by numbers", CMD_NEW_CONTAINER_64, kFolder, {}, {{L"00003.bmp", 3},
+         {L"00010.bmp", 10}}, IDYES, nullptr, {}, {{3, 3}, {10, 10}}, nullptr},
+        {"new: folder from 101, only files read take IDs", kNew, kFolder, {}, {{L"00001.bmp", 0},
+         {L"00002.bmp", 2}, {L"00003.bmp", 3}}, IDNO, L"101", {}, {{101, 2}, {102, 3}}, nullptr},
+        {"new: folder without numbered files", kNew, kFolder, {}, {{L"12.bmp", 2}}, IDNO, nullptr,
+         {}, {}, kNoFiles},
+        {"new: 00000 and 70000 left out", kNew, kFolder, {}, {{L"00000.bmp", 1}, {L"00005.bmp", 5},
+         {L"70000.bmp", 7}}, IDYES, nullptr, {}, {{5, 5}}, kTwoOutside},
+        {"new: Create New OBK cancelled", kNew, IDCANCEL, {}, {}, 0, nullptr, {}, {}, nullptr},
+        // clang-format on
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::wstring folder = Folder(L"in", c.files), created = Path(L"fresh.obk");
+        std::filesystem::remove(created);
+        Load(c.held);
+        for (auto& [id, payload] : app().doc.bitmaps)
+            payload = DibPayload(44, static_cast<std::uint8_t>(id));
+        const BitmapStore before = app().doc.bitmaps;
+        std::vector<RobotStep> script;
+        if (c.source)
+            script = {ChooseFile(L"Save As", created.substr(0, created.size() - 4)),
+                      Press(L"Create New OBK", c.source)};
+        if (c.source == kFile) script.push_back(ChooseFile(L"Open", folder + L"\\a.bmp"));
+        if (c.source != kFile && c.source != IDCANCEL) {
+            script.push_back(ChooseFile(kPicker, folder));
+            script.push_back(Press(L"Import Mode", c.mode));
+        }
+        const size_t prompt = script.size();
+        if (c.start) script.push_back(TypeId(c.start));
+        for (int answer : c.answers) {
+            script.push_back(answer == IDCANCEL ? PressKey(L"Resource Exists", VK_ESCAPE)
+                                                : Press(L"Resource Exists", answer));
+        }
+        if (c.box) script.push_back(Press(L"Import", IDOK));
+        Answer(script, c.command);
+        if (c.start) {
+            EXPECT_EQ(robot.shown[prompt].fields, std::vector<std::wstring>{L"101"});
+        }
+        if (c.answers.size()) {
+            EXPECT_EQ(robot.shown[2].text, L"Resource ID 5 already exists. Overwrite?");
+        }
+        if (c.box) {
+            EXPECT_EQ(robot.shown.back().text, c.box);
+            EXPECT_EQ(robot.shown.back().icon, ShownIcon::Information);
+        }
+        std::map<ResourceId, int> after;
+        for (const auto& [id, payload] : app().doc.bitmaps) {
+            after[id] = before.count(id) && before.at(id) == payload ? kKept : kKept - 1;
+            for (const auto& [name, content] : c.files) {
+                if (content > 0 && payload == TinyBitmap(content)) after[id] = content;
+            }
+        }
+        EXPECT_EQ(after, c.after);
+        const auto image = orvix_test::ReadBytes(created);
+        if (c.command == kImport || c.source == IDCANCEL) {
+            EXPECT_EQ(app().doc.dirty, app().doc.bitmaps != before);
+            EXPECT_TRUE(image.empty()) << "no file is made";
+            continue;
+        }
+        // The optional header's magic tells a 32-bit image from a 64-bit one.
+        const std::size_t header = orvix_test::le::Get32(image, 0x3C);
+        EXPECT_EQ(orvix_test::le::Get16(image, header + 24),
+                  c.command == CMD_NEW_CONTAINER_64 ? 0x20B : 0x10B);
+        EXPECT_EQ(StoreOnDisk(created), app().doc.bitmaps);
+        EXPECT_FALSE(app().doc.dirty);
+        EXPECT_EQ(WindowText(app().mainWindow), L"Orvix - " + created);
+    }
+}
