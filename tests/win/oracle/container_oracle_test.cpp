@@ -17,11 +17,9 @@ using namespace orvix_test;
 
 namespace {
 
-using Store = std::map<int, Bytes>;
-
 // The file maps under every data-file flag and lists exactly `expected`,
 // each bitmap in language 0 only, and nothing of other types.
-void ExpectPlatformListsExactly(const fs::path& path, const Store& expected) {
+void ExpectPlatformListsExactly(const fs::path& path, const BitmapStore& expected) {
     for (DWORD flags :
          std::initializer_list<DWORD>{LOAD_LIBRARY_AS_DATAFILE, LOAD_LIBRARY_AS_IMAGE_RESOURCE,
                                       LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE}) {
@@ -76,7 +74,7 @@ constexpr const wchar_t* kFixtures[] = {
 }  // namespace
 
 TEST(ContainerOracle, SavedImagesListExactlyTheStore) {
-    Store odd, many, all, big = {{1, Payload(3 * 1024 * 1024 + 5, 1)}, {2, Payload(1, 2)}};
+    BitmapStore odd, many, all, big = {{1, Payload(3 * 1024 * 1024 + 5, 1)}, {2, Payload(1, 2)}};
     int id = 1;
     for (std::size_t size : {1u, 2u, 3u, 5u, 7u, 8u, 9u, 15u, 17u, 511u, 513u, 4097u}) {
         odd[id] = Payload(size, id);
@@ -88,7 +86,7 @@ TEST(ContainerOracle, SavedImagesListExactlyTheStore) {
     many[65535] = Payload(41, 7);
     for (id = 1; id <= 65535; ++id)
         all[id] = Payload(1 + id % 16, id);
-    const std::pair<const char*, Store> variants[] = {
+    const std::pair<const char*, BitmapStore> variants[] = {
         {"empty store", {}},
         {"one bitmap", {{101, Payload(1078, 1)}}},
         {"odd payload sizes", odd},
@@ -110,7 +108,7 @@ TEST(ContainerOracle, SavedImagesListExactlyTheStore) {
             ASSERT_TRUE(SaveContainer(doc, path.wstring()));
             ExpectPlatformListsExactly(path, store);
             // The second save reuses the resource section the first one made.
-            Store second = store;
+            BitmapStore second = store;
             doc.bitmaps[4242] = second[4242] = Payload(77, 3);
             ASSERT_TRUE(SaveContainer(doc, path.wstring()));
             ExpectPlatformListsExactly(path, second);
