@@ -22,6 +22,7 @@ Ids Number(FolderNumbering& numbering, const std::vector<std::int32_t>& numbers)
 }  // namespace
 
 TEST(FolderNumbering, GivesEachFileAnIdAContainerCanHoldOrLeavesItOut) {
+    using Numbering = FolderNumbering;
     const struct {
         const char* what;
         FolderNumbering numbering;
@@ -29,22 +30,10 @@ TEST(FolderNumbering, GivesEachFileAnIdAContainerCanHoldOrLeavesItOut) {
         Ids ids;
         int leftOut;
     } cases[] = {
-        {"numeric", FolderNumbering::Numeric(), {3, 10, 65535}, {3, 10, 65535}, 0},
-        {"numeric, 00000 and past 65535",
-         FolderNumbering::Numeric(),
-         {0, 7, 65536, 99999},
-         {-1, 7, -1, -1},
-         3},
-        {"sequential from 101 in scan order",
-         FolderNumbering::Sequential(101),
-         {3, 7, 9},
-         {101, 102, 103},
-         0},
-        {"sequential run past 65535",
-         FolderNumbering::Sequential(65534),
-         {1, 2, 3, 4},
-         {65534, 65535, -1, -1},
-         2},
+        {"numeric", Numbering::Numeric(), {3, 10, 65535}, {3, 10, 65535}, 0},
+        {"00000 and past 65535", Numbering::Numeric(), {0, 7, 65536, 99999}, {-1, 7, -1, -1}, 3},
+        {"sequential, scan order", Numbering::Sequential(101), {3, 7, 9}, {101, 102, 103}, 0},
+        {"run past 65535", Numbering::Sequential(65534), {1, 2, 3, 4}, {65534, 65535, -1, -1}, 2},
     };
     for (const auto& c : cases) {
         FolderNumbering numbering = c.numbering;

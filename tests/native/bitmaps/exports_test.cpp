@@ -63,11 +63,14 @@ fs::path DeepFolder(const ScratchFolder& scratch) {
 
 }  // namespace
 
-TEST(NumberedBitmapPath, JoinsWithOneSeparatorAndFiveDigits) {
+TEST(NumberedBitmapPath, JoinsWithOneSeparatorAndFiveDigitsOrRefusesPathsOf260Units) {
+    // Padding + "/" + "00001.bmp": 259 units fit with the terminator.
+    const std::wstring fits = std::wstring(249, L'a') + L"/";
+    const std::wstring emoji = L"\U0001F600/";
     const struct {
         std::wstring folder;
         ResourceId id;
-        std::wstring expected;
+        std::wstring expected;  // empty: refused, the path left alone
     } cases[] = {
         {L"", 7, L"00007.bmp"},
         {L"pics/", 0, L"pics/00000.bmp"},
@@ -84,36 +87,18 @@ TEST(NumberedBitmapPath, JoinsWithOneSeparatorAndFiveDigits) {
         // A backslash is an ordinary character in a POSIX file name.
         {L"/pics\\", 1, L"/pics\\/00001.bmp"},
 #endif
-    };
-    for (const auto& c : cases) {
-        std::wstring path = L"untouched";
-        ASSERT_TRUE(NumberedBitmapPath(c.folder, c.id, path)) << c.id;
-        EXPECT_EQ(path, c.expected) << c.id;
-    }
-}
-
-TEST(NumberedBitmapPath, PathsOf260UnitsAreRefusedNotCut) {
-    // Padding + "/" + "00001.bmp": 259 units fit with the terminator.
-    const std::wstring fits = std::wstring(249, L'a') + L"/";
-    const struct {
-        std::wstring folder;
-        ResourceId id;
-        bool joins;
-    } cases[] = {
-        {fits, 1, true},
-        {L"a" + fits, 1, false},
-        {fits, 100000, false},  // a sixth digit
+        {fits, 1, fits + L"00001.bmp"},
+        {L"a" + fits, 1, L""},
+        {fits, 100000, L""},  // a sixth digit
         // Outside the BMP a character takes two UTF-16 units.
-        {std::wstring(247, L'a') + L"\U0001F600/", 1, true},
-        {std::wstring(248, L'a') + L"\U0001F600/", 1, false},
+        {std::wstring(247, L'a') + emoji, 1, std::wstring(247, L'a') + emoji + L"00001.bmp"},
+        {std::wstring(248, L'a') + emoji, 1, L""},
     };
     for (const auto& c : cases) {
         std::wstring path = L"untouched";
-        EXPECT_EQ(NumberedBitmapPath(c.folder, c.id, path), c.joins)
+        EXPECT_EQ(NumberedBitmapPath(c.folder, c.id, path), !c.expected.empty())
             << c.folder.size() << " units and " << c.id;
-        if (!c.joins) {
-            EXPECT_EQ(path, L"untouched");
-        }
+        EXPECT_EQ(path, c.expected.empty() ? L"untouched" : c.expected) << c.id;
     }
 }
 
@@ -132,28 +117,24 @@ TEST(ExportAll, WritesEveryBitmapOrStopsAtTheFirstFailure) {
         {"final sync fails", DocOf({1}), kSyncFails, false, {1}},
         {"disk full", DocOf({1, 2}), kDiskFull, false, {}},
     };
+    const fs::path previous = fs::current_path();
     for (const auto& c : cases) {
-        for (bool separator : {false, true}) {
+        // The folder typed bare, ending in a separator, or left empty for the
+        // current one.
+        for (int form = 0; form < 3; ++form) {
             ScratchFolder scratch;
+            const std::wstring folders[] = {scratch.dir.wstring(), scratch.dir.wstring() + L"/",
+                                            L""};
+            fs::current_path(scratch.dir);
             Inject(c.fault);
-            const bool exported =
-                ExportAllBitmaps(c.doc, scratch.dir.wstring() + (separator ? L"/" : L""));
+            const bool exported = ExportAllBitmaps(c.doc, folders[form]);
             Inject(kNone);
+            fs::current_path(previous);
             EXPECT_EQ(exported, c.exports) << c.what;
             EXPECT_EQ(Exported(scratch.dir), c.files)
-                << c.what << (separator ? ", folder ending in /" : "");
+                << c.what << ", folder '" << fs::path(folders[form]).string() << "'";
         }
     }
-}
-
-TEST(ExportAll, EmptyFolderWritesIntoTheCurrentOne) {
-    ScratchFolder scratch;
-    const fs::path previous = fs::current_path();
-    fs::current_path(scratch.dir);
-    const bool exported = ExportAllBitmaps(DocOf({5}), L"");
-    fs::current_path(previous);
-    EXPECT_TRUE(exported);
-    EXPECT_EQ(Exported(scratch.dir), std::vector<ResourceId>{5});
 }
 
 TEST(RangeExport, StoredIdsInEitherOrderBothEndsIncluded) {

@@ -4,32 +4,19 @@
 
 #include <sys/wait.h>
 
-#include <algorithm>
 #include <cstdlib>
 #include <map>
 
-#include "support/test_files.h"
+#include "support/dib_files.h"
 
 namespace {
 
 using namespace orvix_test;
 
-// A bottom-up 24-bit .bmp file whose pixels are all value.
-Bytes BmpFile(std::uint32_t width, std::uint32_t height, std::uint8_t value) {
-    Bytes b(54 + std::size_t{(width * 3 + 3) / 4 * 4} * height, value);
-    std::fill(b.begin(), b.begin() + 54, std::uint8_t{0});
-    b[0] = 'B';
-    b[1] = 'M';
-    const std::uint32_t fields[][3] = {{2, 4, static_cast<std::uint32_t>(b.size())},
-                                       {10, 4, 54},
-                                       {14, 4, 40},
-                                       {18, 4, width},
-                                       {22, 4, height},
-                                       {26, 2, 1},
-                                       {28, 2, 24}};
-    for (const auto& f : fields)
-        le::Put(b, f[0], f[1], f[2]);
-    return b;
+// A bottom-up 24-bit .bmp file of the given size.
+Bytes BmpFile(std::int32_t width, std::int32_t height) {
+    const auto pixels = static_cast<std::size_t>((width * 3 + 3) / 4 * 4 * height);
+    return MakeBmpFile(MakeDib({.width = width, .height = height}, 40 + pixels), 54);
 }
 
 struct Result {
@@ -142,11 +129,11 @@ TEST(ObktoolEndToEnd, CommandLinesTheirStatusOutputAndFiles) {
         fs::create_directories(dir / "more");
         fs::create_directories(dir / "nothing");
         fs::create_directories(dir / "blocked/00007.bmp");
-        WriteBytes(dir / "bmps/00005.bmp", BmpFile(2, 3, 5));
-        WriteBytes(dir / "bmps/00007.bmp", BmpFile(4, 3, 7));
-        WriteBytes(dir / "bmps/00009.bmp", BmpFile(3, 4, 9));
-        WriteBytes(dir / "more/00005.bmp", BmpFile(1, 1, 50));
-        WriteBytes(dir / "more/00020.bmp", BmpFile(1, 1, 20));
+        WriteBytes(dir / "bmps/00005.bmp", BmpFile(2, 3));
+        WriteBytes(dir / "bmps/00007.bmp", BmpFile(4, 3));
+        WriteBytes(dir / "bmps/00009.bmp", BmpFile(3, 4));
+        WriteBytes(dir / "more/00005.bmp", BmpFile(1, 1));
+        WriteBytes(dir / "more/00020.bmp", BmpFile(1, 1));
         WriteBytes(dir / "empty.bmp", {});
         WriteBytes(dir / "text.txt", {'M', 'Z', 'h', 'i', '\n'});
         ASSERT_EQ(Obktool(dir.dir, "new c.obk --from bmps").status, 0);

@@ -4,11 +4,12 @@
 #include <cstring>
 
 #include "cli/obktool.h"
-#include "support/test_files.h"
+#include "support/dib_files.h"
 
 namespace {
 
 using namespace obktool;
+using orvix_test::MakeDib;
 
 // What a typed ID list selects from a container holding 5, 7, 9, 12 and
 // 65535, or the message that refuses it.
@@ -57,25 +58,19 @@ TEST(ObktoolRules, ProgressOnlyForAPersonAtATerminal) {
     EXPECT_EQ(ProgressLine("extract", 1000, 1000), "\rextract 1000/1000\n");
 }
 
-// An info header (40 bytes and longer) or the OS/2 core header (12 bytes).
-DibPayload Header(std::uint32_t size, std::int32_t w, std::int32_t h, std::uint16_t bits,
-                  std::uint32_t compression, std::size_t length) {
-    orvix_test::Bytes p(length);
-    const bool core = size == 12;
-    orvix_test::le::Put32(p, 0, size);
-    orvix_test::le::Put(p, 4, core ? 2 : 4, static_cast<std::uint32_t>(w));
-    orvix_test::le::Put(p, core ? 6 : 8, core ? 2 : 4, static_cast<std::uint32_t>(h));
-    orvix_test::le::Put16(p, core ? 10 : 14, bits);
-    if (!core) orvix_test::le::Put32(p, 16, compression);
-    return p;
-}
-
 TEST(ObktoolRules, ListingRowsAndJsonFields) {
+    // The OS/2 core header: 16-bit width and height, no compression field.
+    DibPayload core(76);
+    orvix_test::le::Put32(core, 0, 12);
+    orvix_test::le::Put16(core, 4, 4);
+    orvix_test::le::Put16(core, 6, 4);
+    orvix_test::le::Put16(core, 10, 4);
     const BitmapStore store = {
-        {5, Header(40, 2, 3, 24, 0, 64)},
-        {7, Header(40, 16, -8, 8, 1, 300)},  // top-down RLE8: a magnitude is shown
-        {300, Header(12, 4, 4, 4, 0, 76)},   // the OS/2 core header
-        {65535, Header(124, 1, 1, 32, 3, 136)},
+        {5, MakeDib({.width = 2, .height = 3}, 64)},
+        // top-down RLE8: a magnitude is shown
+        {7, MakeDib({.width = 16, .height = -8, .bitCount = 8, .compression = 1}, 300)},
+        {300, core},
+        {65535, MakeDib({.biSize = 124, .bitCount = 32, .compression = 3}, 136)},
         {9, DibPayload(20, 0)},  // too short for any header
     };
     EXPECT_EQ(ListText(ListingOf(store)),

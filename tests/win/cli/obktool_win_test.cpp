@@ -3,28 +3,21 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <algorithm>
 #include <cstdlib>
 #include <string>
 
 #include "bitmaps/bitmap_codec.h"
 #include "cli/obktool.h"
 #include "document/container_io.h"
-#include "support/test_files.h"
+#include "support/dib_files.h"
+#include "support/platform_view.h"
 
 namespace {
 
 using namespace orvix_test;
 
-// build\tests\win\cli\<this>.exe -> build
-std::wstring BuildFolder() {
-    wchar_t self[MAX_PATH];
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring path = self;
-    for (int up = 0; up < 4; ++up)
-        path.resize(path.find_last_of(L'\\'));
-    return path;
-}
+// build\tests\win\cli -> build
+const fs::path kBuild = ExeDir().parent_path().parent_path().parent_path();
 
 struct Result {
     int status;
@@ -34,36 +27,13 @@ struct Result {
 // Runs in the current folder, as a batch file would.
 Result Obktool(const std::wstring& args) {
     const std::wstring line =
-        BuildFolder() + L"\\cli\\obktool.exe " + args + L" >stdout.txt 2>stderr.txt";
+        (kBuild / L"cli" / L"obktool.exe").wstring() + L" " + args + L" >stdout.txt 2>stderr.txt";
     Result run{_wsystem(line.c_str()), {}, {}};
     for (auto [name, text] : {std::pair{"stdout.txt", &run.out}, {"stderr.txt", &run.err}}) {
         for (std::uint8_t b : ReadBytes(name))
             if (b != '\r') text->push_back(static_cast<char>(b));
     }
     return run;
-}
-
-// Each bitmap of a container as LoadLibraryEx, FindResource and LoadResource
-// hand it to any Windows program.
-BitmapStore PlatformBitmaps(const fs::path& file) {
-    BitmapStore store;
-    HMODULE module = LoadLibraryExW(file.wstring().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    if (!module) return store;
-    const auto each = [](HMODULE m, LPCWSTR, LPWSTR name, LONG_PTR context) -> BOOL {
-        HRSRC found = FindResourceW(m, name, MAKEINTRESOURCEW(2));
-        HGLOBAL loaded = found ? LoadResource(m, found) : nullptr;
-        const auto* bytes =
-            static_cast<const std::uint8_t*>(loaded ? LockResource(loaded) : nullptr);
-        if (IS_INTRESOURCE(name) && bytes) {
-            (*reinterpret_cast<BitmapStore*>(
-                context))[static_cast<ResourceId>(reinterpret_cast<ULONG_PTR>(name))] =
-                DibPayload(bytes, bytes + SizeofResource(m, found));
-        }
-        return TRUE;
-    };
-    EnumResourceNamesW(module, MAKEINTRESOURCEW(2), each, reinterpret_cast<LONG_PTR>(&store));
-    FreeLibrary(module);
-    return store;
 }
 
 class ObktoolOnWindows : public ::testing::Test {
@@ -73,17 +43,13 @@ protected:
         fs::create_directories("bmps");
         // 8-bit bitmaps of 40 sizes with a full palette, written by the codec.
         ContainerDoc doc;
-        for (std::uint32_t n = 1; n <= 40; ++n) {
-            Bytes dib(40 + 1024 + std::size_t{(n + 3) / 4 * 4} * (41 - n), std::uint8_t(n));
-            std::fill(dib.begin(), dib.begin() + 40, std::uint8_t{0});
-            const std::uint32_t fields[][3] = {
-                {0, 4, 40}, {4, 4, n}, {8, 4, 41 - n}, {12, 2, 1}, {14, 2, 8}};
-            for (const auto& f : fields)
-                le::Put(dib, f[0], f[1], f[2]);
-            doc.bitmaps[ResourceId(n * 1637)] = dib;
+        for (std::int32_t n = 1; n <= 40; ++n) {
+            const auto stride = static_cast<std::size_t>((n + 3) / 4 * 4);
+            doc.bitmaps[n * 1637] = MakeDib({.width = n, .height = 41 - n, .bitCount = 8},
+                                            40 + 1024 + stride * static_cast<std::size_t>(41 - n));
             char name[32];
-            std::snprintf(name, sizeof name, "bmps/%05u.bmp", n * 1637);
-            ASSERT_TRUE(WriteBitmapFile(doc, ResourceId(n * 1637), fs::absolute(name).wstring()));
+            std::snprintf(name, sizeof name, "bmps/%05d.bmp", n * 1637);
+            ASSERT_TRUE(WriteBitmapFile(doc, n * 1637, fs::absolute(name).wstring()));
         }
     }
     void TearDown() override { fs::current_path(fs::temp_directory_path()); }
@@ -95,7 +61,7 @@ TEST_F(ObktoolOnWindows, NewFromAFolderListsAlikeThroughTheLoaderAndTheEditor) {
         SCOPED_TRACE(variant);
         const Result made = Obktool(std::wstring(L"new --force made.obk --from bmps") + variant);
         ASSERT_EQ(made.status, 0) << made.err;
-        const BitmapStore platform = PlatformBitmaps(dir / "made.obk");
+        const BitmapStore platform = AskPlatform(dir / "made.obk").bitmaps;
         ContainerDoc editor;
         ASSERT_TRUE(LoadContainer(editor, (dir / "made.obk").wstring()));
         ASSERT_EQ(platform.size(), 40u);
@@ -109,7 +75,8 @@ TEST_F(ObktoolOnWindows, NewFromAFolderListsAlikeThroughTheLoaderAndTheEditor) {
 
 TEST_F(ObktoolOnWindows, StatusesMessagesAndFilesOfAScript) {
     ASSERT_EQ(Obktool(L"new -q c.obk --from bmps").status, 0);
-    const std::wstring mixed = BuildFolder() + L"\\tests\\win\\oracle\\fixture_mixed.dll";
+    const std::wstring mixed =
+        (ExeDir().parent_path() / L"oracle" / L"fixture_mixed.dll").wstring();
     struct Row {
         std::wstring args;
         int status;

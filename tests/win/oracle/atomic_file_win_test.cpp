@@ -19,14 +19,6 @@ using namespace orvix_test;
 
 namespace {
 
-std::wstring TempDir(const wchar_t* leaf) {
-    wchar_t base[MAX_PATH];
-    GetTempPathW(MAX_PATH, base);
-    std::wstring dir = std::wstring(base) + leaf + L"\\";
-    CreateDirectoryW(dir.c_str(), nullptr);
-    return dir;
-}
-
 // Wine takes paths of any length, where Windows without long-path support
 // refuses one whose full form is MAX_PATH units or more unless it starts with
 // \\?\. While a PathLimit lives, the file calls this program makes, the
@@ -131,7 +123,8 @@ TEST(AtomicFileWin, WritesReachTheLastUnitOfMaxPath) {
     // its name leaves room for, and reads back as written at a short path.
     ContainerDoc doc;
     doc.bitmaps = {{1, MakeDib({}, 44)}, {7, MakeDib({.bitCount = 32}, 44)}};
-    const std::wstring root = TempDir(L"orvix-long");
+    const std::wstring root = (fs::temp_directory_path() / L"orvix-long").wstring() + L"\\";
+    CreateDirectoryW(root.c_str(), nullptr);
     std::map<int, Bytes> expected;
     for (const auto& [id, payload] : doc.bitmaps) {
         ASSERT_TRUE(WriteBitmapFile(doc, id, root + L"short.bmp"));

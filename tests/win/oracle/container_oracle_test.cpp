@@ -11,66 +11,15 @@
 #include "document/blank_container.h"
 #include "document/container_io.h"
 #include "support/pe_images.h"
+#include "support/platform_view.h"
 
 using namespace orvix_test;
 
 namespace {
 
-using Store = std::map<int, Bytes>;
-
-fs::path ExeDir() {
-    wchar_t path[MAX_PATH];
-    return fs::path(std::wstring(path, GetModuleFileNameW(nullptr, path, MAX_PATH))).parent_path();
-}
-
-BOOL CALLBACK CollectName(HMODULE, LPCWSTR, LPWSTR name, LONG_PTR ids) {
-    if (IS_INTRESOURCE(name))
-        reinterpret_cast<std::vector<ULONG_PTR>*>(ids)->push_back(
-            reinterpret_cast<ULONG_PTR>(name));
-    return TRUE;
-}
-
-BOOL CALLBACK CollectLanguage(HMODULE, LPCWSTR, LPCWSTR, WORD language, LONG_PTR languages) {
-    reinterpret_cast<std::vector<WORD>*>(languages)->push_back(language);
-    return TRUE;
-}
-
-// What the platform reports for a file: the numeric-ID bitmaps as the
-// document would hold them, and the languages each is present in.
-struct PlatformView {
-    bool mapped = false;
-    Store bitmaps;
-    std::map<int, std::vector<WORD>> languages;
-};
-
-PlatformView AskPlatform(const fs::path& path, DWORD flags = LOAD_LIBRARY_AS_DATAFILE) {
-    PlatformView view;
-    HMODULE module = LoadLibraryExW(path.c_str(), nullptr, flags);
-    if (!module) return view;
-    view.mapped = true;
-    std::vector<ULONG_PTR> ids;
-    EnumResourceNamesW(module, RT_BITMAP, CollectName, reinterpret_cast<LONG_PTR>(&ids));
-    for (ULONG_PTR id : ids) {
-        const auto key = static_cast<int>(id);
-        HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(id), RT_BITMAP);
-        const DWORD size = found ? SizeofResource(module, found) : 0;
-        HGLOBAL loaded = size ? LoadResource(module, found) : nullptr;
-        const auto* p = static_cast<const std::uint8_t*>(loaded ? LockResource(loaded) : nullptr);
-        if (p) view.bitmaps[key] = Bytes(p, p + size);
-        EnumResourceLanguagesW(module, RT_BITMAP, MAKEINTRESOURCEW(id), CollectLanguage,
-                               reinterpret_cast<LONG_PTR>(&view.languages[key]));
-    }
-    FreeLibrary(module);
-    return view;
-}
-
-Store ToStore(const BitmapStore& b) {
-    return Store(b.begin(), b.end());
-}
-
 // The file maps under every data-file flag and lists exactly `expected`,
 // each bitmap in language 0 only, and nothing of other types.
-void ExpectPlatformListsExactly(const fs::path& path, const Store& expected) {
+void ExpectPlatformListsExactly(const fs::path& path, const BitmapStore& expected) {
     for (DWORD flags :
          std::initializer_list<DWORD>{LOAD_LIBRARY_AS_DATAFILE, LOAD_LIBRARY_AS_IMAGE_RESOURCE,
                                       LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE}) {
@@ -103,7 +52,7 @@ void ExpectLoadedAndSavedAsThePlatformSees(const fs::path& file, const fs::path&
     }
     ASSERT_TRUE(loaded) << "the platform maps it";
     EXPECT_EQ(Describe(doc.bitmaps), Describe(view.bitmaps));
-    EXPECT_TRUE(ToStore(doc.bitmaps) == view.bitmaps) << "same IDs and sizes, other bytes";
+    EXPECT_TRUE(doc.bitmaps == view.bitmaps) << "same IDs and sizes, other bytes";
     if (view.bitmaps.empty()) return;
     const Bytes original = ReadBytes(file);
     if (doc.bitmaps.count(0)) {
@@ -113,7 +62,7 @@ void ExpectLoadedAndSavedAsThePlatformSees(const fs::path& file, const fs::path&
     ASSERT_TRUE(SaveContainer(doc, copy.wstring()));
     EXPECT_EQ(doc.path, copy.wstring());
     EXPECT_EQ(ReadBytes(file), original) << "Save As changed the current file";
-    ExpectPlatformListsExactly(copy, ToStore(doc.bitmaps));
+    ExpectPlatformListsExactly(copy, doc.bitmaps);
 }
 
 constexpr const wchar_t* kFixtures[] = {
@@ -125,7 +74,7 @@ constexpr const wchar_t* kFixtures[] = {
 }  // namespace
 
 TEST(ContainerOracle, SavedImagesListExactlyTheStore) {
-    Store odd, many, all, big = {{1, Payload(3 * 1024 * 1024 + 5, 1)}, {2, Payload(1, 2)}};
+    BitmapStore odd, many, all, big = {{1, Payload(3 * 1024 * 1024 + 5, 1)}, {2, Payload(1, 2)}};
     int id = 1;
     for (std::size_t size : {1u, 2u, 3u, 5u, 7u, 8u, 9u, 15u, 17u, 511u, 513u, 4097u}) {
         odd[id] = Payload(size, id);
@@ -137,7 +86,7 @@ TEST(ContainerOracle, SavedImagesListExactlyTheStore) {
     many[65535] = Payload(41, 7);
     for (id = 1; id <= 65535; ++id)
         all[id] = Payload(1 + id % 16, id);
-    const std::pair<const char*, Store> variants[] = {
+    const std::pair<const char*, BitmapStore> variants[] = {
         {"empty store", {}},
         {"one bitmap", {{101, Payload(1078, 1)}}},
         {"odd payload sizes", odd},
@@ -159,13 +108,13 @@ TEST(ContainerOracle, SavedImagesListExactlyTheStore) {
             ASSERT_TRUE(SaveContainer(doc, path.wstring()));
             ExpectPlatformListsExactly(path, store);
             // The second save reuses the resource section the first one made.
-            Store second = store;
+            BitmapStore second = store;
             doc.bitmaps[4242] = second[4242] = Payload(77, 3);
             ASSERT_TRUE(SaveContainer(doc, path.wstring()));
             ExpectPlatformListsExactly(path, second);
             ContainerDoc reread;
             ASSERT_TRUE(LoadContainer(reread, path.wstring()));
-            EXPECT_TRUE(ToStore(reread.bitmaps) == second);
+            EXPECT_TRUE(reread.bitmaps == second);
         }
     }
 }
@@ -204,7 +153,7 @@ TEST(ContainerOracle, LanguageChoiceFollowsTheThreadLocale) {
         SetThreadLocale(MAKELCID(language, SORT_DEFAULT));
         ContainerDoc doc;
         ASSERT_TRUE(LoadContainer(doc, (ExeDir() / L"fixture_mixed.dll").wstring()));
-        EXPECT_TRUE(ToStore(doc.bitmaps) == AskPlatform(ExeDir() / L"fixture_mixed.dll").bitmaps)
+        EXPECT_TRUE(doc.bitmaps == AskPlatform(ExeDir() / L"fixture_mixed.dll").bitmaps)
             << "thread locale " << std::hex << language;
     }
     SetThreadLocale(original);
@@ -220,7 +169,7 @@ TEST(ContainerOracle, DamagedTablesReadAsThePlatformReadsThem) {
         EXPECT_EQ(Describe(view.bitmaps), d.survivors) << d.what << ": the platform";
         ContainerDoc doc;
         ASSERT_TRUE(LoadContainer(doc, (scratch / "damaged.dll").wstring())) << d.what;
-        EXPECT_TRUE(ToStore(doc.bitmaps) == view.bitmaps)
+        EXPECT_TRUE(doc.bitmaps == view.bitmaps)
             << d.what << ": the engine lists " << Describe(doc.bitmaps);
     }
 }
@@ -298,5 +247,5 @@ TEST(ContainerOracle, CertificateTableFollowsTheLastSection) {
     ASSERT_TRUE(SaveContainer(doc, path.wstring()));
     ASSERT_TRUE(certificates(after));
     EXPECT_TRUE(after == before) << "the certificate table did not follow the section";
-    ExpectPlatformListsExactly(path, ToStore(doc.bitmaps));
+    ExpectPlatformListsExactly(path, doc.bitmaps);
 }
