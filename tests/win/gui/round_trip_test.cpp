@@ -4,6 +4,8 @@
 #include <map>
 
 #include "gui_test.h"
+#include "support/dib_files.h"
+#include "support/platform_view.h"
 
 namespace {
 
@@ -14,51 +16,16 @@ using Files = std::map<std::wstring, orvix_test::Bytes>;
 // or inside a V4 header, top-down rows, sizes that need row padding.
 orvix_test::Bytes CanonicalFile(int n) {
     const std::uint16_t bits[] = {1, 4, 8, 16, 24, 32, 16, 32, 24};
-    const int kind = n % 9;
-    Dib d{.width = 1 + n % 13, .height = (kind == 8 ? -1 : 1) * (1 + n % 5)};
-    d.bitCount = bits[kind];
-    d.top = static_cast<std::uint32_t>(n) * 0x10101u;
-    d.bottom = ~d.top & 0xFFFFFFu;
-    if (bits[kind] <= 8) {
-        for (std::uint32_t i = 0; i < (1u << bits[kind]); ++i)
-            d.table.push_back(i * 0x030507u + static_cast<std::uint32_t>(n));
-        d.top &= (1u << bits[kind]) - 1;
-        d.bottom &= (1u << bits[kind]) - 1;
-    }
-    if (kind >= 6 && kind <= 7) {
-        d.compression = BI_BITFIELDS;
-        const std::vector<std::uint32_t> masks =
-            bits[kind] == 16 ? std::vector<std::uint32_t>{0xF800, 0x07E0, 0x001F}
-                             : std::vector<std::uint32_t>{0xFF0000, 0xFF00, 0xFF};
-        (kind == 7 ? d.headerMasks : d.table) = masks;
-        if (kind == 7) d.headerSize = 108;
-    }
-    const DibPayload dib = Build(d);
-    orvix_test::Bytes file = {'B', 'M'};
-    Put(file, {static_cast<std::uint32_t>(14 + dib.size()), 0,
-               static_cast<std::uint32_t>(14 + d.headerSize + 4 * d.table.size())});
-    file.insert(file.end(), dib.begin(), dib.end());
-    return file;
-}
-
-// The bitmaps of a container as LoadLibraryEx, FindResource and
-// LoadResource hand them to any Windows program.
-BitmapStore PlatformListing(const std::wstring& path) {
-    BitmapStore listed;
-    HMODULE module = LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    const auto collect = [](HMODULE m, LPCWSTR, LPWSTR name, LONG_PTR store) -> BOOL {
-        HRSRC found = FindResourceW(m, name, RT_BITMAP);
-        HGLOBAL loaded = found ? LoadResource(m, found) : nullptr;
-        const auto* p = static_cast<const std::uint8_t*>(loaded ? LockResource(loaded) : nullptr);
-        // A string name lists as 0, an ID the store never holds.
-        const auto id = IS_INTRESOURCE(name) ? reinterpret_cast<ULONG_PTR>(name) : 0;
-        (*reinterpret_cast<BitmapStore*>(store))[static_cast<ResourceId>(id)] =
-            p ? DibPayload(p, p + SizeofResource(m, found)) : DibPayload{};
-        return TRUE;
-    };
-    if (module) EnumResourceNamesW(module, RT_BITMAP, collect, reinterpret_cast<LONG_PTR>(&listed));
-    if (module) FreeLibrary(module);
-    return listed;
+    const int kind = n % 9, width = 1 + n % 13, height = 1 + n % 5;
+    const std::uint32_t header = kind == 7 ? 108 : 40;
+    const std::uint32_t table = bits[kind] <= 8 ? 4u << bits[kind] : kind == 6 ? 12 : 0;
+    const auto pixels = static_cast<std::size_t>((width * bits[kind] + 31) / 32 * 4 * height);
+    orvix_test::Bytes dib = orvix_test::MakeDib(
+        {header, width, kind == 8 ? -height : height, bits[kind], kind == 6 || kind == 7 ? 3u : 0u},
+        header + table + pixels);
+    for (std::size_t i = 40; i < dib.size(); ++i)
+        dib[i] = static_cast<std::uint8_t>(i * 31 + static_cast<std::size_t>(n));
+    return orvix_test::MakeBmpFile(dib, 14 + header + table);
 }
 
 std::wstring Name(ResourceId id) {
@@ -109,6 +76,6 @@ TEST_F(MainWindowTest, RoundTripGivesBackTheFilesThatWentIn) {
     EXPECT_EQ(written.size(), expected.size());
     EXPECT_TRUE(differing.empty()) << differing.size() << " files differ, the first "
                                    << std::filesystem::path(differing.front()).string();
-    EXPECT_TRUE(PlatformListing(container) == app().doc.bitmaps)
+    EXPECT_TRUE(orvix_test::AskPlatform(container).bitmaps == app().doc.bitmaps)
         << "the platform lists the saved file differently";
 }
