@@ -3,6 +3,7 @@
 // bitmaps from the same file, the tool people compare an export with. Each
 // figure is the median of three runs, each into a folder of its own; ours
 // include loading the container, as the other tool's whole process does.
+// The three take turns round by round.
 //
 // Usage: orvix_bench_export [folder]   (default: the temporary folder)
 #include <unistd.h>
@@ -51,23 +52,21 @@ std::size_t FilesIn(const fs::path& folder) {
     return static_cast<std::size_t>(std::distance(fs::directory_iterator(folder), {}));
 }
 
-// Median seconds of runs of work into a fresh folder, or -1 when a run
-// failed or left other than kCount files.
-double Median(const fs::path& out, const std::function<bool(const fs::path&)>& work,
-              int runs = kRuns) {
-    std::vector<double> times;
-    for (int run = 0; run < runs; ++run) {
-        fs::remove_all(out);
-        fs::create_directories(out);
-        // The removal of the last run's files is not this run's to flush.
-        ::sync();
-        const double t0 = Now();
-        const bool ok = work(out);
-        const double seconds = Now() - t0;
-        if (!ok || FilesIn(out) != kCount) return -1;
-        times.push_back(seconds);
-    }
+// Seconds of one run of work into a fresh folder, or -1 when it failed or
+// left other than kCount files.
+double TimeOnce(const fs::path& out, const std::function<bool(const fs::path&)>& work) {
     fs::remove_all(out);
+    fs::create_directories(out);
+    // The removal of the last run's files is not this run's to flush.
+    ::sync();
+    const double t0 = Now();
+    const bool ok = work(out);
+    const double seconds = Now() - t0;
+    return ok && FilesIn(out) == kCount ? seconds : -1;
+}
+
+double Median(std::vector<double> times) {
+    if (times.empty() || *std::min_element(times.begin(), times.end()) < 0) return -1;
     std::sort(times.begin(), times.end());
     return times[times.size() / 2];
 }
@@ -99,37 +98,45 @@ int main(int argc, char** argv) {
             return LoadContainer(doc, container.wstring()) && f(doc, folder);
         };
     };
-    const double all = Median(out, loaded([](const ContainerDoc& doc, const fs::path& folder) {
-                                  return ExportAllBitmaps(doc, folder.wstring());
-                              }));
-    const double range =
-        Median(out, loaded([](const ContainerDoc& doc, const fs::path& folder) {
-                   return ExportBitmapsInRange(doc, folder.wstring(), 1, kCount).exported == kCount;
-               }));
+    using Work = std::function<bool(const fs::path&)>;
+    const Work all = loaded([](const ContainerDoc& doc, const fs::path& folder) {
+        return ExportAllBitmaps(doc, folder.wstring());
+    });
+    const Work range = loaded([](const ContainerDoc& doc, const fs::path& folder) {
+        return ExportBitmapsInRange(doc, folder.wstring(), 1, kCount).exported == kCount;
+    });
     // What one Export Bitmap per file costs, each write flushed on its own:
-    // the figure before batches, a minute a run, so run once.
-    const double lone =
-        Median(out, loaded([](const ContainerDoc& doc, const fs::path& folder) {
-                   for (const auto& entry : doc.bitmaps) {
-                       std::wstring path;
-                       if (!NumberedBitmapPath(folder.wstring(), entry.first, path) ||
-                           !WriteBitmapFile(doc, entry.first, path)) {
-                           return false;
-                       }
-                   }
-                   return true;
-               }),
-               1);
-
-    double peer = -1;
+    // the figure before batches.
+    const Work lone = loaded([](const ContainerDoc& doc, const fs::path& folder) {
+        for (const auto& entry : doc.bitmaps) {
+            std::wstring path;
+            if (!NumberedBitmapPath(folder.wstring(), entry.first, path) ||
+                !WriteBitmapFile(doc, entry.first, path)) {
+                return false;
+            }
+        }
+        return true;
+    });
     const bool havePeer = std::system("command -v wrestool >/dev/null 2>&1") == 0;
-    if (havePeer) {
-        peer = Median(out, [&](const fs::path& folder) {
-            const std::string command =
-                "wrestool -x -t2 -o '" + folder.string() + "' '" + container.string() + "'";
-            return std::system(command.c_str()) == 0;
-        });
+    const Work peerWork = [&](const fs::path& folder) {
+        const std::string command =
+            "wrestool -x -t2 -o '" + folder.string() + "' '" + container.string() + "'";
+        return std::system(command.c_str()) == 0;
+    };
+    // The contenders take turns in every round, so that a file system that
+    // slows down as runs go by, or another program's writes that the final
+    // flush takes along, weigh on each of them alike.
+    std::vector<double> allTimes, rangeTimes, peerTimes;
+    for (int run = 0; run < kRuns; ++run) {
+        allTimes.push_back(TimeOnce(out, all));
+        rangeTimes.push_back(TimeOnce(out, range));
+        if (havePeer) peerTimes.push_back(TimeOnce(out, peerWork));
     }
+    fs::remove_all(out);
+    const double peer = havePeer ? Median(peerTimes) : -1;
+    // A minute a run where each file is flushed: run once.
+    const double loneTime = Median({TimeOnce(out, lone)});
+    fs::remove_all(out);
 
     std::printf("%d bitmaps of 1 KiB, median of %d runs, each into an empty folder\n", kCount,
                 kRuns);
@@ -142,14 +149,22 @@ int main(int argc, char** argv) {
             std::printf("%-34s %8.2f s\n", what, seconds);
         }
     };
-    line("Export All (load + export)", all);
-    line("Export Range 1-65535", range);
-    line("each file flushed on its own (1 run)", lone);
+    line("Export All (load + export)", Median(allTimes));
+    line("Export Range 1-65535", Median(rangeTimes));
+    line("each file flushed on its own (1 run)", loneTime);
     if (havePeer) {
         line("wrestool -x -t2 -o DIR FILE", peer);
     } else {
         std::printf("wrestool not found (Debian: apt-get install icoutils): no peer figure\n");
     }
+    std::printf("each round, in turn (s):");
+    for (int run = 0; run < kRuns; ++run) {
+        std::printf("  all %.2f range %.2f", allTimes[static_cast<std::size_t>(run)],
+                    rangeTimes[static_cast<std::size_t>(run)]);
+        if (havePeer) std::printf(" wrestool %.2f", peerTimes[static_cast<std::size_t>(run)]);
+        std::printf(";");
+    }
+    std::printf("\n");
     fs::remove_all(dir);
     return 0;
 }
