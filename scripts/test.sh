@@ -45,7 +45,7 @@ build() {
         return 0
     fi
     echo "$preset: build failed"
-    tail -40 "$logs/$preset-configure.log" "$logs/$preset-build.log"
+    tail -n 40 "$logs/$preset-configure.log" "$logs/$preset-build.log"
     failed=$((failed + 1))
     status=1
     return 1
@@ -84,7 +84,7 @@ if build windows; then
         failed=$((failed + 1))
         status=1
         echo "run-headless: FAILED (full log: $logs/run-headless.log)"
-        tail -40 "$logs/run-headless.log"
+        tail -n 40 "$logs/run-headless.log"
     fi
 fi
 
@@ -100,7 +100,7 @@ if build fuzz; then
             failed=$((failed + 1))
             status=1
             echo "$name: FAILED"
-            tail -40 "$logs/$name.log"
+            tail -n 40 "$logs/$name.log"
         fi
     done
 fi
