@@ -200,38 +200,54 @@ struct Located {
     DibPayload* payload = nullptr;
 };
 
-// Copies the located payloads out of the source in file order, through one
-// window of the file: one large read serves many small bitmaps.
-// Each payload is cut to its first keep bytes: a listing needs the headers
-// alone, and a small window then reads little more than them.
-bool CopyPayloads(const ImageSource& source, std::vector<Located>& located, std::size_t keep) {
-    std::sort(located.begin(), located.end(),
-              [](const Located& a, const Located& b) { return a.offset < b.offset; });
-    const std::uint64_t windowLimit = keep < 4096 ? 8192 : std::uint64_t{1} << 20;
+// Hands each piece (its offset and size) with its bytes to take, in file
+// order, read through one window of at most windowLimit bytes: one large
+// read serves many small bitmaps, and a piece as large as the window gets a
+// read of its own.
+template <class Piece, class Take>
+bool ReadInFileOrder(const ImageSource& source, std::vector<Piece>& pieces,
+                     std::uint64_t windowLimit, const Take& take) {
+    std::sort(pieces.begin(), pieces.end(),
+              [](const Piece& a, const Piece& b) { return a.offset < b.offset; });
     const std::size_t windowSize =
         static_cast<std::size_t>(std::min<std::uint64_t>(source.size, windowLimit));
-    std::unique_ptr<std::uint8_t[]> window;
+    std::vector<std::uint8_t> window, large;
     std::uint64_t windowStart = 0, windowLength = 0;
-    for (Located& l : located) {
-        l.size = static_cast<std::uint32_t>(std::min<std::uint64_t>(l.size, keep));
-        l.payload->resize(l.size);
-        if (l.size >= windowSize) {
-            if (!source.read(l.offset, *l.payload)) return false;
+    for (Piece& piece : pieces) {
+        if (piece.size >= windowSize) {
+            large.resize(piece.size);
+            if (!source.read(piece.offset, large) || !take(piece, large)) return false;
             continue;
         }
-        if (l.offset < windowStart || l.offset + l.size > windowStart + windowLength) {
-            if (!window) window.reset(new std::uint8_t[windowSize]);
-            windowStart = l.offset;
-            windowLength = std::min<std::uint64_t>(windowSize, source.size - l.offset);
+        if (piece.offset < windowStart || piece.offset + piece.size > windowStart + windowLength) {
+            window.resize(windowSize);
+            windowStart = piece.offset;
+            windowLength = std::min<std::uint64_t>(windowSize, source.size - piece.offset);
             if (!source.read(windowStart,
-                             std::span<std::uint8_t>(window.get(),
+                             std::span<std::uint8_t>(window.data(),
                                                      static_cast<std::size_t>(windowLength)))) {
                 return false;
             }
         }
-        std::copy_n(window.get() + (l.offset - windowStart), l.size, l.payload->begin());
+        if (!take(piece, std::span<const std::uint8_t>(window.data() + (piece.offset - windowStart),
+                                                       piece.size))) {
+            return false;
+        }
     }
     return true;
+}
+
+// Copies the located payloads out of the source, each cut to its first keep
+// bytes: a listing needs the headers alone, and a small window then reads
+// little more than them.
+bool CopyPayloads(const ImageSource& source, std::vector<Located>& located, std::size_t keep) {
+    for (Located& l : located)
+        l.size = static_cast<std::uint32_t>(std::min<std::uint64_t>(l.size, keep));
+    return ReadInFileOrder(source, located, keep < 4096 ? 8192 : std::uint64_t{1} << 20,
+                           [](const Located& l, std::span<const std::uint8_t> bytes) {
+                               l.payload->assign(bytes.begin(), bytes.end());
+                               return true;
+                           });
 }
 
 }  // namespace
@@ -333,34 +349,10 @@ bool LocateBitmapResources(const ImageSource& image, std::vector<BitmapLocation>
 
 bool StreamBitmapResources(const ImageSource& image, std::vector<BitmapLocation> where,
                            const BitmapTaker& take) {
-    std::sort(where.begin(), where.end(),
-              [](const BitmapLocation& a, const BitmapLocation& b) { return a.offset < b.offset; });
-    // One window serves many small bitmaps; a larger one gets a read of its own.
-    const std::size_t windowSize =
-        static_cast<std::size_t>(std::min<std::uint64_t>(image.size, std::uint64_t{1} << 20));
-    std::vector<std::uint8_t> window(windowSize), large;
-    std::uint64_t windowStart = 0, windowLength = 0;
-    for (const BitmapLocation& l : where) {
-        if (l.size >= windowSize) {
-            large.resize(l.size);
-            if (!image.read(l.offset, large) || !take(l.id, large)) return false;
-            continue;
-        }
-        if (l.offset < windowStart || l.offset + l.size > windowStart + windowLength) {
-            windowStart = l.offset;
-            windowLength = std::min<std::uint64_t>(windowSize, image.size - l.offset);
-            if (!image.read(windowStart,
-                            std::span<std::uint8_t>(window.data(),
-                                                    static_cast<std::size_t>(windowLength)))) {
-                return false;
-            }
-        }
-        if (!take(l.id, std::span<const std::uint8_t>(window.data() + (l.offset - windowStart),
-                                                      l.size))) {
-            return false;
-        }
-    }
-    return true;
+    return ReadInFileOrder(image, where, std::uint64_t{1} << 20,
+                           [&take](const BitmapLocation& l, std::span<const std::uint8_t> bytes) {
+                               return take(l.id, bytes);
+                           });
 }
 
 bool ReadBitmapHeads(const ImageSource& image, std::size_t keep, BitmapStore& heads,
