@@ -17,12 +17,6 @@ namespace {
 // types over it.
 constexpr ResourceId kProposedBitmapId = 101;
 
-bool RequireSelection(AppState& app, const wchar_t* message, ResourceId& id) {
-    if (SelectedBitmapId(app, id)) return true;
-    MessageBoxW(app.mainWindow, message, L"Info", MB_OK | MB_ICONINFORMATION);
-    return false;
-}
-
 // False, with nothing said, when the file is empty or cannot be read: the
 // picker already showed it existed, so there is nothing more to tell.
 bool StoreChosenFile(AppState& app, ResourceId id, const std::wstring& path, bool& refused) {

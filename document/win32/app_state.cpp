@@ -40,6 +40,12 @@ bool RequireOpenDocument(AppState& app) {
     return false;
 }
 
+bool RequireSelection(AppState& app, const wchar_t* message, ResourceId& id) {
+    if (SelectedBitmapId(app, id)) return true;
+    MessageBoxW(app.mainWindow, message, L"Info", MB_OK | MB_ICONINFORMATION);
+    return false;
+}
+
 void CloseDocument(AppState& app) {
     app.doc.bitmaps.clear();
     app.doc.loaded = false;

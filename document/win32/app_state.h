@@ -49,5 +49,8 @@ bool SelectedBitmapId(const AppState& app, ResourceId& id);
 // True when a file is open; otherwise says "   Open or create an OBK first."
 bool RequireOpenDocument(AppState& app);
 
+// The selected row's ID; without one, says message in an information box.
+bool RequireSelection(AppState& app, const wchar_t* message, ResourceId& id);
+
 // Empties the document and the views. Callers run it only when doc.loaded.
 void CloseDocument(AppState& app);

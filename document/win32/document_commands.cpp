@@ -24,11 +24,7 @@ void CloseCommand(AppState& app) {
 void DeleteBitmapCommand(AppState& app) {
     if (!app.doc.loaded) return;
     ResourceId id = 0;
-    if (!SelectedBitmapId(app, id)) {
-        MessageBoxW(app.mainWindow, L"Select a bitmap to delete.", L"Info",
-                    MB_OK | MB_ICONINFORMATION);
-        return;
-    }
+    if (!RequireSelection(app, L"Select a bitmap to delete.", id)) return;
     if (MessageBoxW(app.mainWindow, L"Delete selected bitmap?", L"Confirm",
                     MB_YESNO | MB_ICONQUESTION) != IDYES) {
         return;
@@ -47,11 +43,7 @@ void DeleteBitmapCommand(AppState& app) {
 void ChangeResourceId(AppState& app) {
     if (!app.doc.loaded) return;
     ResourceId oldId = 0;
-    if (!SelectedBitmapId(app, oldId)) {
-        MessageBoxW(app.mainWindow, L"Select a resource to rename.", L"Info",
-                    MB_OK | MB_ICONINFORMATION);
-        return;
-    }
+    if (!RequireSelection(app, L"Select a resource to rename.", oldId)) return;
     const ResourceId newId = PromptResourceId(app.mainWindow, oldId);
     OverwriteAnswer answer = OverwriteAnswer::NotShown;
     if (RenumberingAsks(app.doc, oldId, newId)) {
