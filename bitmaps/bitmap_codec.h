@@ -12,14 +12,18 @@
 
 // Length of the BITMAPFILEHEADER in front of every .bmp file.
 inline constexpr std::size_t kBitmapFileHeaderSize = 14;
-// Shortest payload whose info header can be read (a BITMAPINFOHEADER).
-inline constexpr std::size_t kMinInterpretedPayloadSize = 40;
 
-// Checks the 14-byte file header and stores everything after it under id,
-// replacing any payload there, and marks the document dirty. Refuses files
-// with nothing after the file header and payloads too long for a .bmp file;
-// a refused file leaves the store and doc.dirty untouched.
-bool StoreBitmapFile(ContainerDoc& doc, ResourceId id, const std::vector<std::uint8_t>& fileBytes);
+// Stores the bitmap of a .bmp file under id, replacing any payload there, and
+// marks the document dirty. The payload is the packed DIB after the 14-byte
+// file header, with any gap the file leaves before its pixels taken out.
+// Refuses a file without a BM header and a bitmap that cannot be one
+// (ReadDibLayout finds a problem), saying why in problem; a refused file
+// leaves the store and doc.dirty untouched.
+bool StoreBitmapFile(ContainerDoc& doc, ResourceId id, const std::vector<std::uint8_t>& fileBytes,
+                     std::string* problem = nullptr);
+
+// True when bytes begin with a .bmp file header ("BM" and 12 more bytes).
+bool LooksLikeBitmapFile(const std::vector<std::uint8_t>& bytes);
 
 // Writes the payload of id as a .bmp file with a recomputed file header.
 // Never leaves a partial file: an existing file stays byte-identical on failure.
@@ -36,17 +40,10 @@ bool MakeBitmapFileHeader(const DibPayload& payload,
 // field counts the 14-byte file header too (below 4 GiB - 14).
 bool PayloadFitsBitmapFile(std::uint64_t payloadLength);
 
-// Length of the info header plus the colour table or bit-field masks, in
-// 32-bit unsigned arithmetic. Three masks are counted for BI_BITFIELDS after
-// a header shorter than 52 bytes; longer headers hold the masks themselves.
-// 0 for payloads shorter than 40 bytes.
+// Where the pixels start: the header, the masks after it and the colour
+// table, as ReadDibLayout finds them; 0 when they do not lie in the payload.
 std::uint32_t DibHeaderLength(const DibPayload& payload);
 
-// True when the payload's header, colour table and pixel bits all lie inside
-// the payload, so that drawing code may be handed the payload as the
-// BITMAPINFO and payload + DibHeaderLength as the bits. Only BITMAPINFOHEADER
-// and its longer successors with a positive width and non-zero height qualify:
-// BI_RGB with 1, 4, 8, 16, 24 or 32 bits, BI_BITFIELDS with 16 or 32 bits
-// (stride x |height| bytes of pixels), BI_RLE8 and BI_RLE4 bottom-up with a
-// non-zero biSizeImage (that many bytes).
+// True when the payload is a bitmap whose header, colour table and pixels
+// all lie inside it (ReadDibLayout finds no problem).
 bool DibPixelsInBounds(const DibPayload& payload);

@@ -55,16 +55,16 @@ bool ShowsProgress(bool stderrIsTerminal, bool quiet, bool json);
 std::string ProgressLine(std::string_view verb, std::size_t done, std::size_t total);
 using Progress = std::function<void(std::size_t done, std::size_t total)>;
 
-// What the info header of a payload says; the dimensions are unknown for a
-// payload too short to hold the header it names.
+// What the header of a payload says; all unknown for a payload whose header
+// cannot be read.
 struct BitmapFacts {
     std::uint64_t size = 0;
     std::optional<std::int64_t> width, height;  // height as a magnitude
     std::optional<std::uint32_t> bitDepth, compression;
+    std::optional<std::string> header, compressionName;  // "core", "RGB"...
+    bool drawable = false;
 };
 BitmapFacts FactsOf(const DibPayload& head, std::uint64_t size);
-// "RGB", "RLE8", "RLE4", "BITFIELDS", "JPEG", "PNG", or the number.
-std::string CompressionName(std::uint32_t compression);
 
 // What a listing shows of each bitmap: its first bytes and its whole length.
 struct Listing {

@@ -7,6 +7,7 @@
 #include "batch/folder_numbering.h"
 #include "batch/numbered_scan.h"
 #include "bitmaps/bitmap_codec.h"
+#include "bitmaps/dib_layout.h"
 #include "bitmaps/export_all.h"
 #include "cli/obktool.h"
 #include "document/blank_container.h"
@@ -26,7 +27,7 @@ namespace {
 namespace fs = std::filesystem;
 
 // Enough of a payload for every field a listing shows.
-constexpr std::size_t kHeadBytes = 64;
+constexpr std::size_t kHeadBytes = kDibLayoutHeadBytes;
 
 std::string Label(ResourceId id) {
     return Utf8(ResourceIdLabel(id));
@@ -112,9 +113,13 @@ Outcome ReadBitmap(const std::wstring& path, std::vector<std::uint8_t>& bytes) {
 
 Outcome Store(ContainerDoc& doc, ResourceId id, const std::wstring& path,
               const std::vector<std::uint8_t>& bytes) {
-    if (StoreBitmapFile(doc, id, bytes)) return {};
-    return Outcome::Fail(Utf8(path) +
-                         ": not a .bmp file (no BM file header with a bitmap after it)");
+    std::string problem;
+    if (StoreBitmapFile(doc, id, bytes, &problem)) return {};
+    if (!LooksLikeBitmapFile(bytes)) {
+        return Outcome::Fail(Utf8(path) +
+                             ": not a .bmp file (no BM file header with a bitmap after it)");
+    }
+    return Outcome::Fail(Utf8(path) + ": a broken bitmap: " + problem);
 }
 
 // One ID typed on the command line, by the editor's rule.

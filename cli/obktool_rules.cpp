@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <nlohmann/json.hpp>
 
+#include "bitmaps/dib_layout.h"
 #include "cli/obktool.h"
 #include "document/display_text.h"
 #include "fileio/byte_order.h"
@@ -11,9 +12,6 @@
 namespace obktool {
 
 namespace {
-
-constexpr std::uint32_t kCoreHeaderSize = 12;
-constexpr std::uint32_t kInfoHeaderSize = 40;
 
 std::string Trimmed(std::string_view text) {
     const auto first = text.find_first_not_of(" \t");
@@ -104,28 +102,18 @@ std::string ProgressLine(std::string_view verb, std::size_t done, std::size_t to
 BitmapFacts FactsOf(const DibPayload& payload, std::uint64_t size) {
     BitmapFacts facts;
     facts.size = size;
-    if (payload.size() < kCoreHeaderSize) return facts;
-    const std::uint8_t* p = payload.data();
-    const std::uint32_t headerSize = LoadU32(p);
-    if (headerSize == kCoreHeaderSize) {
-        facts.width = LoadU16(p + 4);
-        facts.height = LoadU16(p + 6);
-        facts.bitDepth = LoadU16(p + 10);
-        facts.compression = 0;
-    } else if (headerSize >= kInfoHeaderSize && payload.size() >= kInfoHeaderSize) {
-        facts.width = LoadI32(p + 4);
-        const std::int64_t height = LoadI32(p + 8);
-        facts.height = height < 0 ? -height : height;  // negative: stored top-down
-        facts.bitDepth = LoadU16(p + 14);
-        facts.compression = LoadU32(p + 16);
+    const DibLayout layout = ReadDibLayout(payload, size);
+    if (layout.kind == DibHeaderKind::Unknown || layout.problem == DibProblem::HeaderOutside) {
+        return facts;
     }
+    facts.width = layout.width;
+    facts.height = layout.height < 0 ? -layout.height : layout.height;  // negative: top-down
+    facts.bitDepth = layout.bitCount;
+    facts.compression = layout.compression;
+    facts.header = DibHeaderKindName(layout.kind);
+    facts.compressionName = DibCompressionName(layout);
+    facts.drawable = layout.drawable;
     return facts;
-}
-
-std::string CompressionName(std::uint32_t compression) {
-    static const char* const kNames[] = {"RGB", "RLE8", "RLE4", "BITFIELDS", "JPEG", "PNG"};
-    if (compression < std::size(kNames)) return kNames[compression];
-    return std::to_string(compression);
 }
 
 Listing ListingOf(const BitmapStore& store) {
@@ -141,14 +129,13 @@ std::string ListText(const Listing& listing) {
     text.reserve(listing.heads.size() * 48);
     for (const auto& [id, payload] : listing.heads) {
         const BitmapFacts f = FactsOf(payload, listing.sizes.at(id));
-        std::string size = "?", depth = "?", compression = "?";
+        std::string size = "?", depth = "?";
         if (f.width) size = std::to_string(*f.width) + "x" + std::to_string(*f.height);
         if (f.bitDepth) depth = std::to_string(*f.bitDepth);
-        if (f.compression) compression = CompressionName(*f.compression);
-        char row[128];
-        std::snprintf(row, sizeof row, "%s %10llu %11s %2s %s\n", Label(id).c_str(),
+        char row[160];
+        std::snprintf(row, sizeof row, "%s %10llu %11s %2s %-5s %s\n", Label(id).c_str(),
                       static_cast<unsigned long long>(f.size), size.c_str(), depth.c_str(),
-                      compression.c_str());
+                      f.header.value_or("?").c_str(), f.compressionName.value_or("?").c_str());
         text += row;
     }
     return text;
@@ -165,6 +152,9 @@ std::string ListJson(const Listing& listing) {
         row["height"] = f.height ? nlohmann::ordered_json(*f.height) : nullptr;
         row["bitDepth"] = f.bitDepth ? nlohmann::ordered_json(*f.bitDepth) : nullptr;
         row["compression"] = f.compression ? nlohmann::ordered_json(*f.compression) : nullptr;
+        row["header"] = f.header ? nlohmann::ordered_json(*f.header) : nullptr;
+        row["compressionName"] =
+            f.compressionName ? nlohmann::ordered_json(*f.compressionName) : nullptr;
         rows.push_back(std::move(row));
     }
     return rows.dump() + "\n";
@@ -210,6 +200,17 @@ std::string DroppedResourcesWarning(const pe::ResourceSurvey& survey) {
     return "it also holds " + list + ", which a save does not keep";
 }
 
+namespace {
+
+std::size_t UndrawableCount(const Listing& listing) {
+    std::size_t count = 0;
+    for (const auto& [id, head] : listing.heads)
+        count += FactsOf(head, listing.sizes.at(id)).drawable ? 0 : 1;
+    return count;
+}
+
+}  // namespace
+
 std::string InfoText(const pe::ResourceSurvey& survey, const Listing& listing) {
     const BitmapStore& store = listing.heads;
     std::uint64_t total = 0;
@@ -222,6 +223,10 @@ std::string InfoText(const pe::ResourceSurvey& survey, const Listing& listing) {
             (store.empty() ? std::string("none")
                            : Label(store.begin()->first) + "-" + Label(store.rbegin()->first)) +
             "\n";
+    if (const std::size_t undrawable = UndrawableCount(listing); undrawable != 0) {
+        text += "undrawable: " + std::to_string(undrawable) +
+                " (bitmaps the platform's drawing code cannot draw)\n";
+    }
     const std::string warning = DroppedResourcesWarning(survey);
     if (!warning.empty()) text += "warning: " + warning + "\n";
     return text;
@@ -240,6 +245,7 @@ std::string InfoJson(const pe::ResourceSurvey& survey, const Listing& listing) {
         store.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(store.begin()->first);
     info["lastId"] =
         store.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(store.rbegin()->first);
+    info["undrawable"] = UndrawableCount(listing);
     info["namedBitmaps"] = survey.namedBitmaps;
     nlohmann::ordered_json others = nlohmann::ordered_json::array();
     for (const auto& type : survey.otherTypes)

@@ -5,18 +5,13 @@
 #include <cstring>
 #include <vector>
 
-#include "bitmaps/bitmap_codec.h"
+#include "bitmaps/dib_layout.h"
 #include "resources/resource_ids.h"
 #include "shell/main_window.h"
 
 namespace {
 
 constexpr COLORREF kFrameColour = RGB(200, 200, 200);
-// Room after the copied header for the largest colour table and the three
-// masks, so the drawing code never reads past the copy even where it reads
-// the info block on its own terms.
-constexpr std::size_t kInfoSlack = 256 * 4 + 3 * 4;
-
 // Where the image goes on one axis: centred when it is smaller than the
 // pane, else from the near edge, cut off at the far one.
 int Place(int pane, int image) {
@@ -26,19 +21,16 @@ int Place(int pane, int image) {
 void DrawPreview(HDC dc, const std::vector<std::uint8_t>& bytes, int paneWidth, int paneHeight) {
     // A header that lies about its size or a cut-short copy would send the
     // drawing code past the end of the bytes: such a bitmap shows nothing.
-    if (!DibPixelsInBounds(bytes)) return;
-    BITMAPINFOHEADER header{};
-    std::memcpy(&header, bytes.data(), sizeof header);
-    const int w = header.biWidth;
-    const int h = header.biHeight < 0 ? -header.biHeight : header.biHeight;
+    const DibLayout layout = ReadDibLayout(bytes);
+    const std::vector<std::uint8_t> info = DibDrawingInfo(bytes, layout);
+    if (info.empty()) return;
+    // Drawable pixels lie inside the bytes, so both sizes are far below 2^31.
+    const int w = static_cast<int>(layout.width);
+    const int h = static_cast<int>(layout.height < 0 ? -layout.height : layout.height);
     const int x = Place(paneWidth, w);
     const int y = Place(paneHeight, h);
-
-    const std::uint32_t headerLength = DibHeaderLength(bytes);
-    std::vector<std::uint8_t> info(bytes.begin(), bytes.begin() + headerLength);
-    info.resize(info.size() + kInfoSlack);
     SetStretchBltMode(dc, HALFTONE);
-    StretchDIBits(dc, x, y, w, h, 0, 0, w, h, bytes.data() + headerLength,
+    StretchDIBits(dc, x, y, w, h, 0, 0, w, h, bytes.data() + layout.pixelOffset,
                   reinterpret_cast<const BITMAPINFO*>(info.data()), DIB_RGB_COLORS, SRCCOPY);
 
     HPEN pen = CreatePen(PS_SOLID, 1, kFrameColour);
@@ -69,8 +61,7 @@ void PaintContent(HWND hwnd, HDC screen) {
     FillRect(memory, &client, GetSysColorBrush(COLOR_WINDOW));
 
     const auto* app = reinterpret_cast<const AppState*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    if (app && app->previewBytes.size() >= kMinInterpretedPayloadSize)
-        DrawPreview(memory, app->previewBytes, width, height);
+    if (app) DrawPreview(memory, app->previewBytes, width, height);
 
     BitBlt(screen, 0, 0, width, height, memory, 0, 0, SRCCOPY);
     SelectObject(memory, oldBitmap);

@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "bitmaps/bitmap_codec.h"
+#include "bitmaps/dib_layout.h"
 #include "fileio/atomic_file.h"
 #include "fileio/whole_file.h"
 #include "support/dib_files.h"
@@ -23,14 +24,6 @@ struct CodecTest : ::testing::Test {
     void TearDown() override { SetAtomicWriteFailureAfterBytesForTesting(-1); }
 };
 
-// A file of `size` bytes starting "B<second>" whose bfOffBits is offBits.
-Bytes WithOffBits(std::size_t size, std::uint32_t offBits, char second = 'M') {
-    Bytes b(size, 0x77);
-    if (size >= 2) b[0] = 'B', b[1] = static_cast<std::uint8_t>(second);
-    if (size >= 14) le::Put32(b, 10, offBits);
-    return b;
-}
-
 }  // namespace
 
 TEST_F(CodecTest, NonAsciiWidePathsReadAndWrite) {
@@ -44,70 +37,158 @@ TEST_F(CodecTest, NonAsciiWidePathsReadAndWrite) {
     EXPECT_EQ(ReadBytes(scratch / fs::path(U"\u00e9crit-\u4e2d.bmp")), file);
 }
 
-TEST_F(CodecTest, StoreBitmapFileAcceptsAndRefusesByFileHeader) {
-    const struct {
-        const char* what;
-        Bytes file;
-        bool accepted;
-    } cases[] = {
-        {"13 bytes", WithOffBits(13, 0), false},
-        {"header only, nothing to store", WithOffBits(14, 14), false},
-        {"one payload byte", WithOffBits(15, 14), true},
-        {"starts with BA", WithOffBits(60, 54, 'A'), false},
-        {"bfOffBits 0", WithOffBits(60, 0), false},
-        {"bfOffBits 13", WithOffBits(60, 13), false},
-        {"bfOffBits 14", WithOffBits(60, 14), true},
-        {"bfOffBits = file length", WithOffBits(60, 60), true},
-        {"bfOffBits one past the end", WithOffBits(60, 61), false},
-        {"bfOffBits far past the end", WithOffBits(60, 0xFFFFFFFF), false},
-        // Beyond the colour table: the gap stays with the payload.
-        {"gap before the pixels", MakeBmpFile(MakeDib({.bitCount = 8, .clrUsed = 2}, 58), 68),
-         true},
-    };
-    const DibPayload previous = {1, 2, 3};
-    for (const auto& c : cases) {
-        ContainerDoc d;
-        d.bitmaps[5] = previous;
-        EXPECT_EQ(StoreBitmapFile(d, 5, c.file), c.accepted) << c.what;
-        EXPECT_EQ(d.dirty, c.accepted) << c.what;
-        ASSERT_EQ(d.bitmaps.size(), 1u) << c.what;
-        EXPECT_EQ(d.bitmaps[5],
-                  c.accepted ? DibPayload(c.file.begin() + 14, c.file.end()) : previous)
-            << c.what;
-    }
-    EXPECT_TRUE(PayloadFitsBitmapFile(0xFFFFFFFFull - 14)) << "bfSize counts the 14-byte header";
-    EXPECT_FALSE(PayloadFitsBitmapFile(0xFFFFFFFFull - 13));
-    EXPECT_FALSE(PayloadFitsBitmapFile(std::numeric_limits<std::uint64_t>::max()));
-}
-
-TEST_F(CodecTest, ExportWritesTheFileHeaderFromTheInfoHeader) {
+// Every header kind, its exact fit and one byte short: where the pixels
+// start (the exported bfOffBits), and whether the platform draws it.
+TEST_F(CodecTest, LayoutOfEveryHeaderKindExactFitAndOneByteShort) {
     const struct {
         const char* what;
         DibFields fields;
+        std::size_t size;  // the exact fit
         std::uint32_t offBits;
+        bool drawable;
     } cases[] = {
-        {"8-bit, full palette", {.bitCount = 8}, 1078},
-        {"24-bit BI_RGB", {.bitCount = 24}, 54},
-        {"32-bit BI_BITFIELDS", {.bitCount = 32, .compression = 3}, 66},
-        // Headers from 52 bytes on hold the masks themselves.
-        {"124-byte header, BI_BITFIELDS", {.biSize = 124, .bitCount = 32, .compression = 3}, 138},
-        {"108-byte header, BI_BITFIELDS", {.biSize = 108, .bitCount = 16, .compression = 3}, 122},
-        {"52-byte header, BI_BITFIELDS", {.biSize = 52, .bitCount = 32, .compression = 3}, 66},
-        {"51-byte header, BI_BITFIELDS", {.biSize = 51, .bitCount = 32, .compression = 3}, 77},
-        {"8-bit, 16 colours used", {.bitCount = 8, .clrUsed = 16}, 118},
-        {"bit count 0", {.biSize = 40, .bitCount = 0}, 14 + 40 + 4},
-        {"1-bit", {.bitCount = 1}, 62},
-        {"4-bit", {.bitCount = 4}, 118},
-        {"24-bit with an optional palette", {.bitCount = 24, .clrUsed = 3}, 66},
-        {"sum wraps at 32 bits", {.biSize = 0xFFFFFFF0u, .bitCount = 24, .clrUsed = 1}, 14 - 12},
+        {"core 8-bit 2x2", {.biSize = 12, .width = 2, .height = 2, .bitCount = 8}, 788, 794, true},
+        {"core 24-bit 3x2", {.biSize = 12, .width = 3, .height = 2}, 36, 26, true},
+        {"core 1-bit 33x1", {.biSize = 12, .width = 33, .bitCount = 1}, 26, 32, true},
+        {"OS/2 16-byte 4-bit 9x2",
+         {.biSize = 16, .width = 9, .height = 2, .bitCount = 4},
+         96,
+         94,
+         true},
+        {"OS/2 64-byte 8-bit, 2 colours",
+         {.biSize = 64, .width = 5, .bitCount = 8, .clrUsed = 2},
+         80,
+         86,
+         true},
+        {"OS/2 Huffman",
+         {.biSize = 64, .width = 8, .height = 8, .bitCount = 1, .compression = 3, .sizeImage = 10},
+         82,
+         86,
+         false},
+        {"OS/2 RLE24", {.biSize = 64, .compression = 4, .sizeImage = 3}, 67, 78, false},
+        {"24-bit 1x1", {}, 44, 54, true},
+        {"24-bit 3x2 top-down", {.width = 3, .height = -2}, 64, 54, true},
+        {"24-bit, 3 colours used", {.bitCount = 24, .clrUsed = 3}, 56, 66, true},
+        {"8-bit 2x2", {.width = 2, .height = 2, .bitCount = 8}, 1072, 1078, true},
+        {"8-bit 5x1, 3 colours", {.width = 5, .bitCount = 8, .clrUsed = 3}, 60, 66, true},
+        {"4-bit 9x2", {.width = 9, .height = 2, .bitCount = 4}, 120, 118, true},
+        {"1-bit 33x1", {.width = 33, .bitCount = 1}, 56, 62, true},
+        {"2-bit", {.bitCount = 2}, 60, 70, false},
+        {"16-bit bit fields", {.bitCount = 16, .compression = 3}, 56, 66, true},
+        {"bit fields, then 256 colours",
+         {.width = 2, .height = 2, .bitCount = 16, .compression = 3, .clrUsed = 256},
+         1084,
+         1090,
+         true},
+        {"alpha bit fields", {.bitCount = 32, .compression = 6}, 60, 70, true},
+        {"52-byte header, bit fields",
+         {.biSize = 52, .bitCount = 32, .compression = 3},
+         56,
+         66,
+         true},
+        {"56-byte header, alpha bit fields",
+         {.biSize = 56, .bitCount = 32, .compression = 6},
+         60,
+         70,
+         true},
+        {"V4 bit fields", {.biSize = 108, .bitCount = 16, .compression = 3}, 112, 122, true},
+        {"V5 bit fields", {.biSize = 124, .bitCount = 32, .compression = 3}, 128, 138, true},
+        {"V5 8-bit", {.biSize = 124, .bitCount = 8}, 1152, 1162, true},
+        {"RLE8",
+         {.width = 4, .height = 4, .bitCount = 8, .compression = 1, .sizeImage = 10},
+         1074,
+         1078,
+         true},
+        {"RLE4",
+         {.width = 4, .height = 4, .bitCount = 4, .compression = 2, .sizeImage = 6},
+         110,
+         118,
+         true},
+        {"RLE8 top-down",
+         {.height = -1, .bitCount = 8, .compression = 1, .sizeImage = 4},
+         1068,
+         1078,
+         false},
+        {"JPEG", {.bitCount = 0, .compression = 4, .sizeImage = 4}, 44, 54, false},
+        {"PNG", {.biSize = 124, .bitCount = 0, .compression = 5, .sizeImage = 9}, 133, 138, false},
     };
     for (const auto& c : cases) {
-        doc.bitmaps[1] = MakeDib(c.fields, 64);
-        ASSERT_TRUE(WriteBitmapFile(doc, 1, PathOf("out.bmp"))) << c.what;
-        EXPECT_EQ(ReadBytes(scratch / "out.bmp"), MakeBmpFile(doc.bitmaps[1], c.offBits)) << c.what;
-        EXPECT_EQ(DibHeaderLength(doc.bitmaps[1]), c.offBits - 14u) << c.what;
+        const DibPayload exact = MakeDib(c.fields, c.size);
+        const DibLayout layout = ReadDibLayout(exact);
+        EXPECT_EQ(DibProblemText(layout), "") << c.what;
+        EXPECT_EQ(layout.drawable, c.drawable) << c.what << ": " << DibNotDrawnText(layout);
+        EXPECT_EQ(DibDrawingInfo(exact, layout).empty(), !c.drawable) << c.what;
+        EXPECT_EQ(DibHeaderLength(exact), c.offBits - 14) << c.what;
+        ContainerDoc d;
+        ASSERT_TRUE(StoreBitmapFile(d, 1, MakeBmpFile(exact, c.offBits))) << c.what;
+        ASSERT_TRUE(WriteBitmapFile(d, 1, PathOf("out.bmp"))) << c.what;
+        EXPECT_EQ(ReadBytes(scratch / "out.bmp"), MakeBmpFile(exact, c.offBits)) << c.what;
+        const DibPayload shortOne(exact.begin(), exact.end() - 1);
+        EXPECT_NE(DibProblemText(ReadDibLayout(shortOne)), "") << c.what << ", one byte short";
+        EXPECT_FALSE(StoreBitmapFile(d, 2, MakeBmpFile(shortOne, c.offBits))) << c.what;
     }
-    EXPECT_EQ(DibHeaderLength(DibPayload(39, 0xFF)), 0u) << "too short to read a header from";
+}
+
+// What a .bmp file stores, or why it stores nothing: the file header, then
+// what proves the bitmap broken. A refusal leaves the store as it was.
+TEST_F(CodecTest, StoreBitmapFileTakesOutTheGapAndRefusesBrokenBitmaps) {
+    const Bytes pixel = MakeDib({}, 44);
+    Bytes notBm = MakeBmpFile(pixel, 54);
+    notBm[1] = 'A';
+    Bytes gap = MakeBmpFile(pixel, 60);  // six unused bytes before the pixels
+    gap.insert(gap.begin() + 54, {1, 2, 3, 4, 5, 6});
+    const auto file = [](DibFields f, std::size_t size) {
+        return MakeBmpFile(MakeDib(f, size), 14);
+    };
+    const struct {
+        const char* what;
+        Bytes file;
+        std::string problem;  // empty: stored, as payload
+        Bytes payload = {};
+    } cases[] = {
+        {"the gap after the table taken out", gap, "", pixel},
+        {"bfOffBits inside the header: the header decides", MakeBmpFile(pixel, 20), "", pixel},
+        {"13 bytes", Bytes(13, 'B'), "no BM file header"},
+        {"starts with BA", notBm, "no BM file header"},
+        {"bfOffBits 13", MakeBmpFile(pixel, 13), "bfOffBits 13 lies outside its 58 bytes"},
+        {"bfOffBits past the end", MakeBmpFile(pixel, 59), "bfOffBits 59 lies outside"},
+        {"nothing after the file header", MakeBmpFile({}, 14), "its 4-byte header does not fit"},
+        {"a 1-byte bitmap", MakeBmpFile({40}, 14), "its 4-byte header does not fit in its 1"},
+        {"header longer than the bitmap", file({.biSize = 124}, 100), "its 124-byte header"},
+        {"biSize 0xFFFFFFFF", file({.biSize = 0xFFFFFFFF}, 44), "biSize 4294967295 is not"},
+        {"biSize 39", file({.biSize = 39 + 30}, 100), "biSize 69 is not"},
+        {"width -4", file({.width = -4}, 60), "biWidth is -4"},
+        {"core width 0", file({.biSize = 12, .width = 0}, 20), "bcWidth is 0"},
+        {"height 0", file({.height = 0}, 44), "biHeight is 0"},
+        {"planes 2", file({.planes = 2}, 44), "biPlanes is 2, not 1"},
+        {"compression 9", file({.compression = 9}, 44), "biCompression 9 is not a known"},
+        {"24-bit bit fields", file({.compression = 3}, 64), "biBitCount 24 is not valid for BIT"},
+        {"RLE8 at 4 bits", file({.bitCount = 4, .compression = 1}, 120), "biBitCount 4 is not"},
+        {"bit count 0", file({.bitCount = 0}, 48), "biBitCount 0 is not valid for RGB"},
+        {"OS/2 compression 5", file({.biSize = 64, .compression = 5}, 80), "biCompression 5"},
+        {"colour table past the end", file({.bitCount = 8}, 100),
+         "its colour table ends at byte 1064, past its 100"},
+        {"colour count of 2^30", file({.clrUsed = 0x40000000u}, 100),
+         "its colour table ends at byte 4294967336"},
+        {"widest row, 88 pixel bytes", file({.width = kMax}, 128),
+         "its pixels end at byte 6442450984"},
+        {"widest row, tallest", file({.width = kMax, .height = kMin, .bitCount = 32}, 128),
+         "its pixels end at byte 18446744065119617064"},
+        {"JPEG longer than the bitmap", file({.bitCount = 0, .compression = 4, .sizeImage = 9}, 48),
+         "its pixels end at byte 49"},
+    };
+    const DibPayload previous = MakeDib({.width = 2}, 48);
+    for (const auto& c : cases) {
+        ContainerDoc d;
+        d.bitmaps[5] = previous;
+        std::string problem;
+        EXPECT_EQ(StoreBitmapFile(d, 5, c.file, &problem), c.problem.empty()) << c.what;
+        EXPECT_EQ(problem.substr(0, c.problem.size()), c.problem) << c.what << ": " << problem;
+        EXPECT_EQ(d.dirty, c.problem.empty()) << c.what;
+        EXPECT_EQ(d.bitmaps[5], c.problem.empty() ? c.payload : previous) << c.what;
+    }
+    EXPECT_TRUE(PayloadFitsBitmapFile(0xFFFFFFFFull - 14)) << "bfSize counts the 14-byte header";
+    EXPECT_FALSE(PayloadFitsBitmapFile(0xFFFFFFFFull - 13));
 }
 
 TEST_F(CodecTest, ExportRefusalsCreateNoFile) {
@@ -130,66 +211,4 @@ TEST_F(CodecTest, FailedExportLeavesTheOldFile) {
     EXPECT_FALSE(WriteBitmapFile(doc, 1, PathOf("00001.bmp")));
     EXPECT_EQ(ReadBytes(scratch / "00001.bmp"), original);
     EXPECT_EQ(scratch.EntryCount(), 1u);
-}
-
-TEST(DibPixelsInBounds, ExactFitIsInBoundsOneByteShortIsNotAndSomeHeadersNeverAre) {
-    const struct {
-        const char* what;
-        DibFields fields;
-        std::size_t size;  // the exact fit; 0: out of bounds even in 4096 bytes
-    } cases[] = {
-        {"24-bit 1x1", {.width = 1, .height = 1, .bitCount = 24}, 44},
-        {"24-bit 3x2, padded rows", {.width = 3, .height = 2, .bitCount = 24}, 64},
-        {"24-bit 3x2 top-down", {.width = 3, .height = -2, .bitCount = 24}, 64},
-        {"1-bit 33x1", {.width = 33, .height = 1, .bitCount = 1}, 40 + 8 + 8},
-        {"4-bit 9x2", {.width = 9, .height = 2, .bitCount = 4}, 40 + 64 + 16},
-        {"8-bit 2x2", {.width = 2, .height = 2, .bitCount = 8}, 1064 + 8},
-        {"8-bit 5x1, 3 colours", {.width = 5, .bitCount = 8, .clrUsed = 3}, 52 + 8},
-        {"16-bit bit fields", {.width = 1, .bitCount = 16, .compression = 3}, 56},
-        {"32-bit bit fields, 124-byte header",
-         {.biSize = 124, .bitCount = 32, .compression = 3},
-         128},
-        // The masks follow a 40-byte header even when a colour count is set,
-        // and the drawing code reads them there.
-        {"bit fields and 1 colour",
-         {.width = 1, .bitCount = 32, .compression = 3, .clrUsed = 1},
-         56},
-        {"RLE8",
-         {.width = 4, .height = 4, .bitCount = 8, .compression = 1, .sizeImage = 10},
-         1064 + 10},
-        {"RLE4",
-         {.width = 4, .height = 4, .bitCount = 4, .compression = 2, .sizeImage = 6},
-         104 + 6},
-        {"width 0", {.width = 0}, 0},
-        {"negative width", {.width = -1}, 0},
-        {"height 0", {.height = 0}, 0},
-        {"BITMAPCOREHEADER", {.biSize = 12}, 0},
-        {"39-byte header", {.biSize = 39}, 0},
-        {"header longer than the payload", {.biSize = 4097}, 0},
-        {"header length near 4 GiB", {.biSize = 0xFFFFFFF0u}, 0},
-        {"colour count wraps 32 bits", {.bitCount = 24, .clrUsed = 0x40000000u}, 0},
-        {"2-bit", {.bitCount = 2}, 0},
-        {"bit count 0", {.bitCount = 0}, 0},
-        {"24-bit bit fields", {.bitCount = 24, .compression = 3}, 0},
-        {"RLE8 without a size", {.bitCount = 8, .compression = 1}, 0},
-        {"RLE8 top-down", {.height = -1, .bitCount = 8, .compression = 1, .sizeImage = 4}, 0},
-        {"RLE8 at 4 bits", {.bitCount = 4, .compression = 1, .sizeImage = 4}, 0},
-        {"JPEG", {.bitCount = 0, .compression = 4, .sizeImage = 4}, 0},
-        {"PNG", {.bitCount = 0, .compression = 5, .sizeImage = 4}, 0},
-        {"height INT32_MIN", {.height = kMin}, 0},
-        {"widest 32-bit row", {.width = kMax, .bitCount = 32}, 0},
-        {"widest row, tallest top-down", {.width = kMax, .height = kMin, .bitCount = 32}, 0},
-        {"widest row, tallest", {.width = kMax, .height = kMax, .bitCount = 32}, 0},
-    };
-    for (const auto& c : cases) {
-        if (c.size) {
-            EXPECT_TRUE(DibPixelsInBounds(MakeDib(c.fields, c.size)))
-                << c.what << ", " << c.size << " bytes";
-        }
-        const std::size_t size = c.size ? c.size - 1 : 4096;
-        EXPECT_FALSE(DibPixelsInBounds(MakeDib(c.fields, size)))
-            << c.what << ", " << size << " bytes";
-    }
-    EXPECT_FALSE(DibPixelsInBounds(DibPayload(39, 0)));
-    EXPECT_FALSE(DibPixelsInBounds(DibPayload{}));
 }
