@@ -15,9 +15,13 @@ bool IsAsciiDigit(wchar_t c) {
 
 // Five ASCII digits and a lower-case ".bmp": nine code units in UTF-16 and
 // in UTF-32 alike, since any other character already disqualifies the name.
-bool ParseNumberedName(const std::wstring& name, std::int32_t& number) {
+bool ParseNumberedName(const std::wstring& name, std::int32_t& number, bool anyCase) {
     if (name.size() != 9) return false;
-    if (name.compare(5, 4, L".bmp") != 0) return false;
+    for (std::size_t i = 0; i < 4; ++i) {
+        wchar_t c = name[5 + i];
+        if (anyCase && c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
+        if (c != L".bmp"[i]) return false;
+    }
     std::int32_t value = 0;
     for (std::size_t i = 0; i < 5; ++i) {
         if (!IsAsciiDigit(name[i])) return false;
@@ -29,7 +33,8 @@ bool ParseNumberedName(const std::wstring& name, std::int32_t& number) {
 
 }  // namespace
 
-void ScanNumberedBitmaps(const std::wstring& folder, std::vector<NumberedBitmapFile>& result) {
+void ScanNumberedBitmaps(const std::wstring& folder, std::vector<NumberedBitmapFile>& result,
+                         bool anyCase) {
     result.clear();
     // Without a trailing separator the folder and the names would run
     // together into paths that name something else.
@@ -53,7 +58,7 @@ void ScanNumberedBitmaps(const std::wstring& folder, std::vector<NumberedBitmapF
                 continue;  // not valid UTF-8: it cannot name a qualifying file
             }
             std::int32_t number = 0;
-            if (!ParseNumberedName(name, number)) continue;
+            if (!ParseNumberedName(name, number, anyCase)) continue;
             result.push_back(NumberedBitmapFile{number, folder + name});
         }
         // A listing that failed part-way still yields what it found.

@@ -15,5 +15,16 @@ struct NumberedBitmapFile {
 // folders. Each path is folder followed directly by the name, so folder must
 // end with a path separator ('\\' or '/' on Windows, '/' elsewhere) or be
 // empty for the current directory; any other folder string, and a folder that
-// cannot be listed, give an empty result.
-void ScanNumberedBitmaps(const std::wstring& folder, std::vector<NumberedBitmapFile>& result);
+// cannot be listed, give an empty result. With anyCase, ".BMP" and every
+// other spelling qualify too: what a folder already holds under a name the
+// file system takes as the same one.
+void ScanNumberedBitmaps(const std::wstring& folder, std::vector<NumberedBitmapFile>& result,
+                         bool anyCase = false);
+
+// Whether the platform's file names ignore case: "00001.BMP" is then the
+// file that "00001.bmp" names.
+#ifdef _WIN32
+inline constexpr bool kFileNamesIgnoreCase = true;
+#else
+inline constexpr bool kFileNamesIgnoreCase = false;
+#endif

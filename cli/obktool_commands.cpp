@@ -224,7 +224,7 @@ Outcome Extract(const Common& c, const std::wstring& file, const std::string& id
         return Outcome::Fail(Utf8(folder) + ": cannot be made a folder");
     }
     std::vector<NumberedBitmapFile> present;
-    ScanNumberedBitmaps(WithSeparator(folder), present);
+    ScanNumberedBitmaps(WithSeparator(folder), present, kFileNamesIgnoreCase);
     std::set<std::int32_t> existing;
     for (const NumberedBitmapFile& f : present)
         existing.insert(f.number);

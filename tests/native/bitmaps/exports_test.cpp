@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "batch/numbered_scan.h"
 #include "bitmaps/export_all.h"
 #include "bitmaps/export_range.h"
 #include "fileio/atomic_file.h"
@@ -134,6 +135,13 @@ TEST(ExportAll, WritesEveryBitmapOrStopsAtTheFirstFailure) {
             EXPECT_EQ(Exported(scratch.dir), c.files)
                 << c.what << ", folder '" << fs::path(folders[form]).string() << "'";
         }
+    }
+    if (kFileNamesIgnoreCase) {  // "00001.BMP" is the file "00001.bmp" names
+        ScratchFolder upper;
+        WriteBytes(upper / "00001.BMP", {'B', 'M'});
+        EXPECT_TRUE(ExportAllBitmaps(DocOf({1}), upper.dir.wstring()));
+        EXPECT_EQ(upper.EntryCount(), 1u);
+        EXPECT_EQ(ReadBytes(upper / "00001.bmp"), MakeBmpFile(Payload(1), 54));
     }
 }
 

@@ -1,9 +1,12 @@
-// .bmp files as ImageMagick writes them (made by imagemagick/make_fixtures.py)
-// load, keep their layout and export byte for byte as they came: our files
-// are valid to another program exactly when its own were.
+// .bmp files as ImageMagick writes them, and in the layouts other writers use
+// (made by imagemagick/make_fixtures.py), load, keep their layout and export
+// byte for byte as they came, but for a gap before the pixels, which is taken
+// out; ImageMagick, an independent decoder, sees the same picture in each
+// exported file as in the file that went in.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <vector>
 
 #include "bitmaps/bitmap_codec.h"
@@ -12,6 +15,23 @@
 #include "support/test_files.h"
 
 using namespace orvix_test;
+
+namespace {
+
+std::string Compared(const fs::path& a, const fs::path& b) {
+    const std::string command =
+        "compare -metric AE '" + a.string() + "' '" + b.string() + "' null: 2>&1";
+    std::string said;
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        char buffer[256];
+        while (std::fgets(buffer, sizeof buffer, pipe))
+            said += buffer;
+        pclose(pipe);
+    }
+    return said;
+}
+
+}  // namespace
 
 TEST(ImageMagickFiles, LoadAndExportUnchanged) {
     const fs::path fixtures = fs::path(__FILE__).parent_path() / "imagemagick";
@@ -22,15 +42,15 @@ TEST(ImageMagickFiles, LoadAndExportUnchanged) {
         if (entry.path().extension() == ".bmp") files.push_back(entry.path());
     }
     std::sort(files.begin(), files.end());
-    ASSERT_EQ(files.size(), 16u);
+    ASSERT_EQ(files.size(), 22u);
     ContainerDoc doc;
     ResourceId id = 0;
     for (const auto& f : files) {
         Bytes file;
         ASSERT_TRUE(ReadWholeFile(f.wstring(), file)) << f;
         ASSERT_TRUE(StoreBitmapFile(doc, ++id, file)) << f;
+        if (f.stem() == "24bit-gap") file.erase(file.begin() + 54, file.begin() + 60);
         EXPECT_EQ(doc.bitmaps[id], Bytes(file.begin() + 14, file.end())) << f;
-        EXPECT_EQ(14 + DibHeaderLength(doc.bitmaps[id]), le::Get32(file, 10)) << f << ": bfOffBits";
         EXPECT_TRUE(DibPixelsInBounds(doc.bitmaps[id])) << f;
     }
     ScratchFolder scratch;
@@ -39,6 +59,13 @@ TEST(ImageMagickFiles, LoadAndExportUnchanged) {
     for (const auto& f : files) {
         char name[16];
         std::snprintf(name, sizeof name, "%05d.bmp", ++id);
-        EXPECT_EQ(ReadBytes(scratch / name), ReadBytes(f)) << f;
+        const Bytes exported = ReadBytes(scratch / name);
+        if (f.stem() != "24bit-gap") {
+            EXPECT_EQ(exported, ReadBytes(f)) << f;
+        }
+        // ImageMagick 6 reads no alpha bit fields.
+        if (f.stem() != "32bit-alphabitfields") {
+            EXPECT_EQ(Compared(scratch / name, f), "0") << f;
+        }
     }
 }

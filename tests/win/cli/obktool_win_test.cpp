@@ -83,10 +83,15 @@ TEST_F(ObktoolOnWindows, StatusesMessagesAndFilesOfAScript) {
         const char* out;
         const char* err;
     };
+    fs::create_directories("upper");
+    WriteBytes("upper/01637.BMP", {'B', 'M'});
     const Row rows[] = {
         {L"info " + mixed, 0, "warning: it also holds 1 named bitmap, ", ""},
         {L"extract c.obk 1637,3274-4911 -o out", 0, "extracted 3 bitmaps", ""},
         {L"extract c.obk 1637 -o out", 1, "", "out\\01637.bmp: already exists"},
+        // Names that differ only in case name the same file.
+        {L"extract c.obk 1637 -o upper", 1, "", "upper\\01637.bmp: already exists"},
+        {L"extract c.obk 1637 -o upper --force", 0, "extracted 1 bitmaps", ""},
         {L"import c.obk out --start 1 -o d.obk", 0, "imported 3 bitmaps", ""},
         {L"renumber d.obk 2 9 --overwrite", 0, "renumbered 00002 as 00009", ""},
         {L"remove d.obk 1-9", 0, "removed 3 bitmaps", ""},
@@ -101,6 +106,8 @@ TEST_F(ObktoolOnWindows, StatusesMessagesAndFilesOfAScript) {
     }
     const Bytes exported = ReadBytes("out/03274.bmp");
     EXPECT_EQ(exported, ReadBytes("bmps/03274.bmp"));
+    EXPECT_EQ(ReadBytes("upper/01637.bmp"), ReadBytes("bmps/01637.bmp"));
+    EXPECT_EQ(std::distance(fs::directory_iterator("upper"), fs::directory_iterator()), 1);
 }
 
 }  // namespace

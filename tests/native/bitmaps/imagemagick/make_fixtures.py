@@ -2,8 +2,11 @@
 """Makes the .bmp files of imagemagick_test.cpp with ImageMagick 6 (convert,
 compare): a 13x7 plasma (13 pixels, so rows of every depth need padding), as
 each producer writes it, some rewritten into the shapes other producers write
-(top-down, V4 header, masks after a 40-byte header). Every rewritten file is
-checked with compare to show the same picture as the one it came from."""
+(top-down, V4 header, masks after a 40-byte header), and the layouts that
+ImageMagick does not write built here field by field from its pixels (bit
+fields with a colour table, a gap before the pixels, an OS/2 2.x header,
+alpha bit fields). Every file but the alpha bit fields, which ImageMagick 6
+cannot read, is checked with compare to show the plasma."""
 import os, struct, subprocess, sys, tempfile
 
 here = os.path.dirname(os.path.abspath(__file__))
@@ -56,3 +59,27 @@ for name, source, options, prefix, shape in producers:
     if shape != "as made":  # a 40-byte header has no alpha mask: compare the colours only
         r = subprocess.run(["compare", "-metric", "AE"] + (["-alpha", "off"] if shape == "masks" else []) + [made, out, "null:"], capture_output=True, text=True)
         if r.stderr.split(" ")[0] != "0": sys.exit(f"{name}: reshaped file shows another picture ({r.stderr})")
+
+# OS/2 core headers, as ImageMagick's BMP2 writer makes them.
+for name, options in [("core-8bit", ["-colors", "60", "-type", "palette"]), ("core-24bit", ["-type", "truecolor"])]:
+    run("convert", photo, *options, "BMP2:" + os.path.join(here, name + ".bmp"))
+
+w, h = 13, 7
+def pixels_of(name):  # the pixel bytes of a file made above
+    made = open(os.path.join(here, name + ".bmp"), "rb").read()
+    return made[struct.unpack_from("<I", made, 10)[0]:]
+def info(size, bits, compression, pixels, clr_used=0):
+    return struct.pack("<IiiHHIIiiII", size, w, h, 1, bits, compression, len(pixels), 2835, 2835, clr_used, 0) + bytes(size - 40)
+def bmp(name, dib, off_bits):
+    open(os.path.join(here, name + ".bmp"), "wb").write(b"BM" + struct.pack("<IHHI", 14 + len(dib), 0, 0, off_bits) + dib)
+bgr, p565 = pixels_of("24bit"), pixels_of("16bit-565-masks")
+stride = (w * 24 + 31) // 32 * 4
+argb = b"".join(bgr[y * stride + x * 3:y * stride + x * 3 + 3] + b"\xff" for y in range(h) for x in range(w))
+masks = struct.pack("<IIII", 0xF800, 0x07E0, 0x001F, 0)
+bmp("16bit-565-masks-table", info(40, 16, 3, p565, 256) + masks[:12] + bytes(range(256)) * 4 + p565, 14 + 52 + 1024)
+bmp("24bit-gap", info(40, 24, 0, bgr) + b"\xAA" * 6 + bgr, 14 + 46)
+bmp("24bit-os2v2", info(64, 24, 0, bgr) + bgr, 14 + 64)
+bmp("32bit-alphabitfields", info(40, 32, 6, argb) + struct.pack("<IIII", 0xFF0000, 0xFF00, 0xFF, 0xFF000000) + argb, 14 + 56)
+for name, like in [("core-8bit", "8bit"), ("core-24bit", "24bit"), ("16bit-565-masks-table", "16bit-565-masks"), ("24bit-gap", "24bit"), ("24bit-os2v2", "24bit")]:
+    r = subprocess.run(["compare", "-metric", "AE", os.path.join(here, name + ".bmp"), os.path.join(here, like + ".bmp"), "null:"], capture_output=True, text=True)
+    if r.stderr.split(" ")[0] != "0": sys.exit(f"{name}: shows another picture ({r.stderr})")
