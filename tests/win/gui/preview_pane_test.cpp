@@ -74,6 +74,21 @@ std::string Mismatches(const std::vector<std::uint32_t>& shot, const Picture& wa
     return count ? std::to_string(count) + " pixels differ:" + first : "";
 }
 
+// The same 8-bit bitmap behind an OS/2 core header: 16-bit sizes and 3-byte
+// colour entries.
+DibPayload CoreOf(const DibPayload& eightBit) {
+    DibPayload core(eightBit.begin(), eightBit.begin() + 12);
+    Put32(core, 0, 12);
+    core[4] = eightBit[4], core[5] = eightBit[5], core[6] = eightBit[8], core[7] = eightBit[9];
+    core[8] = 1, core[9] = 0, core[10] = 8, core[11] = 0;
+    for (std::size_t entry = 0; entry < 256; ++entry) {
+        const auto colour = eightBit.begin() + 40 + static_cast<std::ptrdiff_t>(entry * 4);
+        core.insert(core.end(), colour, colour + 3);
+    }
+    core.insert(core.end(), eightBit.begin() + 40 + 1024, eightBit.end());
+    return core;
+}
+
 struct PayloadCase {
     const char* name;
     DibPayload payload;
@@ -165,6 +180,7 @@ TEST_F(PreviewPaneTest, EachBitmapShowsCentredWhereItFitsInItsTrueColours) {
     // 8-bit value whether the low bits are zero-filled or replicated.
     const std::vector<std::uint32_t> swapped = {0x0000FF, 0x00FF00, 0xFF0000};  // R low, B high
     const auto pal8 = Palette(256, {{200, 0x8040C0}, {7, 0x10E060}});
+    auto masksThenTable = Palette(3 + 256, {{0, 0xF800}, {1, 0x07E0}, {2, 0x001F}, {9, 0xFFFFFF}});
     const DibPayload rgb = Build({.top = 0xFF8000, .bottom = 0x0080FF});
     const DibPayload rle = Build({.bitCount = 8,
                                   .compression = BI_RLE8,
@@ -191,6 +207,15 @@ TEST_F(PreviewPaneTest, EachBitmapShowsCentredWhereItFitsInItsTrueColours) {
         {"32-bit bit fields in a V4 header", Build({.bitCount = 32, .compression = BI_BITFIELDS,
          .top = 0x0A141E, .bottom = 0xF0E0D0, .headerSize = 108, .headerMasks = swapped}),
          Small(0x1E140A, 0xD0E0F0)},
+        {"core header", CoreOf(Build({.bitCount = 8, .table = pal8, .top = 200, .bottom = 7})),
+         Small(0x8040C0, 0x10E060)},
+        {"OS/2 2.x header", Build({.bitCount = 8, .table = pal8, .top = 200, .bottom = 7,
+         .headerSize = 64}), Small(0x8040C0, 0x10E060)},
+        {"bit fields, then a colour table", Build({.bitCount = 16, .compression = BI_BITFIELDS,
+         .table = masksThenTable, .top = 3 << 11 | 15 << 5 | 2, .bottom = 1 << 11 | 10 << 5 | 3,
+         .clrUsed = 256}), Small(0x183C10, 0x082818)},
+        {"alpha bit fields", Build({.bitCount = 32, .compression = 6, .table = {0xFF0000, 0xFF00,
+         0xFF, 0xFF000000}, .top = 0xFF0A141E, .bottom = 0x80F0E0D0}), Small(0x0A141E, 0xF0E0D0)},
         {"8-bit top-down", Build({.height = -10, .bitCount = 8, .table = pal8, .top = 200,
                                   .bottom = 7}), Small(0x8040C0, 0x10E060)},
         {"8-bit run-length", rle, Small(0x6B8E23, 0xFFD700)},

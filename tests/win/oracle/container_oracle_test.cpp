@@ -8,6 +8,7 @@
 
 #include <cstdio>
 
+#include "bitmaps/bitmap_codec.h"
 #include "document/blank_container.h"
 #include "document/container_io.h"
 #include "support/pe_images.h"
@@ -65,6 +66,24 @@ void ExpectLoadedAndSavedAsThePlatformSees(const fs::path& file, const fs::path&
     ExpectPlatformListsExactly(copy, doc.bitmaps);
 }
 
+// The pixels of a bitmap the loader made, as 32-bit top-down rows without alpha.
+std::vector<std::uint32_t> PixelsOf(HBITMAP bitmap) {
+    BITMAP shape{};
+    if (!bitmap || !GetObjectW(bitmap, sizeof shape, &shape)) return {};
+    BITMAPINFO info{};
+    info.bmiHeader = {
+        sizeof info.bmiHeader, shape.bmWidth, -shape.bmHeight, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(shape.bmWidth * shape.bmHeight));
+    HDC screen = GetDC(nullptr);
+    GetDIBits(screen, bitmap, 0, static_cast<UINT>(shape.bmHeight), pixels.data(), &info,
+              DIB_RGB_COLORS);
+    ReleaseDC(nullptr, screen);
+    DeleteObject(bitmap);
+    for (std::uint32_t& p : pixels)
+        p &= 0xFFFFFF;
+    return pixels;
+}
+
 constexpr const wchar_t* kFixtures[] = {
     L"fixture_mixed.dll",    // string names, icon, version, zero-size and multi-language bitmaps
     L"fixture_reloc.dll",    // .reloc after .rsrc
@@ -117,6 +136,42 @@ TEST(ContainerOracle, SavedImagesListExactlyTheStore) {
             EXPECT_TRUE(reread.bitmaps == second);
         }
     }
+}
+
+// Bitmaps of every header kind and layout, stored from their .bmp files,
+// load from the container with the same pixels as the loader reads from the
+// files themselves.
+TEST(ContainerOracle, BitmapsOfEveryLayoutLoadWithTheirFilesPixels) {
+    ScratchFolder scratch;
+    const fs::path container = scratch / "layouts.obk";
+    ContainerDoc doc;
+    std::vector<fs::path> files;
+    for (const auto& entry : fs::directory_iterator(fs::path(ORVIX_BMP_FIXTURES))) {
+        Bytes bytes = ReadBytes(entry.path());
+        if (entry.path().extension() != ".bmp") continue;
+        files.push_back(entry.path());
+        ASSERT_TRUE(StoreBitmapFile(doc, static_cast<ResourceId>(files.size()), bytes))
+            << entry.path();
+    }
+    ASSERT_GE(files.size(), 22u);
+    ASSERT_TRUE(WriteBlankContainer(container.wstring(), false));
+    ASSERT_TRUE(SaveContainer(doc, container.wstring()));
+    HMODULE module = LoadLibraryExW(container.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_TRUE(module);
+    int compared = 0;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        const auto fromFile = PixelsOf(static_cast<HBITMAP>(LoadImageW(
+            nullptr, files[i].c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_CREATEDIBSECTION)));
+        if (fromFile.empty()) continue;  // a layout the platform does not read
+        ++compared;
+        EXPECT_EQ(PixelsOf(static_cast<HBITMAP>(LoadImageW(
+                      module, MAKEINTRESOURCEW(i + 1), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION))),
+                  fromFile)
+            << files[i];
+    }
+    FreeLibrary(module);
+    std::printf("%d of %zu layouts read by the platform\n", compared, files.size());
+    EXPECT_GE(compared, 16);
 }
 
 TEST(ContainerOracle, ToolchainDllsLoadAsThePlatformReportsAndMapAfterSaveAs) {
