@@ -21,7 +21,7 @@ constexpr std::size_t kBfOffBits = 10;
 // The payload a .bmp file stands for, or why it is none. Pixels that a file
 // header puts past the colour table are moved up to it, so that the payload
 // is a packed DIB, as a bitmap resource must be; a file header that points
-// into the table is wrong, and the info header decides.
+// into the table of a Windows header is wrong, and the info header decides.
 bool PayloadOfFile(const std::vector<std::uint8_t>& fileBytes, DibPayload& payload,
                    std::string& problem) {
     if (!LooksLikeBitmapFile(fileBytes)) {
@@ -42,7 +42,20 @@ bool PayloadOfFile(const std::vector<std::uint8_t>& fileBytes, DibPayload& paylo
     }
     DibLayout layout = ReadDibLayout(dib);
     const std::uint64_t pixelsAt = std::uint64_t{offBits} - kBitmapFileHeaderSize;
-    if (layout.located && pixelsAt > layout.pixelOffset) {
+    // An OS/2 file may end its colour table early and say so only through
+    // bfOffBits; a bitmap resource has no bfOffBits, so the missing entries
+    // are stored as black.
+    const bool os2 = layout.kind == DibHeaderKind::Core || layout.kind == DibHeaderKind::Os2v2;
+    const bool shortTable = os2 && pixelsAt >= layout.tableOffset &&
+                            pixelsAt < layout.pixelOffset && layout.tableEntries <= 256 &&
+                            (pixelsAt - layout.tableOffset) % layout.entrySize == 0;
+    if (shortTable) {
+        const auto pixels = dib.begin() + static_cast<std::ptrdiff_t>(pixelsAt);
+        payload.assign(dib.begin(), pixels);
+        payload.resize(static_cast<std::size_t>(layout.pixelOffset), 0);
+        payload.insert(payload.end(), pixels, dib.end());
+        layout = ReadDibLayout(payload);
+    } else if (layout.located && pixelsAt > layout.pixelOffset) {
         const std::size_t table = static_cast<std::size_t>(layout.pixelOffset);
         payload.assign(dib.begin(), dib.begin() + static_cast<std::ptrdiff_t>(table));
         payload.insert(payload.end(), dib.begin() + static_cast<std::ptrdiff_t>(pixelsAt),

@@ -133,6 +133,9 @@ TEST_F(CodecTest, LayoutOfEveryHeaderKindExactFitAndOneByteShort) {
 // what proves the bitmap broken. A refusal leaves the store as it was.
 TEST_F(CodecTest, StoreBitmapFileTakesOutTheGapAndRefusesBrokenBitmaps) {
     const Bytes pixel = MakeDib({}, 44);
+    const Bytes core = MakeDib({.biSize = 12, .width = 2, .bitCount = 8}, 12 + 6 + 4);
+    Bytes fullCore = core;
+    fullCore.insert(fullCore.begin() + 18, 254 * 3, 0);
     Bytes notBm = MakeBmpFile(pixel, 54);
     notBm[1] = 'A';
     Bytes gap = MakeBmpFile(pixel, 60);  // six unused bytes before the pixels
@@ -148,6 +151,7 @@ TEST_F(CodecTest, StoreBitmapFileTakesOutTheGapAndRefusesBrokenBitmaps) {
     } cases[] = {
         {"the gap after the table taken out", gap, "", pixel},
         {"bfOffBits inside the header: the header decides", MakeBmpFile(pixel, 20), "", pixel},
+        {"an OS/2 table of 2 of 256 colours: filled up", MakeBmpFile(core, 14 + 18), "", fullCore},
         {"13 bytes", Bytes(13, 'B'), "no BM file header"},
         {"starts with BA", notBm, "no BM file header"},
         {"bfOffBits 13", MakeBmpFile(pixel, 13), "bfOffBits 13 lies outside its 58 bytes"},
