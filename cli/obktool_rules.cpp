@@ -43,7 +43,7 @@ std::string WriteFailure(const std::string& name, const AtomicWriteError& error,
     if (error.refusal == WriteRefusal::ReadOnly) return name + " is read-only" + std::string(tail);
     if (error.refusal == WriteRefusal::HardLinks) {
         return name + " has " + std::to_string(error.links) +
-               " hard links, which a replacement would part" + std::string(tail);
+               " hard links, which a replacement would split" + std::string(tail);
     }
     return name + ": cannot be written" + (error.reason.empty() ? "" : " (" + error.reason + ")") +
            std::string(tail);

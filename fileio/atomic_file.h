@@ -50,10 +50,9 @@ bool WriteFileAtomically(const std::wstring& path,
 
 // Why the last WriteFileAtomically of this thread failed, in terms a caller
 // can put to a user: a file the user may not change is refused before
-// anything is written, and so is one whose other names a rename would part
-// from the new content (the hard links of a file are kept by refusing rather
-// than by writing in place, which a failure part-way would leave half
-// written).
+// anything is written, and so is one whose other names a rename would leave
+// with the old content (hard links are kept by refusing rather than by
+// writing in place, which a failure halfway would leave half written).
 enum class WriteRefusal { None, ReadOnly, HardLinks, System };
 struct AtomicWriteError {
     WriteRefusal refusal = WriteRefusal::None;

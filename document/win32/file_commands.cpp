@@ -16,7 +16,7 @@ bool RequireLoaded(AppState& app) {
 }
 
 // What a failed save tells the user: a file they may not change, or one
-// whose other names a replacement would part from it, is named as such; any
+// whose other names a replacement would leave with the old content, is named as such; any
 // other failure carries the system's words when it gave them.
 std::wstring SaveFailureText(const std::wstring& destination, const AtomicWriteError& error) {
     if (error.refusal == WriteRefusal::ReadOnly) {
@@ -24,7 +24,7 @@ std::wstring SaveFailureText(const std::wstring& destination, const AtomicWriteE
     }
     if (error.refusal == WriteRefusal::HardLinks) {
         return destination + L" has " + std::to_wstring(error.links) +
-               L" hard links, which a replacement would part.\n\nThe file is as it was; Save As "
+               L" hard links, which a replacement would split.\n\nThe file is as it was; Save As "
                L"writes a copy.";
     }
     std::wstring reason(error.reason.size(), L'\0');

@@ -211,7 +211,7 @@ TEST(ObktoolEndToEnd, CommandLinesTheirStatusOutputAndFiles) {
         {"add c.obk 12 bmps/00005.bmp", 0, "", "", "list far/c.obk", "00012", "",
          "mkdir far && mv c.obk far && ln -s far/c.obk c.obk", "test -L c.obk"},
         {"add c.obk 12 bmps/00005.bmp", 1, "",
-         "c.obk has 2 hard links, which a replacement would part; every file is as it was", "", "",
+         "c.obk has 2 hard links, which a replacement would split; every file is as it was", "", "",
          "", "ln c.obk d.obk", "test $(stat -c %h c.obk) = 2"},
         {"add c.obk 12 bmps/00005.bmp", 1, "", "c.obk is read-only; every file is as it was", "",
          "", "", "chmod 444 c.obk", "test $(stat -c %a c.obk) = 444"},
@@ -223,7 +223,7 @@ TEST(ObktoolEndToEnd, CommandLinesTheirStatusOutputAndFiles) {
          "chmod 777 .", "test $(stat -c %U:%a c.obk) = root:644"},
         {"add c.obk 12 bmps/00005.bmp --wait 0.1", 1, "",
          "c.obk is being changed by another process (waited 0.1 s", "", "", "",
-         "(flock c.obk sleep 2 &) && sleep 0.3"},
+         "(flock c.obk sleep 2 >/dev/null &) && sleep 0.3"},
         // Eight writers at once: each waits its turn and reads what the last wrote.
         {"info c.obk", 0, "bitmaps: 11\n", "", "", "", "",
          "for i in 1 2 3 4 5 6 7 8; do obktool add -q c.obk 10$i bmps/00005.bmp & done; wait"},
@@ -270,6 +270,10 @@ TEST(ObktoolEndToEnd, CommandLinesTheirStatusOutputAndFiles) {
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.args);
+        // Giving files away and becoming another user take root.
+        if (::geteuid() != 0 &&
+            (std::strstr(row.setup, "chown") || !std::strncmp(row.args, "nobody", 6)))
+            continue;
         ScratchFolder dir;
         fs::create_directories(dir / "bmps");
         fs::create_directories(dir / "more");
