@@ -15,6 +15,7 @@
 
 #include "document/container_doc.h"
 #include "document/pe_resource_survey.h"
+#include "fileio/atomic_file.h"
 
 namespace obktool {
 
@@ -82,6 +83,12 @@ std::string DroppedResourcesWarning(const pe::ResourceSurvey& survey);
 std::string InfoText(const pe::ResourceSurvey& survey, const Listing& listing);
 std::string InfoJson(const pe::ResourceSurvey& survey, const Listing& listing);
 
+// What a failed write says: the file, and why when the file layer or the
+// system tells; a plain failure ends with tail ("; every file is as it
+// was" where the writer guarantees it).
+std::string WriteFailure(const std::string& name, const AtomicWriteError& error,
+                         std::string_view tail);
+
 // A path typed on the command line (UTF-8) as the core takes it, and back.
 std::wstring WideArg(const std::string& utf8);
 std::string Utf8(const std::wstring& path);
@@ -93,6 +100,7 @@ struct Common {
     bool json = false;
     bool force = false;   // extract, new: replace existing files
     std::wstring output;  // changing commands: write here, not in place
+    double wait = 5;      // changing commands: seconds to wait for another writer
     Progress progress;    // null: no progress line
     std::string* out = nullptr;
     std::function<void(const std::string&)> warn;  // to standard error

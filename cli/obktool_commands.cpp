@@ -1,4 +1,5 @@
 #include <array>
+#include <cstdio>
 #include <exception>
 #include <filesystem>
 #include <map>
@@ -16,6 +17,7 @@
 #include "document/pe_image_file.h"
 #include "document/pe_image_writer.h"
 #include "document/pe_resource_reader.h"
+#include "fileio/change_lock.h"
 #include "fileio/new_file.h"
 #include "fileio/path_separator.h"
 #include "fileio/wide_path.h"
@@ -95,11 +97,23 @@ Outcome Commit(const Common& c, const std::wstring& file, const ContainerDoc& do
                const pe::ResourceSurvey& survey) {
     const std::wstring target = c.output.empty() ? file : c.output;
     if (!WriteContainerFrom(file, doc.bitmaps, target)) {
-        return Outcome::Fail(Utf8(target) + ": cannot be written; every file is as it was");
+        return Outcome::Fail(
+            WriteFailure(Utf8(target), TakeAtomicWriteError(), "; every file is as it was"));
     }
     const std::string warning = DroppedResourcesWarning(survey);
     if (!warning.empty() && !c.quiet && c.warn) c.warn(Utf8(file) + ": " + warning);
     return {};
+}
+
+// Holds the lock of the file a changing command replaces for its whole
+// read-modify-write; with -o, of the output, which may name the same file.
+Outcome Hold(const Common& c, const std::wstring& file, ChangeLock& lock) {
+    const std::wstring target = c.output.empty() ? file : c.output;
+    if (lock.Acquire(target, c.wait) != ChangeLock::Result::Busy) return {};
+    char waited[32];
+    std::snprintf(waited, sizeof waited, "%g", c.wait);
+    return Outcome::Fail(Utf8(target) + " is being changed by another process (waited " + waited +
+                         " s; --wait SECONDS waits longer)");
 }
 
 // The bytes of a .bmp file, with what is wrong with it.
@@ -150,8 +164,11 @@ Outcome ForEachFolderBitmap(const Common& c, const std::wstring& folder,
                                                         const std::vector<std::uint8_t>&)>& take,
                             std::size_t& count) {
     std::error_code ec;
-    if (!fs::is_directory(WidePath(folder), ec))
-        return Outcome::Fail(Utf8(folder) + ": no such folder");
+    if (!fs::is_directory(WidePath(folder), ec)) {
+        return Outcome::Fail(Utf8(folder) + (fs::exists(WidePath(folder), ec)
+                                                 ? ": is a file, not a folder"
+                                                 : ": no such folder"));
+    }
     std::vector<NumberedBitmapFile> files;
     ScanNumberedBitmaps(WithSeparator(folder), files);
     count = files.size();
@@ -261,7 +278,7 @@ Outcome Extract(const Common& c, const std::wstring& file, const std::string& id
                         (replace ? WriteFileAtomically(path, produce, &batch)
                                  : WriteNewFile(path, header, payload));
         if (!ok) {
-            failed = Utf8(path) + ": cannot be written";
+            failed = WriteFailure(Utf8(path), TakeAtomicWriteError(), "");
             return false;
         }
         if (!replace) created.push_back(path);
@@ -286,6 +303,8 @@ Outcome Add(const Common& c, const std::wstring& file, const std::string& idText
     std::string error;
     ResourceId id = 0;
     if (!ParseIdArg(idText, id, error)) return Outcome::Usage(error);
+    ChangeLock lock;
+    if (Outcome o = Hold(c, file, lock); o.status != Status::Ok) return o;
     ContainerDoc doc;
     pe::ResourceSurvey survey;
     if (Outcome o = Open(file, doc, survey); o.status != Status::Ok) return o;
@@ -305,6 +324,8 @@ Outcome Remove(const Common& c, const std::wstring& file, const std::string& ids
     std::string error;
     const auto list = ParseIdList(ids, error);
     if (!list) return Outcome::Usage(error);
+    ChangeLock lock;
+    if (Outcome o = Hold(c, file, lock); o.status != Status::Ok) return o;
     ContainerDoc doc;
     pe::ResourceSurvey survey;
     if (Outcome o = Open(file, doc, survey); o.status != Status::Ok) return o;
@@ -324,6 +345,8 @@ Outcome Renumber(const Common& c, const std::wstring& file, const std::string& o
     if (!ParseIdArg(oldText, ids[0], error) || !ParseIdArg(newText, ids[1], error)) {
         return Outcome::Usage(error);
     }
+    ChangeLock lock;
+    if (Outcome o = Hold(c, file, lock); o.status != Status::Ok) return o;
     ContainerDoc doc;
     pe::ResourceSurvey survey;
     if (Outcome o = Open(file, doc, survey); o.status != Status::Ok) return o;
@@ -347,6 +370,8 @@ Outcome Import(const Common& c, const std::wstring& file, const std::wstring& fo
     std::string error;
     const auto start = ParseStart(startText, error);
     if (!error.empty()) return Outcome::Usage(error);
+    ChangeLock lock;
+    if (Outcome o = Hold(c, file, lock); o.status != Status::Ok) return o;
     ContainerDoc doc;
     pe::ResourceSurvey survey;
     if (Outcome o = Open(file, doc, survey); o.status != Status::Ok) return o;
@@ -410,7 +435,8 @@ Outcome New(const Common& c, const std::wstring& out, bool is64, const std::wstr
         return pe::WriteImageWithBitmaps(std::span<const std::uint8_t>(blank), doc.bitmaps, sink);
     };
     if (!WriteFileAtomically(out, produce)) {
-        return Outcome::Fail(Utf8(out) + ": cannot be written");
+        return Outcome::Fail(
+            WriteFailure(Utf8(out), TakeAtomicWriteError(), "; every file is as it was"));
     }
     Say(c, "created " + Utf8(out) + " (" + (is64 ? "PE32+" : "PE32") + ") with " +
                std::to_string(doc.bitmaps.size()) + " bitmaps");

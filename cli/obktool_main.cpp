@@ -1,7 +1,10 @@
 // obktool's command line: the options of each command, and the console.
 #include <CLI/CLI.hpp>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <exception>
+#include <iostream>
 #include <string>
 #include <vector>
 
@@ -49,6 +52,17 @@ std::vector<std::string> Arguments(int argc, char** argv) {
     return args;
 }
 
+// Standard output is what a script reads; a listing cut short by a full
+// disk or a closed pipe must not pass for a whole one.
+bool FlushStandardOutput() {
+    errno = 0;
+    std::cout.flush();  // with stdio in step, this is the fflush that fails
+    if (std::fflush(stdout) == 0 && !std::ferror(stdout) && std::cout.good()) return true;
+    std::fprintf(stderr, "obktool: standard output: cannot be written%s%s%s\n", errno ? " (" : "",
+                 errno ? std::strerror(errno) : "", errno ? ")" : "");
+    return false;
+}
+
 int Report(const obktool::Outcome& outcome) {
     if (!outcome.message.empty()) std::fprintf(stderr, "obktool: %s\n", outcome.message.c_str());
     return static_cast<int>(outcome.status);
@@ -58,6 +72,7 @@ int Report(const obktool::Outcome& outcome) {
 
 int main(int argc, char** argv) {
     using namespace obktool;
+    RemoveTemporariesOnInterrupt();
     CLI::App app{
         "obktool: make, change and check OBK bitmap containers (PE images whose "
         "RT_BITMAP resources have numeric IDs).\nExit status: 0 done, 1 failed, "
@@ -67,6 +82,7 @@ int main(int argc, char** argv) {
     app.require_subcommand(1);
     app.fallthrough();
     bool quiet = false, json = false, force = false, flag = false, is64 = false;
+    double wait = 5;
     std::string file, folder, bmp, ids, oldId, newId, output, from, onConflict = "fail";
     std::optional<std::string> start;
     app.add_flag("-q,--quiet", quiet, "print nothing but failures");
@@ -126,6 +142,10 @@ int main(int argc, char** argv) {
 
     for (CLI::App* changing : {add, remove, renumber, import}) {
         changing->add_option("-o,--output", output, "write the result here, not in place");
+        changing
+            ->add_option("--wait", wait,
+                         "seconds to wait while another process changes the file (default 5)")
+            ->check(CLI::NonNegativeNumber);
     }
 
     const std::vector<std::string> args = Arguments(argc, argv);
@@ -146,7 +166,10 @@ int main(int argc, char** argv) {
     try {
         app.parse(static_cast<int>(pointers.size()), pointers.data());
     } catch (const CLI::ParseError& e) {
-        if (e.get_exit_code() == 0) return app.exit(e);  // --help, --version
+        if (e.get_exit_code() == 0) {  // --help, --version
+            const int status = app.exit(e);
+            return FlushStandardOutput() ? status : 1;
+        }
         return Report(Outcome::Usage(std::string(e.what()) + " (obktool --help)"));
     }
 
@@ -157,6 +180,7 @@ int main(int argc, char** argv) {
         c.json = json;
         c.force = force;
         c.output = WideArg(output);
+        c.wait = wait;
         c.out = &out;
         c.warn = [](const std::string& line) {
             std::fprintf(stderr, "obktool: warning: %s\n", line.c_str());
@@ -179,9 +203,11 @@ int main(int argc, char** argv) {
             outcome = Import(c, path, WideArg(folder), start, *ParseOnConflict(onConflict));
         }
         if (create->parsed()) outcome = New(c, path, is64, WideArg(from), start);
-        std::fwrite(out.data(), 1, out.size(), stdout);
-        if (std::fflush(stdout) != 0)
-            return Report(Outcome::Fail("standard output: cannot be written"));
+        const bool whole = std::fwrite(out.data(), 1, out.size(), stdout) == out.size();
+        if (!FlushStandardOutput() || !whole) {
+            Report(outcome);
+            return static_cast<int>(Status::Failed);
+        }
         return Report(outcome);
     } catch (const std::exception& e) {
         return Report(Outcome::Fail(e.what()));

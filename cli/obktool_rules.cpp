@@ -38,6 +38,17 @@ std::string Plural(std::uint64_t count, const char* one, const char* many) {
 
 }  // namespace
 
+std::string WriteFailure(const std::string& name, const AtomicWriteError& error,
+                         std::string_view tail) {
+    if (error.refusal == WriteRefusal::ReadOnly) return name + " is read-only" + std::string(tail);
+    if (error.refusal == WriteRefusal::HardLinks) {
+        return name + " has " + std::to_string(error.links) +
+               " hard links, which a replacement would split" + std::string(tail);
+    }
+    return name + ": cannot be written" + (error.reason.empty() ? "" : " (" + error.reason + ")") +
+           std::string(tail);
+}
+
 std::optional<IdList> ParseIdList(std::string_view text, std::string& error) {
     IdList list;
     std::size_t begin = 0;
@@ -51,6 +62,11 @@ std::optional<IdList> ParseIdList(std::string_view text, std::string& error) {
             range.last = range.first;
         } else if (!ParseId(item.substr(0, dash), range.first, error) ||
                    !ParseId(item.substr(dash + 1), range.last, error)) {
+            // A range with an end missing ("-5", "5-") is named whole: an
+            // empty quote would not tell which item of the list it was.
+            if (Trimmed(item.substr(0, dash)).empty() || Trimmed(item.substr(dash + 1)).empty()) {
+                ParseId(item, range.first, error);
+            }
             return std::nullopt;
         }
         if (range.first > range.last) std::swap(range.first, range.last);

@@ -48,6 +48,29 @@ bool WriteFileAtomically(const std::wstring& path,
                          const std::function<bool(const AtomicWriteSink&)>& produce,
                          AtomicWriteBatch* batch = nullptr);
 
+// Why the last WriteFileAtomically of this thread failed, in terms a caller
+// can put to a user: a file the user may not change is refused before
+// anything is written, and so is one whose other names a rename would leave
+// with the old content (hard links are kept by refusing rather than by
+// writing in place, which a failure halfway would leave half written).
+enum class WriteRefusal { None, ReadOnly, HardLinks, System };
+struct AtomicWriteError {
+    WriteRefusal refusal = WriteRefusal::None;
+    std::uint64_t links = 0;  // HardLinks: how many names the file has
+    std::string reason;       // System: the platform's words (UTF-8), when it gave any
+};
+// Hands over the error and forgets it, so that a later failure that never
+// reached the writer is not described by an old one.
+AtomicWriteError TakeAtomicWriteError();
+
+// For a program that must not leave temporary files behind when it is
+// interrupted: SIGINT, SIGTERM and SIGHUP (on Windows the console's Ctrl+C,
+// Ctrl+Break, close, logoff and shutdown) remove the files of the writes in
+// progress and end the process with status 128 + the signal's number (130,
+// 143, 129). A signal the process was started with ignored stays ignored, as
+// nohup and a shell's background jobs expect.
+void RemoveTemporariesOnInterrupt();
+
 // Test hook: when set, a write fails once this many bytes have gone to the
 // temporary file in the current call (simulates a full disk or an I/O error).
 // Negative disables it.

@@ -1,3 +1,4 @@
+#include <utility>
 #include <vector>
 
 #include "fileio/atomic_file.h"
@@ -7,6 +8,15 @@ bool WriteFileAtomically(const std::wstring& path, std::span<const std::uint8_t>
                          AtomicWriteBatch* batch) {
     return WriteFileAtomically(
         path, [bytes](const AtomicWriteSink& sink) { return sink(bytes); }, batch);
+}
+
+AtomicWriteError& CurrentAtomicWriteError() {
+    thread_local AtomicWriteError error;
+    return error;
+}
+
+AtomicWriteError TakeAtomicWriteError() {
+    return std::exchange(CurrentAtomicWriteError(), AtomicWriteError{});
 }
 
 AtomicWriteFaults& InjectedAtomicWriteFaults() {

@@ -2,6 +2,8 @@
 // implementations. Not for use outside fileio/.
 #pragma once
 
+#include "fileio/atomic_file.h"
+
 struct AtomicWriteFaults {
     long long failAfterBytes = -1;  // negative: writes do not fail
     bool failRename = false;
@@ -10,3 +12,12 @@ struct AtomicWriteFaults {
 };
 
 AtomicWriteFaults& InjectedAtomicWriteFaults();
+
+// The error TakeAtomicWriteError() hands over, which the writers set.
+AtomicWriteError& CurrentAtomicWriteError();
+
+#ifdef _WIN32
+// Records a failure of the Windows side; code is a GetLastError() value, 0
+// for a failure the system has no words for.
+void RecordWin32Failure(unsigned long code);
+#endif

@@ -10,12 +10,14 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "fileio/atomic_file.h"
 #include "fileio/atomic_file_faults.h"
+#include "fileio/live_files.h"
 #include "fileio/wide_path.h"
 
 namespace {
@@ -66,6 +68,39 @@ int CreateTemporary(const std::string& folder, std::string& temp) {
     }
     errno = EEXIST;
     return -1;
+}
+
+// Records why a write failed; code is an errno value, or not positive when
+// the failure has no words of the system's (an abandoned or injected one).
+bool Failed(int code) {
+    AtomicWriteError& error = CurrentAtomicWriteError();
+    error.refusal = WriteRefusal::System;
+    if (code > 0) error.reason = std::strerror(code);
+    return false;
+}
+
+// Replacing a symbolic link replaces the file it names, in that file's own
+// folder, and the link stays a link: renaming over the link would turn it
+// into a plain file and leave its target as it was. A dangling link is
+// followed too, so the write makes the file it names.
+bool FollowLinks(std::string& path) {
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat info {};
+        if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return true;
+        std::vector<char> target(static_cast<std::size_t>(info.st_size > 0 ? info.st_size : 255) +
+                                 1);
+        const ssize_t n = ::readlink(path.c_str(), target.data(), target.size());
+        if (n < 0) return false;
+        // A link that grew since the lstat: read it again with more room.
+        if (static_cast<std::size_t>(n) >= target.size()) continue;
+        const std::string link(target.data(), static_cast<std::size_t>(n));
+        const std::string::size_type slash = path.rfind('/');
+        path = link.starts_with('/') || slash == std::string::npos
+                   ? link
+                   : path.substr(0, slash + 1) + link;
+    }
+    errno = ELOOP;
+    return false;
 }
 
 }  // namespace
@@ -128,6 +163,8 @@ bool AtomicWriteBatch::Commit() {
 bool WriteFileAtomically(const std::wstring& path,
                          const std::function<bool(const AtomicWriteSink&)>& produce,
                          AtomicWriteBatch* batch) {
+    AtomicWriteError& error = CurrentAtomicWriteError();
+    error = {};
     std::string dest;
     try {
         // wchar_t is UTF-32 here; the char32_t form converts to UTF-8 whatever
@@ -137,47 +174,81 @@ bool WriteFileAtomically(const std::wstring& path,
         return false;  // not representable as a file-system name
     }
     if (dest.empty() || dest.back() == '/') return false;
+    if (!FollowLinks(dest)) return Failed(errno);
+
+    struct stat existing {};
+    const bool replacing = ::stat(dest.c_str(), &existing) == 0;
+    if (replacing && S_ISREG(existing.st_mode)) {
+        // Root may write anything, so a file nobody may write is read-only
+        // for root too.
+        if ((existing.st_mode & 0222) == 0 ||
+            (::faccessat(AT_FDCWD, dest.c_str(), W_OK, AT_EACCESS) != 0 &&
+             (errno == EACCES || errno == EPERM || errno == EROFS))) {
+            error.refusal = WriteRefusal::ReadOnly;
+            return false;
+        }
+        if (existing.st_nlink > 1) {
+            error.refusal = WriteRefusal::HardLinks;
+            error.links = static_cast<std::uint64_t>(existing.st_nlink);
+            return false;
+        }
+    }
 
     std::string::size_type slash = dest.rfind('/');
     std::string folder = slash == std::string::npos ? std::string(".") : dest.substr(0, slash + 1);
     std::string temp;
     const bool flushHere = batch == nullptr || !kBatchSyncsFileSystem;
-    if (!flushHere && !PendingOf(*batch).Enroll(folder)) return false;
+    if (!flushHere && !PendingOf(*batch).Enroll(folder)) return Failed(errno);
 
     const int fd = CreateTemporary(folder, temp);
-    if (fd < 0) return false;
+    if (fd < 0) return Failed(errno);
+    const int slot = EnlistLiveFile(temp);
 
-    // Keep the permissions of the file being replaced; a new file keeps the
-    // usual 0666 less the umask it was created with.
-    struct stat existing {};
-    if (::stat(dest.c_str(), &existing) == 0) ::fchmod(fd, existing.st_mode & 07777);
+    int failure = 0;
+    const auto fail = [&failure](int code) {
+        if (failure == 0) failure = code;
+        return false;
+    };
+    // The replacement keeps the owner, group and permissions of the file it
+    // replaces; a new file keeps the usual 0666 less the umask. Only root may
+    // give a file away: anyone else keeps the group when they belong to it,
+    // and the new file is theirs. The owner goes first, since chown clears
+    // the set-ID bits that the mode then puts back.
+    if (replacing) {
+        if (existing.st_uid != ::geteuid() || existing.st_gid != ::getegid()) {
+            if (::fchown(fd, existing.st_uid, existing.st_gid) != 0) {
+                (void)::fchown(fd, static_cast<uid_t>(-1), existing.st_gid);
+            }
+        }
+        if (::fchmod(fd, existing.st_mode & 07777) != 0) fail(errno);
+    }
 
-    bool ok = true;
     long long written = 0;
     AtomicWriteSink sink = [&](std::span<const std::uint8_t> bytes) {
-        if (!ok) return false;
+        if (failure != 0) return false;
         if (InjectedAtomicWriteFaults().failAfterBytes >= 0 &&
             written + static_cast<long long>(bytes.size()) >
                 InjectedAtomicWriteFaults().failAfterBytes) {
-            ok = false;
-            return false;
+            return fail(-1);
         }
-        if (!WriteAll(fd, bytes.data(), bytes.size())) {
-            ok = false;
-            return false;
-        }
+        if (!WriteAll(fd, bytes.data(), bytes.size())) return fail(errno);
         written += static_cast<long long>(bytes.size());
         return true;
     };
-    if (!produce(sink)) ok = false;
-    if (ok && flushHere && (InjectedAtomicWriteFaults().failFlush || ::fsync(fd) != 0)) ok = false;
-    if (::close(fd) != 0) ok = false;
-    if (ok && InjectedAtomicWriteFaults().failRename) ok = false;
-    if (ok && ::rename(temp.c_str(), dest.c_str()) != 0) ok = false;
-    if (!ok) {
+    if (!produce(sink)) fail(-1);
+    if (failure == 0 && flushHere) {
+        if (InjectedAtomicWriteFaults().failFlush) fail(-1);
+        if (failure == 0 && ::fsync(fd) != 0) fail(errno);
+    }
+    if (::close(fd) != 0) fail(errno);
+    if (failure == 0 && InjectedAtomicWriteFaults().failRename) fail(-1);
+    const bool renamed = SettleLiveFile(slot, [&] {
+        if (failure == 0 && ::rename(temp.c_str(), dest.c_str()) == 0) return true;
+        if (failure == 0) fail(errno);
         ::unlink(temp.c_str());
         return false;
-    }
+    });
+    if (!renamed) return Failed(failure);
     if (!flushHere) return true;
     // Make the rename itself durable; failing here cannot undo it, so it is
     // best effort.

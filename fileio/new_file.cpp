@@ -4,6 +4,7 @@
 #include <string>
 
 #include "fileio/atomic_file_faults.h"
+#include "fileio/live_files.h"
 #include "fileio/wide_path.h"
 
 #ifdef _WIN32
@@ -14,6 +15,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #endif
 
 namespace {
@@ -31,11 +33,17 @@ bool FaultBefore(std::size_t bytes) {
 
 bool WriteNewFile(const std::wstring& path, std::span<const std::uint8_t> head,
                   std::span<const std::uint8_t> body) {
+    CurrentAtomicWriteError() = {};
     const std::wstring full = ExtendedLengthPath(path);
     if (full.empty() || head.size() > MAXDWORD || body.size() > MAXDWORD) return false;
-    HANDLE file = CreateFileW(full.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+    // Shared for deletion so that an interrupt can take the name away.
+    HANDLE file = CreateFileW(full.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
+    if (file == INVALID_HANDLE_VALUE) {
+        RecordWin32Failure(GetLastError());
+        return false;
+    }
+    const int slot = EnlistLiveFile(full);
     bool ok = !FaultBefore(head.size() + body.size());
     for (const auto piece : {head, body}) {
         DWORD written = 0;
@@ -43,9 +51,13 @@ bool WriteNewFile(const std::wstring& path, std::span<const std::uint8_t> head,
              WriteFile(file, piece.data(), static_cast<DWORD>(piece.size()), &written, nullptr) &&
              written == piece.size();
     }
+    const DWORD failure = ok ? 0 : GetLastError();
     if (!CloseHandle(file)) ok = false;
-    if (!ok) DeleteFileW(full.c_str());
-    return ok;
+    if (!ok) RecordWin32Failure(failure);
+    return SettleLiveFile(slot, [&] {
+        if (!ok) DeleteFileW(full.c_str());
+        return ok;
+    });
 }
 
 #else
@@ -58,8 +70,14 @@ bool WriteNewFile(const std::wstring& path, std::span<const std::uint8_t> head,
     } catch (const std::exception&) {
         return false;  // not representable as a file-system name
     }
+    AtomicWriteError& error = CurrentAtomicWriteError();
+    error = {WriteRefusal::System, 0, ""};
     const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0) return false;
+    if (fd < 0) {
+        error.reason = std::strerror(errno);
+        return false;
+    }
+    const int slot = EnlistLiveFile(name);
     bool ok = !FaultBefore(head.size() + body.size());
     // One call for both pieces; a short write goes on from where it stopped.
     iovec pieces[2] = {{const_cast<std::uint8_t*>(head.data()), head.size()},
@@ -69,6 +87,7 @@ bool WriteNewFile(const std::wstring& path, std::span<const std::uint8_t> head,
         const ssize_t n = ::writev(fd, pieces + first, 2 - first);
         if (n < 0) {
             ok = errno == EINTR;
+            if (!ok) error.reason = std::strerror(errno);
             continue;
         }
         std::size_t done = static_cast<std::size_t>(n);
@@ -81,9 +100,15 @@ bool WriteNewFile(const std::wstring& path, std::span<const std::uint8_t> head,
             pieces[first].iov_len -= done;
         }
     }
-    if (::close(fd) != 0) ok = false;
-    if (!ok) ::unlink(name.c_str());
-    return ok;
+    if (::close(fd) != 0 && ok) {
+        ok = false;
+        error.reason = std::strerror(errno);
+    }
+    return SettleLiveFile(slot, [&] {
+        if (!ok) ::unlink(name.c_str());
+        if (ok) error = {};
+        return ok;
+    });
 }
 
 #endif

@@ -5,6 +5,7 @@
 #include "dialogs/pickers.h"
 #include "dialogs/wait_cursor.h"
 #include "document/container_io.h"
+#include "fileio/atomic_file.h"
 
 namespace {
 
@@ -14,13 +15,36 @@ bool RequireLoaded(AppState& app) {
     return false;
 }
 
+// What a failed save tells the user: a file they may not change, or one
+// whose other names a replacement would leave with the old content, is named as such; any
+// other failure carries the system's words when it gave them.
+std::wstring SaveFailureText(const std::wstring& destination, const AtomicWriteError& error) {
+    if (error.refusal == WriteRefusal::ReadOnly) {
+        return destination + L" is read-only.\n\nThe file is as it was; Save As writes a copy.";
+    }
+    if (error.refusal == WriteRefusal::HardLinks) {
+        return destination + L" has " + std::to_wstring(error.links) +
+               L" hard links, which a replacement would split.\n\nThe file is as it was; Save As "
+               L"writes a copy.";
+    }
+    std::wstring reason(error.reason.size(), L'\0');
+    const int n =
+        MultiByteToWideChar(CP_UTF8, 0, error.reason.data(), static_cast<int>(error.reason.size()),
+                            reason.data(), static_cast<int>(reason.size()));
+    reason.resize(static_cast<std::size_t>(n > 0 ? n : 0));
+    return L"Failed to save file." + (reason.empty() ? L"" : L"\n\n" + reason + L".");
+}
+
 void SaveTo(AppState& app, const std::wstring& destination) {
     bool saved = false;
     {
         WaitCursor wait;
         saved = SaveContainer(app.doc, destination);
     }
-    if (!saved) MessageBoxW(app.mainWindow, L"Failed to save file.", L"Error", MB_ICONERROR);
+    if (!saved) {
+        MessageBoxW(app.mainWindow, SaveFailureText(destination, TakeAtomicWriteError()).c_str(),
+                    L"Error", MB_ICONERROR);
+    }
     RefreshTitle(app);
 }
 

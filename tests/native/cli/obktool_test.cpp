@@ -3,10 +3,13 @@
 // status, standard output and error, and the files.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <random>
 
 #include "cli/obktool.h"
 #include "support/dib_files.h"
@@ -39,6 +42,8 @@ TEST(ObktoolRules, IdListsAsTypedSelectStoredIds) {
         {"1-65536", {}, "'65536' is not"},
         {"", {}, "'' is not"},
         {"5,", {}, "'' is not"},
+        {"-5", {}, "'-5' is not"},
+        {"5- ", {}, "'5-' is not"},
         {"5--7", {}, "'-7' is not"},
         {"x", {}, "'x' is not"},
     };
@@ -128,13 +133,24 @@ struct Result {
     std::string out, err;
 };
 
-// "fulldisk ARGS" runs with files limited to 512 bytes (RLIMIT_FSIZE), as
-// on a full disk: a write past that fails rather than kill the process.
+// ARGS go to obktool in a shell in dir, where `obktool` also names it (for
+// ARGS that chain or redirect). "fulldisk ARGS" runs with files limited to
+// 512 bytes (RLIMIT_FSIZE), as on a full disk: a write past that fails rather
+// than kill the process; "nobody ARGS" runs as user and group 65534; "sh
+// LINE" runs a shell line that calls obktool itself.
 Result Obktool(const fs::path& dir, const std::string& args) {
-    const bool full = args.starts_with("fulldisk ");
-    const std::string command = (full ? "trap '' XFSZ; ulimit -f 1; cd '" : "cd '") + dir.string() +
-                                "' && '" OBKTOOL "' " + args.substr(full ? 9 : 0) +
-                                " >stdout.txt 2>stderr.txt";
+    const bool full = args.starts_with("fulldisk "), nobody = args.starts_with("nobody "),
+               shell = args.starts_with("sh ");
+    const std::string command =
+        std::string(full ? "trap '' XFSZ; ulimit -f 1; " : "") + "cd '" + dir.string() +
+        "' && obktool() { " +
+        (nobody ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "") +
+        "'" OBKTOOL "' \"$@\"; } && { " + (shell ? "" : "obktool ") +
+        args.substr(full     ? 9
+                    : nobody ? 7
+                    : shell  ? 3
+                             : 0) +
+        "; } >stdout.txt 2>stderr.txt";
     const int raw = std::system(command.c_str());
     Result run{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, {}, {}};
     const Bytes out = ReadBytes(dir / "stdout.txt"), err = ReadBytes(dir / "stderr.txt");
@@ -168,6 +184,8 @@ TEST(ObktoolEndToEnd, CommandLinesTheirStatusOutputAndFiles) {
         const char* thenOut;
         // "a=b": two files byte for byte alike afterwards; "a": a file as it was before
         const char* same = "";
+        const char* setup = "";  // shell commands before the run
+        const char* check = "";  // a shell test of the files afterwards
     };
     const Row rows[] = {
         {"list c.obk", 0, kListed, "", "", ""},
@@ -188,7 +206,27 @@ TEST(ObktoolEndToEnd, CommandLinesTheirStatusOutputAndFiles) {
         {"add c.obk 5 bmps/00007.bmp --replace -o d.obk", 0, "", "", "list d.obk",
          "00005         76"},
         {"fulldisk add c.obk 12 bmps/00005.bmp", 1, "",
-         "c.obk: cannot be written; every file is as it was", "", ""},
+         "c.obk: cannot be written (File too large); every file is as it was", "", ""},
+        // A link stays a link, and its target is replaced in its own folder.
+        {"add c.obk 12 bmps/00005.bmp", 0, "", "", "list far/c.obk", "00012", "",
+         "mkdir far && mv c.obk far && ln -s far/c.obk c.obk", "test -L c.obk"},
+        {"add c.obk 12 bmps/00005.bmp", 1, "",
+         "c.obk has 2 hard links, which a replacement would split; every file is as it was", "", "",
+         "", "ln c.obk d.obk", "test $(stat -c %h c.obk) = 2"},
+        {"add c.obk 12 bmps/00005.bmp", 1, "", "c.obk is read-only; every file is as it was", "",
+         "", "", "chmod 444 c.obk", "test $(stat -c %a c.obk) = 444"},
+        {"remove c.obk 5", 0, "", "", "list c.obk", "00007", "",
+         "chown 65534:65534 c.obk && chmod 2640 c.obk",
+         "test $(stat -c %u:%g:%a c.obk) = 65534:65534:2640"},
+        // The folder lets the user rename over the file; the file does not.
+        {"nobody add c.obk 12 bmps/00005.bmp", 1, "", "c.obk is read-only", "", "", "",
+         "chmod 777 .", "test $(stat -c %U:%a c.obk) = root:644"},
+        {"add c.obk 12 bmps/00005.bmp --wait 0.1", 1, "",
+         "c.obk is being changed by another process (waited 0.1 s", "", "", "",
+         "(flock c.obk sleep 2 >/dev/null &) && sleep 0.3"},
+        // Eight writers at once: each waits its turn and reads what the last wrote.
+        {"info c.obk", 0, "bitmaps: 11\n", "", "", "", "",
+         "for i in 1 2 3 4 5 6 7 8; do obktool add -q c.obk 10$i bmps/00005.bmp & done; wait"},
         {"add c.obk 0 bmps/00005.bmp", 2, "", "'0' is not a resource ID from 1 to 65535", "", ""},
         {"add c.obk 70000 bmps/00005.bmp", 2, "", "'70000' is not a resource ID", "", ""},
         {"add c.obk 12 empty.bmp", 1, "", "empty.bmp: is empty", "", ""},
@@ -207,7 +245,8 @@ TEST(ObktoolEndToEnd, CommandLinesTheirStatusOutputAndFiles) {
         {"import c.obk more --start 65535", 1, "", "more/00020.bmp: its ID 65536 lies outside", "",
          ""},
         {"import c.obk more --on-conflict later", 2, "", "--on-conflict", "", ""},
-        {"import c.obk bmps/00005.bmp", 1, "", "bmps/00005.bmp: no such folder", "", ""},
+        {"import c.obk bmps/00005.bmp", 1, "", "bmps/00005.bmp: is a file, not a folder", "", ""},
+        {"import c.obk gone", 1, "", "gone: no such folder", "", ""},
         {"new n.obk --from bmps", 0, "created n.obk (PE32) with 3 bitmaps", "", "list n.obk",
          kListed},
         {"new n.obk --64 --from bmps/00007.bmp", 0, "", "", "info --json n.obk",
@@ -221,6 +260,9 @@ TEST(ObktoolEndToEnd, CommandLinesTheirStatusOutputAndFiles) {
         {"info bmps", 1, "", "bmps: is a folder, not a file", "", ""},
         {"remove empty.bmp 5", 1, "", "empty.bmp: is empty", "", ""},
         {"list c.obk --bogus", 2, "", "--bogus", "", ""},
+        {"list c.obk >/dev/full", 1, "", "standard output: cannot be written (No space left", "",
+         ""},
+        {"remove c.obk -5", 2, "", "'-5' is not a resource ID", "", ""},
         {"frobnicate c.obk", 2, "", "'frobnicate' is not a command: list, info", "", ""},
         {"", 2, "", "A subcommand is required", "", ""},
         {"--version", 0, "obktool 1.0.1.0", "", "", ""},
@@ -228,6 +270,10 @@ TEST(ObktoolEndToEnd, CommandLinesTheirStatusOutputAndFiles) {
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.args);
+        // Giving files away and becoming another user take root.
+        if (::geteuid() != 0 &&
+            (std::strstr(row.setup, "chown") || !std::strncmp(row.args, "nobody", 6)))
+            continue;
         ScratchFolder dir;
         fs::create_directories(dir / "bmps");
         fs::create_directories(dir / "more");
@@ -245,6 +291,8 @@ TEST(ObktoolEndToEnd, CommandLinesTheirStatusOutputAndFiles) {
         Bytes cut = ReadBytes(dir / "c.obk");
         cut.resize(cut.size() - 200);
         WriteBytes(dir / "cut.obk", cut);
+        ASSERT_EQ(Obktool(dir.dir, std::string("sh ") + (*row.setup ? row.setup : "true")).status,
+                  0);
         const auto before = Snapshot(dir.dir);
 
         const Result run = Obktool(dir.dir, row.args);
@@ -266,6 +314,51 @@ TEST(ObktoolEndToEnd, CommandLinesTheirStatusOutputAndFiles) {
                 eq == std::string::npos ? before.at(same) : ReadBytes(dir / same.substr(eq + 1));
             EXPECT_EQ(ReadBytes(dir / same.substr(0, eq)), expected) << same;
         }
+        const std::string check = std::string("sh ") + row.check + (*row.check ? " && " : "");
+        EXPECT_EQ(Obktool(dir.dir, check + "! ls -a | grep orvix-").status, 0)
+            << row.check << ", or a temporary was left";
+    }
+
+    // An import interrupted while it writes leaves the container as it was or
+    // wholly changed, and no temporary file.
+    ScratchFolder dir;
+    fs::create_directories(dir / "big");
+    for (int id = 1; id <= 200; ++id) {
+        WriteBytes(dir / "big" / (std::to_string(10000 + id) + ".bmp"), BmpFile(160, 160));
+    }
+    ASSERT_EQ(Obktool(dir.dir, "new c.obk; obktool import c.obk big -o whole.obk").status, 0);
+    const Bytes before = ReadBytes(dir / "c.obk"), whole = ReadBytes(dir / "whole.obk");
+    const auto temporary = [&] {
+        for (const auto& e : fs::directory_iterator(dir.dir)) {
+            if (e.path().filename().string().starts_with(".orvix-")) return true;
+        }
+        return false;
+    };
+    std::minstd_rand random{std::random_device{}()};
+    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGINT}) {
+        const pid_t child = ::fork();
+        if (child == 0) {
+            if (::chdir(dir.dir.c_str()) == 0)
+                ::execl(OBKTOOL, OBKTOOL, "import", "-q", "c.obk", "big", nullptr);
+            ::_exit(127);
+        }
+        // Once the temporary shows, after up to 5 ms more.
+        int status = 0;
+        bool ended = false;
+        while (!(ended = ::waitpid(child, &status, WNOHANG) == child) && !temporary()) {
+        }
+        if (!ended) {
+            ::usleep(static_cast<useconds_t>(random() % 5000));
+            ::kill(child, signal);
+            ::waitpid(child, &status, 0);
+        }
+        const Bytes after = ReadBytes(dir / "c.obk");
+        EXPECT_TRUE(WIFEXITED(status) &&
+                    (WEXITSTATUS(status) == 0 || WEXITSTATUS(status) == 128 + signal))
+            << status;
+        EXPECT_TRUE(after == before || after == whole) << "signal " << signal << ", " << status;
+        EXPECT_FALSE(temporary()) << "signal " << signal << ", " << status;
+        WriteBytes(dir / "c.obk", before);
     }
 }
 

@@ -82,6 +82,7 @@ TEST_F(FileTest, FailuresLeaveTheTargetAsItWasAndNoTemporary) {
                                                                      batched ? &batch : nullptr);
                 ClearFaults();
                 EXPECT_FALSE(written) << what;
+                EXPECT_EQ(TakeAtomicWriteError().refusal, WriteRefusal::System) << what;
                 EXPECT_EQ(fs::exists(target), existing) << what;
                 if (existing) {
                     EXPECT_EQ(ReadBytes(target), original) << what;
@@ -145,6 +146,7 @@ TEST_F(FileTest, BatchReportsItsFinalSync) {
 TEST_F(FileTest, UnwritablePathsFailWithoutCreatingAnything) {
     for (const fs::path& target : {scratch / "no-such-folder" / "a.bin", scratch.dir}) {
         EXPECT_FALSE(WriteFileAtomically(target.wstring(), Bytes{1})) << target;
+        EXPECT_NE(TakeAtomicWriteError().reason, "") << target << ": the system's words";
     }
     EXPECT_FALSE(WriteFileAtomically(scratch.dir.wstring() + L"/", Bytes{1})) << "a folder's name";
     EXPECT_EQ(scratch.EntryCount(), 0u);
