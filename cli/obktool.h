@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "document/container_doc.h"
+#include "document/dropped_resources.h"
 #include "document/pe_resource_survey.h"
 #include "fileio/atomic_file.h"
 
@@ -32,7 +33,8 @@ struct Outcome {
 };
 
 // An ID list as typed: "5", "5-100", "5,7,9-12"; a range may be typed in
-// either order. Every number must name 1 to 65535.
+// either order. Every number must name 0 to 65535: a list names bitmaps a
+// file holds, and a file may hold ID 0.
 struct IdRange {
     ResourceId first = 0;
     ResourceId last = 0;
@@ -77,9 +79,11 @@ Listing ListingOf(const BitmapStore& store);
 std::string ListText(const Listing& listing);
 std::string ListJson(const Listing& listing);
 
-// The summary of a container; the warning names what a save would drop.
-std::string ResourceTypeName(std::int32_t typeId, std::uint32_t count);
-std::string DroppedResourcesWarning(const pe::ResourceSurvey& survey);
+// The summary of a container, with the warning of dropped_resources.h.
+// With strict, a change that would drop what the file at name holds fails
+// before anything is written; the message names what. Empty when the change
+// may go on.
+std::string StrictRefusal(bool strict, const std::string& name, const pe::ResourceSurvey& survey);
 std::string InfoText(const pe::ResourceSurvey& survey, const Listing& listing);
 std::string InfoJson(const pe::ResourceSurvey& survey, const Listing& listing);
 
@@ -99,6 +103,7 @@ struct Common {
     bool quiet = false;
     bool json = false;
     bool force = false;   // extract, new: replace existing files
+    bool strict = false;  // changing commands: refuse to drop what a save does not keep
     std::wstring output;  // changing commands: write here, not in place
     double wait = 5;      // changing commands: seconds to wait for another writer
     Progress progress;    // null: no progress line

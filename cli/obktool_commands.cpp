@@ -75,8 +75,19 @@ Outcome Check(const std::wstring& file, ImageFile& image, pe::ResourceSurvey& su
 Outcome Open(const std::wstring& file, ContainerDoc& doc, pe::ResourceSurvey& survey) {
     ImageFile image;
     if (Outcome o = Check(file, image, survey); o.status != Status::Ok) return o;
-    if (!LoadContainer(doc, file))
+    if (!LoadContainer(doc, file, pe::FixedLanguageOrder()))
         return Outcome::Fail(Utf8(file) + ": its bitmaps cannot be read");
+    return {};
+}
+
+// Open for a change: with --strict, a file whose save would drop something
+// is refused before anything is done.
+Outcome OpenForChange(const Common& c, const std::wstring& file, ContainerDoc& doc,
+                      pe::ResourceSurvey& survey) {
+    if (Outcome o = Open(file, doc, survey); o.status != Status::Ok) return o;
+    if (std::string refusal = StrictRefusal(c.strict, Utf8(file), survey); !refusal.empty()) {
+        return Outcome::Fail(std::move(refusal));
+    }
     return {};
 }
 
@@ -85,7 +96,7 @@ Outcome OpenListing(const std::wstring& file, Listing& listing, pe::ResourceSurv
     ImageFile image;
     if (Outcome o = Check(file, image, survey); o.status != Status::Ok) return o;
     if (!pe::ReadBitmapHeads(image.source, kHeadBytes, listing.heads, listing.sizes,
-                             pe::PlatformLanguageOrder())) {
+                             pe::FixedLanguageOrder())) {
         return Outcome::Fail(Utf8(file) + ": its bitmaps cannot be read");
     }
     return {};
@@ -140,6 +151,12 @@ Outcome Store(ContainerDoc& doc, ResourceId id, const std::wstring& path,
 bool ParseIdArg(const std::string& text, ResourceId& id, std::string& error) {
     if (ParseResourceIdField(std::wstring(text.begin(), text.end()), id)) return true;
     error = "'" + text + "' is not a resource ID from 1 to 65535";
+    return false;
+}
+
+bool ParseStoredIdArg(const std::string& text, ResourceId& id, std::string& error) {
+    if (ParseStoredResourceId(std::wstring(text.begin(), text.end()), id)) return true;
+    error = "'" + text + "' is not a resource ID from 0 to 65535";
     return false;
 }
 
@@ -219,7 +236,7 @@ Outcome Extract(const Common& c, const std::wstring& file, const std::string& id
     pe::ResourceSurvey survey;
     if (Outcome o = Check(file, image, survey); o.status != Status::Ok) return o;
     std::vector<pe::BitmapLocation> where;
-    if (!pe::LocateBitmapResources(image.source, where, pe::PlatformLanguageOrder())) {
+    if (!pe::LocateBitmapResources(image.source, where, pe::FixedLanguageOrder())) {
         return Outcome::Fail(Utf8(file) + ": its bitmaps cannot be read");
     }
     BitmapStore stored;  // the IDs alone, for the selection
@@ -307,7 +324,7 @@ Outcome Add(const Common& c, const std::wstring& file, const std::string& idText
     if (Outcome o = Hold(c, file, lock); o.status != Status::Ok) return o;
     ContainerDoc doc;
     pe::ResourceSurvey survey;
-    if (Outcome o = Open(file, doc, survey); o.status != Status::Ok) return o;
+    if (Outcome o = OpenForChange(c, file, doc, survey); o.status != Status::Ok) return o;
     if (!replace && doc.bitmaps.count(id) != 0) {
         return Outcome::Fail(Utf8(file) + ": ID " + Label(id) +
                              " already holds a bitmap (--replace replaces it)");
@@ -328,7 +345,7 @@ Outcome Remove(const Common& c, const std::wstring& file, const std::string& ids
     if (Outcome o = Hold(c, file, lock); o.status != Status::Ok) return o;
     ContainerDoc doc;
     pe::ResourceSurvey survey;
-    if (Outcome o = Open(file, doc, survey); o.status != Status::Ok) return o;
+    if (Outcome o = OpenForChange(c, file, doc, survey); o.status != Status::Ok) return o;
     const auto selected = SelectIds(doc.bitmaps, *list, error);
     if (!selected) return Outcome::Fail(Utf8(file) + ": " + error);
     for (ResourceId id : *selected)
@@ -342,14 +359,16 @@ Outcome Renumber(const Common& c, const std::wstring& file, const std::string& o
                  const std::string& newText, bool overwrite) {
     std::string error;
     ResourceId ids[2] = {0, 0};
-    if (!ParseIdArg(oldText, ids[0], error) || !ParseIdArg(newText, ids[1], error)) {
+    // The old ID names a bitmap the file holds, which may be 0; the new one
+    // is given, as in the editor.
+    if (!ParseStoredIdArg(oldText, ids[0], error) || !ParseIdArg(newText, ids[1], error)) {
         return Outcome::Usage(error);
     }
     ChangeLock lock;
     if (Outcome o = Hold(c, file, lock); o.status != Status::Ok) return o;
     ContainerDoc doc;
     pe::ResourceSurvey survey;
-    if (Outcome o = Open(file, doc, survey); o.status != Status::Ok) return o;
+    if (Outcome o = OpenForChange(c, file, doc, survey); o.status != Status::Ok) return o;
     if (doc.bitmaps.count(ids[0]) == 0) {
         return Outcome::Fail(Utf8(file) + ": no bitmap with ID " + Label(ids[0]));
     }
@@ -374,7 +393,7 @@ Outcome Import(const Common& c, const std::wstring& file, const std::wstring& fo
     if (Outcome o = Hold(c, file, lock); o.status != Status::Ok) return o;
     ContainerDoc doc;
     pe::ResourceSurvey survey;
-    if (Outcome o = Open(file, doc, survey); o.status != Status::Ok) return o;
+    if (Outcome o = OpenForChange(c, file, doc, survey); o.status != Status::Ok) return o;
     std::size_t stored = 0, skipped = 0, count = 0;
     const auto take = [&](ResourceId id, const NumberedBitmapFile& f,
                           const std::vector<std::uint8_t>& bytes) -> Outcome {

@@ -76,12 +76,15 @@ int main(int argc, char** argv) {
     CLI::App app{
         "obktool: make, change and check OBK bitmap containers (PE images whose "
         "RT_BITMAP resources have numeric IDs).\nExit status: 0 done, 1 failed, "
-        "2 usage error. IDS: 5, 5-100 or 5,7,9-12; IDs run from 1 to 65535.",
+        "2 usage error. IDS: 5, 5-100 or 5,7,9-12; IDs run from 1 to 65535, and 0 names "
+        "a bitmap a file already holds.\nA bitmap held in several languages is read in "
+        "the same one on every machine: language-neutral (0), else English (United States, "
+        "0x409), else the lowest language ID.",
         "obktool"};
     app.set_version_flag("--version", "obktool " ORVIX_VERSION);
     app.require_subcommand(1);
     app.fallthrough();
-    bool quiet = false, json = false, force = false, flag = false, is64 = false;
+    bool quiet = false, json = false, force = false, flag = false, is64 = false, strict = false;
     double wait = 5;
     std::string file, folder, bmp, ids, oldId, newId, output, from, onConflict = "fail";
     std::optional<std::string> start;
@@ -146,6 +149,9 @@ int main(int argc, char** argv) {
             ->add_option("--wait", wait,
                          "seconds to wait while another process changes the file (default 5)")
             ->check(CLI::NonNegativeNumber);
+        changing->add_flag("--strict", strict,
+                           "fail, changing nothing, when the file holds what a save does not "
+                           "keep (named bitmaps, other languages, other resource types)");
     }
 
     const std::vector<std::string> args = Arguments(argc, argv);
@@ -179,6 +185,7 @@ int main(int argc, char** argv) {
         c.quiet = quiet;
         c.json = json;
         c.force = force;
+        c.strict = strict;
         c.output = WideArg(output);
         c.wait = wait;
         c.out = &out;

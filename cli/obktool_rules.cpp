@@ -6,6 +6,7 @@
 #include "bitmaps/dib_layout.h"
 #include "cli/obktool.h"
 #include "document/display_text.h"
+#include "document/dropped_resources.h"
 #include "fileio/byte_order.h"
 #include "fileio/wide_path.h"
 
@@ -20,9 +21,9 @@ std::string Trimmed(std::string_view text) {
 }
 
 bool ParseId(std::string_view text, ResourceId& id, std::string& error) {
-    // ParseResourceIdField is the editor's rule; it takes only ASCII digits.
-    if (ParseResourceIdField(std::wstring(text.begin(), text.end()), id)) return true;
-    error = "'" + Trimmed(text) + "' is not a resource ID from 1 to 65535";
+    // The editor's rule for stored IDs; it takes only ASCII digits.
+    if (ParseStoredResourceId(std::wstring(text.begin(), text.end()), id)) return true;
+    error = "'" + Trimmed(text) + "' is not a resource ID from 0 to 65535";
     return false;
 }
 
@@ -30,10 +31,6 @@ std::string Label(ResourceId id) {
     char text[16];
     std::snprintf(text, sizeof text, "%05d", static_cast<int>(id));
     return text;
-}
-
-std::string Plural(std::uint64_t count, const char* one, const char* many) {
-    return std::to_string(count) + " " + (count == 1 ? one : many);
 }
 
 }  // namespace
@@ -176,46 +173,6 @@ std::string ListJson(const Listing& listing) {
     return rows.dump() + "\n";
 }
 
-std::string ResourceTypeName(std::int32_t typeId, std::uint32_t count) {
-    struct Name {
-        std::int32_t id;
-        const char* one;
-        const char* many;
-    };
-    static const Name kNames[] = {
-        {-1, "resource of a named type", "resources of named types"},
-        {1, "cursor", "cursors"},
-        {2, "named bitmap", "named bitmaps"},
-        {3, "icon", "icons"},
-        {4, "menu", "menus"},
-        {5, "dialog", "dialogs"},
-        {6, "string table", "string tables"},
-        {9, "accelerator table", "accelerator tables"},
-        {10, "raw data resource", "raw data resources"},
-        {11, "message table", "message tables"},
-        {12, "cursor group", "cursor groups"},
-        {14, "icon group", "icon groups"},
-        {16, "version record", "version records"},
-        {24, "manifest", "manifests"},
-    };
-    for (const Name& n : kNames) {
-        if (n.id == typeId) return Plural(count, n.one, n.many);
-    }
-    return Plural(count, "resource", "resources") + " of type " + std::to_string(typeId);
-}
-
-std::string DroppedResourcesWarning(const pe::ResourceSurvey& survey) {
-    std::vector<std::string> parts;
-    if (survey.namedBitmaps > 0) parts.push_back(ResourceTypeName(2, survey.namedBitmaps));
-    for (const auto& type : survey.otherTypes)
-        parts.push_back(ResourceTypeName(type.typeId, type.names));
-    if (parts.empty()) return "";
-    std::string list = parts[0];
-    for (std::size_t i = 1; i < parts.size(); ++i)
-        list += (i + 1 == parts.size() ? " and " : ", ") + parts[i];
-    return "it also holds " + list + ", which a save does not keep";
-}
-
 namespace {
 
 std::size_t UndrawableCount(const Listing& listing) {
@@ -226,6 +183,13 @@ std::size_t UndrawableCount(const Listing& listing) {
 }
 
 }  // namespace
+
+std::string StrictRefusal(bool strict, const std::string& name, const pe::ResourceSurvey& survey) {
+    const std::string list = DroppedResourcesList(survey);
+    if (!strict || list.empty()) return "";
+    return name + ": holds " + list +
+           ", which a save does not keep; nothing was changed (--strict)";
+}
 
 std::string InfoText(const pe::ResourceSurvey& survey, const Listing& listing) {
     const BitmapStore& store = listing.heads;
@@ -263,6 +227,7 @@ std::string InfoJson(const pe::ResourceSurvey& survey, const Listing& listing) {
         store.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(store.rbegin()->first);
     info["undrawable"] = UndrawableCount(listing);
     info["namedBitmaps"] = survey.namedBitmaps;
+    info["otherLanguageBitmaps"] = survey.otherLanguageBitmaps;
     nlohmann::ordered_json others = nlohmann::ordered_json::array();
     for (const auto& type : survey.otherTypes)
         others.push_back({{"type", type.typeId}, {"count", type.names}});

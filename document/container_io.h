@@ -5,17 +5,30 @@
 #include <string>
 
 #include "document/container_doc.h"
+#include "document/pe_resource_reader.h"
+#include "document/pe_resource_survey.h"
 
 // Reads every numeric-ID RT_BITMAP resource of the PE image at path into
-// doc.bitmaps. On success the document is loaded and clean; on failure it is
-// closed with an empty store and doc.path naming the file that failed.
-bool LoadContainer(ContainerDoc& doc, const std::wstring& path);
+// doc.bitmaps, each in the language version order picks. On success the
+// document is loaded and clean, doc.stamp is the file's, and survey (when
+// given) says what else the file holds; on failure the document is closed
+// with an empty store and doc.path naming the file that failed.
+bool LoadContainer(ContainerDoc& doc, const std::wstring& path,
+                   const pe::LanguageOrder& order = pe::PlatformLanguageOrder(),
+                   pe::ResourceSurvey* survey = nullptr);
 
 // Replaces the resource table of the image at destination with one RT_BITMAP
 // resource per store entry (ascending, language 0). The destination is
 // replaced atomically: on failure it is byte-identical to before. On success
-// doc.path is destination and doc.dirty is false; on failure doc is unchanged.
+// doc.path is destination, doc.stamp the new file's and doc.dirty is false;
+// on failure doc is unchanged.
 bool SaveContainer(ContainerDoc& doc, const std::wstring& destination);
+
+// Whether a save to destination would overwrite what another program wrote
+// to the open file since it was loaded or last saved, the file now being as
+// now says. A save to another name overwrites nothing of the document's.
+bool OverwritesChangesOnDisk(const ContainerDoc& doc, const std::wstring& destination,
+                             const FileStamp& now);
 
 // The writer behind SaveContainer, for callers that name the image apart from
 // the destination: the image of the container at imagePath, its resource

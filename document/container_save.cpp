@@ -42,9 +42,15 @@ bool SaveContainer(ContainerDoc& doc, const std::wstring& destination) {
         if (!WriteContainerFrom(source, doc.bitmaps, target)) return false;
 
         doc.path = target;
+        doc.stamp = ReadFileStamp(target);
         doc.dirty = false;
         return true;
     } catch (const std::exception&) {
         return false;
     }
+}
+
+bool OverwritesChangesOnDisk(const ContainerDoc& doc, const std::wstring& destination,
+                             const FileStamp& now) {
+    return doc.loaded && destination == doc.path && ChangedSince(doc.stamp, now);
 }

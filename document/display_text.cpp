@@ -20,7 +20,9 @@ std::wstring WindowCaption(const ContainerDoc& doc) {
     return caption;
 }
 
-bool ParseResourceIdField(std::wstring_view text, ResourceId& id) {
+namespace {
+
+bool ParseId(std::wstring_view text, ResourceId lowest, ResourceId& id) {
     const auto blank = [](wchar_t c) { return c == L' ' || c == L'\t'; };
     while (!text.empty() && blank(text.front()))
         text.remove_prefix(1);
@@ -34,7 +36,21 @@ bool ParseResourceIdField(std::wstring_view text, ResourceId& id) {
         // Checked per digit, so a long run of digits never overflows.
         if (value > kMaxFileResourceId) return false;
     }
-    if (value < kMinFileResourceId) return false;
+    if (value < lowest) return false;
     id = value;
     return true;
+}
+
+}  // namespace
+
+bool ParseResourceIdField(std::wstring_view text, ResourceId& id) {
+    return ParseId(text, kMinNewResourceId, id);
+}
+
+bool ParseStoredResourceId(std::wstring_view text, ResourceId& id) {
+    return ParseId(text, kMinFileResourceId, id);
+}
+
+std::wstring ChangedOnDiskQuestion(const std::wstring& path) {
+    return path + L" has changed on disk since it was opened. Overwrite it?";
 }

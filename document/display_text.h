@@ -18,3 +18,9 @@ std::wstring WindowCaption(const ContainerDoc& doc);
 // allowed, naming 1 to 65535 (a container names its bitmaps by 16-bit
 // numbers). False for anything else, 0 and an empty field included.
 bool ParseResourceIdField(std::wstring_view text, ResourceId& id);
+
+// The same for an ID that names a bitmap a file may already hold: 0 to 65535.
+bool ParseStoredResourceId(std::wstring_view text, ResourceId& id);
+
+// Asked before a save would overwrite what another program wrote to path.
+std::wstring ChangedOnDiskQuestion(const std::wstring& path);

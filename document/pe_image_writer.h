@@ -27,7 +27,7 @@ using ByteSink = std::function<bool(std::span<const std::uint8_t>)>;
 // section after the last one.
 //
 // False, before anything reaches the sink, when the image is not a PE image,
-// cannot take another section, or the store holds an ID outside 1..65535 or
+// cannot take another section, or the store holds an ID outside 0..65535 or
 // an empty payload; false too when the sink refuses a piece.
 bool WriteImageWithBitmaps(const ImageSource& image, const BitmapStore& store,
                            const ByteSink& sink);

@@ -1,6 +1,7 @@
 // Which language version of a resource the loader hands out depends on the
 // locales of the machine; a document has to show the bitmaps the platform
-// would show for the same file.
+// would show for the same file, and a build has to get the same bitmaps on
+// every machine.
 #include "document/pe_resource_reader.h"
 
 #if defined(_WIN32)
@@ -11,6 +12,7 @@
 
 namespace pe {
 
+#if defined(_WIN32)
 namespace {
 
 void Push(std::vector<std::uint16_t>& order, std::uint16_t lang) {
@@ -18,8 +20,9 @@ void Push(std::vector<std::uint16_t>& order, std::uint16_t lang) {
 }
 
 }  // namespace
+#endif
 
-std::vector<std::uint16_t> PlatformLanguageOrder() {
+LanguageOrder PlatformLanguageOrder() {
 #if defined(_WIN32)
     auto primary = [](std::uint16_t lang) { return static_cast<std::uint16_t>(lang & 0x3FF); };
     const auto thread = static_cast<std::uint16_t>(LANGIDFROMLCID(GetThreadLocale()));
@@ -33,13 +36,14 @@ std::vector<std::uint16_t> PlatformLanguageOrder() {
     Push(order, system);
     Push(order, primary(system));
     Push(order, 0x0409);
-    return order;
+    return {order};
 #else
-    std::vector<std::uint16_t> order;
-    for (std::uint16_t lang : kEnglishUsLanguageOrder)
-        Push(order, lang);
-    return order;
+    return kEnglishUsLanguageOrder;
 #endif
+}
+
+LanguageOrder FixedLanguageOrder() {
+    return {{0x0000, 0x0409}, true};
 }
 
 }  // namespace pe

@@ -171,12 +171,28 @@ bool FindFirstData(ResourceTree& tree, const Directory& dir, Entry& found) {
     return false;
 }
 
+bool FindLowestData(ResourceTree& tree, const Directory& dir, Entry& found) {
+    bool any = false;
+    for (std::uint32_t i = dir.named; i < dir.total; ++i) {
+        if (tree.fallbackBudget == 0) return false;
+        --tree.fallbackBudget;
+        const Entry e = EntryAt(tree, dir, i);
+        if (e.IsDirectory()) continue;
+        if (!any || static_cast<std::uint16_t>(e.name) < static_cast<std::uint16_t>(found.name)) {
+            found = e;
+            any = true;
+        }
+    }
+    return any;
+}
+
 // The language version the loader hands out when no language is named.
-bool ChooseLanguage(ResourceTree& tree, const Directory& languages,
-                    std::span<const std::uint16_t> order, Entry& dataEntry) {
-    for (std::uint16_t lang : order) {
+bool ChooseLanguage(ResourceTree& tree, const Directory& languages, const LanguageOrder& order,
+                    Entry& dataEntry) {
+    for (std::uint16_t lang : order.tried) {
         if (FindById(tree, languages, lang, false, dataEntry)) return true;
     }
+    if (order.thenLowest) return FindLowestData(tree, languages, dataEntry);
     return FindFirstData(tree, languages, dataEntry);
 }
 
@@ -255,8 +271,8 @@ bool CopyPayloads(const ImageSource& source, std::vector<Located>& located, std:
 namespace {
 
 // Every numeric-ID bitmap's place in the file, ascending by ID.
-bool Locate(const ImageSource& image, std::span<const std::uint16_t> languageOrder,
-            std::vector<Located>& located) {
+bool Locate(const ImageSource& image, const LanguageOrder& languageOrder,
+            std::vector<Located>& located, std::uint32_t* otherVersions = nullptr) {
     std::vector<std::uint8_t> prefix;
     ImageHeaders headers;
     if (!ReadImagePrefix(image, prefix) || !ParseImageHeaders(prefix, headers)) return false;
@@ -297,6 +313,7 @@ bool Locate(const ImageSource& image, std::span<const std::uint16_t> languageOrd
         if (!FindById(tree, names, id, true, nameEntry)) continue;
         if (!ReadDirectory(tree, nameEntry.TargetOffset(), languages)) continue;
         if (!ChooseLanguage(tree, languages, languageOrder, dataEntry)) continue;
+        if (otherVersions) *otherVersions += languages.total - 1;
         Located l;
         l.id = id;
         if (!LocateData(tree, headers, dataEntry, l.offset, l.size)) continue;
@@ -312,9 +329,8 @@ bool Locate(const ImageSource& image, std::span<const std::uint16_t> languageOrd
     return true;
 }
 
-bool ReadBitmaps(const ImageSource& image, BitmapStore& out,
-                 std::span<const std::uint16_t> languageOrder, std::size_t keep,
-                 std::map<ResourceId, std::uint32_t>* sizes) {
+bool ReadBitmaps(const ImageSource& image, BitmapStore& out, const LanguageOrder& languageOrder,
+                 std::size_t keep, std::map<ResourceId, std::uint32_t>* sizes) {
     out.clear();
     std::vector<Located> located;
     if (!Locate(image, languageOrder, located)) return false;
@@ -333,18 +349,24 @@ bool ReadBitmaps(const ImageSource& image, BitmapStore& out,
 }  // namespace
 
 bool ReadBitmapResources(const ImageSource& image, BitmapStore& out,
-                         std::span<const std::uint16_t> languageOrder) {
+                         const LanguageOrder& languageOrder) {
     return ReadBitmaps(image, out, languageOrder, SIZE_MAX, nullptr);
 }
 
 bool LocateBitmapResources(const ImageSource& image, std::vector<BitmapLocation>& out,
-                           std::span<const std::uint16_t> languageOrder) {
+                           const LanguageOrder& languageOrder) {
     out.clear();
     std::vector<Located> located;
     if (!Locate(image, languageOrder, located)) return false;
     for (const Located& l : located)
         out.push_back({l.id, l.offset, l.size});
     return true;
+}
+
+bool CountOtherLanguageVersions(const ImageSource& image, std::uint32_t& count) {
+    count = 0;
+    std::vector<Located> located;
+    return Locate(image, kEnglishUsLanguageOrder, located, &count);
 }
 
 bool StreamBitmapResources(const ImageSource& image, std::vector<BitmapLocation> where,
@@ -357,7 +379,7 @@ bool StreamBitmapResources(const ImageSource& image, std::vector<BitmapLocation>
 
 bool ReadBitmapHeads(const ImageSource& image, std::size_t keep, BitmapStore& heads,
                      std::map<ResourceId, std::uint32_t>& sizes,
-                     std::span<const std::uint16_t> languageOrder) {
+                     const LanguageOrder& languageOrder) {
     sizes.clear();
     if (ReadBitmaps(image, heads, languageOrder, keep, &sizes)) return true;
     sizes.clear();
@@ -365,7 +387,7 @@ bool ReadBitmapHeads(const ImageSource& image, std::size_t keep, BitmapStore& he
 }
 
 bool ReadBitmapResources(std::span<const std::uint8_t> image, BitmapStore& out,
-                         std::span<const std::uint16_t> languageOrder) {
+                         const LanguageOrder& languageOrder) {
     return ReadBitmapResources(SpanSource(image), out, languageOrder);
 }
 

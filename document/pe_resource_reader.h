@@ -2,7 +2,6 @@
 // the platform's image loader gives for the same file.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -16,15 +15,28 @@ namespace pe {
 
 // The language versions tried, in order, when a resource is asked for
 // without naming a language; when none of them is present the first version
-// in the table wins. The platform's loader tries neutral, then the languages
-// of the thread, user and system locales (each also with the neutral
-// sublanguage), then English (United States). This is that order for a
-// machine whose locales are all English (United States).
-inline constexpr std::array<std::uint16_t, 3> kEnglishUsLanguageOrder = {0x0000, 0x0409, 0x0009};
+// in the table wins, or, with thenLowest, the version with the lowest
+// language ID.
+struct LanguageOrder {
+    std::vector<std::uint16_t> tried;
+    bool thenLowest = false;
+};
+
+// The platform's loader tries neutral, then the languages of the thread,
+// user and system locales (each also with the neutral sublanguage), then
+// English (United States). This is that order for a machine whose locales
+// are all English (United States).
+inline const LanguageOrder kEnglishUsLanguageOrder = {{0x0000, 0x0409, 0x0009}};
 
 // The loader's order for the current thread, user and system locales on
-// Windows; kEnglishUsLanguageOrder elsewhere.
-std::vector<std::uint16_t> PlatformLanguageOrder();
+// Windows; kEnglishUsLanguageOrder elsewhere. The editor shows what the
+// platform would show on the user's machine.
+LanguageOrder PlatformLanguageOrder();
+
+// The same choice on every machine, for builds that must not depend on
+// where they run: neutral, then English (United States), then the lowest
+// language ID present.
+LanguageOrder FixedLanguageOrder();
 
 // Copies every RT_BITMAP resource with a numeric name into out (emptied
 // first), one payload per ID, in the language version chosen by
@@ -32,16 +44,21 @@ std::vector<std::uint16_t> PlatformLanguageOrder();
 // resources whose directory or data lies outside the file or in no section
 // are skipped. False when the bytes are not a PE image or cannot be read.
 bool ReadBitmapResources(const ImageSource& image, BitmapStore& out,
-                         std::span<const std::uint16_t> languageOrder = kEnglishUsLanguageOrder);
+                         const LanguageOrder& languageOrder = kEnglishUsLanguageOrder);
 bool ReadBitmapResources(std::span<const std::uint8_t> image, BitmapStore& out,
-                         std::span<const std::uint16_t> languageOrder = kEnglishUsLanguageOrder);
+                         const LanguageOrder& languageOrder = kEnglishUsLanguageOrder);
 
 // The same bitmaps with only the first keep bytes of each payload in heads,
 // and each payload's whole length in sizes: what a listing needs, without
 // reading the pixels of a large container.
 bool ReadBitmapHeads(const ImageSource& image, std::size_t keep, BitmapStore& heads,
                      std::map<ResourceId, std::uint32_t>& sizes,
-                     std::span<const std::uint16_t> languageOrder = kEnglishUsLanguageOrder);
+                     const LanguageOrder& languageOrder = kEnglishUsLanguageOrder);
+
+// How many language versions of the numeric-ID bitmaps a load leaves out:
+// every version but the one it takes. False when the bytes are not a PE
+// image or cannot be read.
+bool CountOtherLanguageVersions(const ImageSource& image, std::uint32_t& count);
 
 // Where a bitmap's bytes lie in the file.
 struct BitmapLocation {
@@ -53,7 +70,7 @@ struct BitmapLocation {
 // The place of every bitmap ReadBitmapResources would copy, ascending by ID,
 // without reading any of them.
 bool LocateBitmapResources(const ImageSource& image, std::vector<BitmapLocation>& out,
-                           std::span<const std::uint16_t> languageOrder = kEnglishUsLanguageOrder);
+                           const LanguageOrder& languageOrder = kEnglishUsLanguageOrder);
 
 // Hands the bytes at each location to take(), in file order, read through
 // one window of the file, so that a large container is never held whole; the

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "document/pe_resource_reader.h"
 #include "fileio/byte_order.h"
 
 namespace pe {
@@ -73,6 +74,8 @@ bool SurveyResources(const ImageSource& image, ResourceSurvey& out) {
     }
     std::sort(out.otherTypes.begin(), out.otherTypes.end(),
               [](const auto& a, const auto& b) { return a.typeId < b.typeId; });
+    // A table the reader cannot walk holds no versions a load would take.
+    if (!CountOtherLanguageVersions(image, out.otherLanguageBitmaps)) out.otherLanguageBitmaps = 0;
     return true;
 }
 

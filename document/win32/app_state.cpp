@@ -51,6 +51,7 @@ void CloseDocument(AppState& app) {
     app.doc.loaded = false;
     app.doc.dirty = false;
     app.doc.path.clear();
+    app.doc.stamp = {};
     SendMessageW(app.listView, LVM_DELETEALLITEMS, 0, 0);
     app.previewBytes.clear();
     app.previewId = 0;

@@ -5,6 +5,8 @@
 #include "dialogs/pickers.h"
 #include "dialogs/wait_cursor.h"
 #include "document/container_io.h"
+#include "document/display_text.h"
+#include "document/dropped_resources.h"
 #include "fileio/atomic_file.h"
 
 namespace {
@@ -36,6 +38,11 @@ std::wstring SaveFailureText(const std::wstring& destination, const AtomicWriteE
 }
 
 void SaveTo(AppState& app, const std::wstring& destination) {
+    if (OverwritesChangesOnDisk(app.doc, destination, ReadFileStamp(destination))) {
+        const int answer = MessageBoxW(app.mainWindow, ChangedOnDiskQuestion(destination).c_str(),
+                                       L"Save", MB_YESNO | MB_ICONQUESTION);
+        if (answer != IDYES) return;
+    }
     bool saved = false;
     {
         WaitCursor wait;
@@ -59,15 +66,21 @@ void OpenContainerCommand(AppState& app) {
     std::wstring path;
     if (!PickOpenFile(app.mainWindow, kContainerFilter, path)) return;
     bool loaded = false;
+    pe::ResourceSurvey survey;
     {
         WaitCursor wait;
-        loaded = LoadContainer(app.doc, path);
+        loaded = LoadContainer(app.doc, path, pe::PlatformLanguageOrder(), &survey);
     }
     if (!loaded) {
         MessageBoxW(app.mainWindow, L"Failed to open file.", L"Error", MB_ICONERROR);
         return;
     }
     RefreshViews(app);
+    // Said once, now, rather than at every save: the user decides before
+    // changing anything whether this file should be edited here at all.
+    if (const std::wstring notice = DroppedResourcesNotice(survey); !notice.empty()) {
+        MessageBoxW(app.mainWindow, notice.c_str(), L"Info", MB_OK | MB_ICONINFORMATION);
+    }
 }
 
 bool SaveOrDropChanges(AppState& app) {

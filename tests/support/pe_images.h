@@ -190,6 +190,43 @@ struct BitmapTree {
     }
 };
 
+// What other tools write besides numbered bitmaps in one language: bitmap 0
+// (neutral), bitmap 5 in German (0x407) and English (United States, 0x409),
+// a bitmap named "LOGO" and an icon, each bitmap holding the payload given.
+inline Bytes MixedImage(const Bytes& zero, const Bytes& german5, const Bytes& english5) {
+    Tree t;
+    const std::uint32_t root = t.Directory(0, {{2, 0}, {3, 0}});
+    const std::uint32_t bitmaps = t.Directory(1, {{0, 0}, {0, 0}, {5, 0}});
+    const std::uint32_t icons = t.Directory(0, {{1, 0}});
+    const std::uint32_t logo = t.String(u"LOGO");
+    const auto data = [&t](const Bytes& payload) {
+        const std::uint32_t entry = t.Append(16);
+        const std::uint32_t at = t.Data(payload);
+        le::Put32(t.bytes, entry, kRsrcRva + at);
+        le::Put32(t.bytes, entry + 4, static_cast<std::uint32_t>(payload.size()));
+        return entry;
+    };
+    const auto one = [&](std::uint16_t language, const Bytes& payload) {
+        const std::uint32_t entry = data(payload);
+        return t.Directory(0, {{language, entry}}) | kDir;
+    };
+    const std::uint32_t named = one(0, zero), atZero = one(0, zero), atIcon = one(0, Bytes(40, 1));
+    const std::uint32_t german = data(german5), english = data(english5);
+    const std::uint32_t atFive = t.Directory(0, {{0x407, german}, {0x409, english}}) | kDir;
+    const auto link = [&t](std::uint32_t table, std::uint32_t i, std::uint32_t name,
+                           std::uint32_t target) {
+        le::Put32(t.bytes, table + 16 + 8 * i, name);
+        le::Put32(t.bytes, table + 20 + 8 * i, target);
+    };
+    link(root, 0, 2, bitmaps | kDir);
+    link(root, 1, 3, icons | kDir);
+    link(bitmaps, 0, logo | kDir, named);
+    link(bitmaps, 1, 0, atZero);
+    link(bitmaps, 2, 5, atFive);
+    link(icons, 0, 1, atIcon);
+    return ImageWith(t, false);
+}
+
 // Damage to an image of bitmaps 1 to 6 (bitmap i of 10 + i bytes), and which
 // of them still read, as "ID(size)". Rows the platform's loader is not asked
 // about would have it read past the file: the engine must survive them, the

@@ -13,6 +13,7 @@
 
 #include "cli/obktool.h"
 #include "support/dib_files.h"
+#include "support/pe_images.h"
 
 namespace {
 
@@ -37,8 +38,9 @@ TEST(ObktoolRules, IdListsAsTypedSelectStoredIds) {
         {" 6 - 8 , 65535", {7, 65535}, ""},
         {"6", {}, "no bitmap with ID 00006"},
         {"13-100", {}, "no bitmap with an ID in the list"},
-        {"0", {}, "'0' is not a resource ID from 1 to 65535"},
-        {"70000", {}, "'70000' is not a resource ID from 1 to 65535"},
+        {"0", {}, "no bitmap with ID 00000"},
+        {"0-5", {5}, ""},
+        {"70000", {}, "'70000' is not a resource ID from 0 to 65535"},
         {"1-65536", {}, "'65536' is not"},
         {"", {}, "'' is not"},
         {"5,", {}, "'' is not"},
@@ -107,17 +109,29 @@ TEST(ObktoolRules, InfoNamesWhatASaveDrops) {
     survey.is64 = true;
     EXPECT_EQ(DroppedResourcesWarning(survey), "");
     EXPECT_EQ(InfoText(survey, {}), "format:  PE32+\nbitmaps: 0\nbytes:   0\nIDs:     none\n");
+    EXPECT_EQ(DroppedResourcesNotice(survey), L"");
+    EXPECT_EQ(StrictRefusal(true, "c.obk", survey), "");
+    survey.otherTypes = {{3, 2}, {16, 1}};
     survey.namedBitmaps = 1;
+    EXPECT_EQ(DroppedResourcesNotice(survey),
+              L"This file also holds 1 named bitmap, 2 icons and "
+              L"1 version record, which a save does not keep.");
+    survey.otherLanguageBitmaps = 3;
     survey.otherTypes = {{-1, 2}, {3, 2}, {16, 1}, {99, 1}};
-    const std::string warning =
-        "it also holds 1 named bitmap, 2 resources of named types, 2 icons, "
-        "1 version record and 1 resource of type 99, which a save does not keep";
+    const std::string list =
+        "1 named bitmap, 3 bitmaps in other languages, 2 resources of named types, 2 icons, "
+        "1 version record and 1 resource of type 99";
+    const std::string warning = "it also holds " + list + ", which a save does not keep";
     EXPECT_EQ(DroppedResourcesWarning(survey), warning);
+    EXPECT_EQ(StrictRefusal(false, "c.obk", survey), "");
+    EXPECT_EQ(
+        StrictRefusal(true, "c.obk", survey),
+        "c.obk: holds " + list + ", which a save does not keep; nothing was changed (--strict)");
     EXPECT_NE(InfoText(survey, {}).find("\nwarning: " + warning + "\n"), std::string::npos);
     EXPECT_EQ(
         InfoJson(survey, ListingOf({{3, DibPayload(10)}, {400, DibPayload(5)}})),
         R"({"format":"PE32+","bitmaps":2,"totalSize":15,"firstId":3,"lastId":400,)"
-        R"("undrawable":2,"namedBitmaps":1,"otherResources":[{"type":-1,"count":2},{"type":3,"count":2},)"
+        R"("undrawable":2,"namedBitmaps":1,"otherLanguageBitmaps":3,"otherResources":[{"type":-1,"count":2},{"type":3,"count":2},)"
         R"({"type":16,"count":1},{"type":99,"count":1}],"warning":")" +
             warning + "\"}\n");
 }
@@ -228,6 +242,30 @@ TEST(ObktoolEndToEnd, CommandLinesTheirStatusOutputAndFiles) {
         {"info c.obk", 0, "bitmaps: 11\n", "", "", "", "",
          "for i in 1 2 3 4 5 6 7 8; do obktool add -q c.obk 10$i bmps/00005.bmp & done; wait"},
         {"add c.obk 0 bmps/00005.bmp", 2, "", "'0' is not a resource ID from 1 to 65535", "", ""},
+        {"renumber c.obk 5 0", 2, "", "'0' is not a resource ID from 1 to 65535", "", ""},
+        // mixed.obk: ID 0, ID 5 in German (2x3) and U.S. English (4x3), "LOGO", an icon.
+        {"list mixed.obk", 0,
+         "00000         64         2x3 24 info  RGB\n00005         76         4x3", "", "", ""},
+        {"info mixed.obk", 0,
+         "warning: it also holds 1 named bitmap, 1 bitmap in another language and 1 icon, which "
+         "a save does not keep\n",
+         "", "", ""},
+        {"add mixed.obk 12 bmps/00005.bmp", 0, "",
+         "warning: mixed.obk: it also holds 1 named bitmap, 1 bitmap in another language",
+         "list mixed.obk",
+         "00000         64         2x3 24 info  RGB\n00005         76         4x3"},
+        {"remove mixed.obk 0", 0, "removed 1", "", "list mixed.obk",
+         "00005         76         4x3"},
+        {"renumber mixed.obk 0 7", 0, "renumbered 00000 as 00007", "", "list mixed.obk",
+         "00005         76         4x3 24 info  RGB\n00007         64"},
+        {"extract mixed.obk 0 -o out", 0, "extracted 1 bitmaps", "", "", "",
+         "out/00000.bmp=bmps/00005.bmp"},
+        {"remove mixed.obk 0 --strict", 1, "",
+         "mixed.obk: holds 1 named bitmap, 1 bitmap in another language and 1 icon, which a save "
+         "does not keep; nothing was changed (--strict)",
+         "", ""},
+        {"import c.obk more --strict --on-conflict skip", 0, "imported 1 bitmaps", "", "", ""},
+        {"--help", 0, "else the lowest language ID", "", "", ""},
         {"add c.obk 70000 bmps/00005.bmp", 2, "", "'70000' is not a resource ID", "", ""},
         {"add c.obk 12 empty.bmp", 1, "", "empty.bmp: is empty", "", ""},
         {"add c.obk 12 text.txt", 1, "", "text.txt: not a .bmp file", "", ""},
@@ -287,6 +325,9 @@ TEST(ObktoolEndToEnd, CommandLinesTheirStatusOutputAndFiles) {
         WriteBytes(dir / "empty.bmp", {});
         WriteBytes(dir / "broken.bmp", MakeBmpFile(MakeDib({.width = -4}, 88), 54));
         WriteBytes(dir / "text.txt", {'M', 'Z', 'h', 'i', '\n'});
+        WriteBytes(dir / "mixed.obk", MixedImage(MakeDib({.width = 2, .height = 3}, 64),
+                                                 MakeDib({.width = 1, .height = 1}, 44),
+                                                 MakeDib({.width = 4, .height = 3}, 76)));
         ASSERT_EQ(Obktool(dir.dir, "new c.obk --from bmps").status, 0);
         Bytes cut = ReadBytes(dir / "c.obk");
         cut.resize(cut.size() - 200);

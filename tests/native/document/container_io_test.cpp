@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cstdlib>
 
 #include "document/blank_container.h"
 #include "document/container_io.h"
@@ -73,7 +74,7 @@ TEST_F(ContainerIo, WhatTheFileCannotHoldFailsTheWholeSave) {
         ResourceId id;
         std::size_t size;
         bool saves;
-    } cases[] = {{1, 12, true},   {65535, 12, true},    {0, 12, false}, {65536, 12, false},
+    } cases[] = {{1, 12, true},   {65535, 12, true},    {0, 12, true}, {65536, 12, false},
                  {-1, 12, false}, {INT_MAX, 12, false}, {4, 0, false}};
     for (const auto& c : cases) {
         const std::wstring path = MakeContainer("a.obk");
@@ -162,4 +163,38 @@ TEST_F(ContainerIo, FailedWriteLeavesTheFileAndTheDocumentAsTheyWere) {
     EXPECT_EQ(ReadBytes(path), before);
     EXPECT_EQ(scratch.EntryCount(), 1u) << "a temporary file was left";
     EXPECT_TRUE(doc.dirty);
+}
+
+// Save asks before it overwrites what another program wrote since the load.
+TEST_F(ContainerIo, ChangesOnDiskSinceTheLoadAreToldApart) {
+    const struct {
+        const char* what;
+        const char* shell;  // run on the file after the load; empty: nothing
+        bool sameName;      // else a save to another name
+        bool overwrites;
+    } cases[] = {
+        {"untouched", "", true, false},
+        {"rewritten, another size", "echo more >>", true, true},
+        {"written, the same size", "touch -d '2001-01-01'", true, true},
+        {"replaced by another file", "cp -p a.obk b.obk && mv b.obk", true, true},
+        {"deleted: the save fails anyway", "rm", true, false},
+        {"saved as another name", "echo more >>", false, false},
+    };
+    for (const auto& c : cases) {
+        const std::wstring path = MakeContainer("a.obk");
+        ContainerDoc doc;
+        ASSERT_TRUE(LoadContainer(doc, path));
+        if (*c.shell) {
+            const std::string line = "cd '" + scratch.dir.string() + "' && " + c.shell + " a.obk";
+            ASSERT_EQ(std::system(line.c_str()), 0) << line;
+        }
+        const std::wstring destination = c.sameName ? path : Path("other.obk");
+        EXPECT_EQ(OverwritesChangesOnDisk(doc, destination, ReadFileStamp(destination)),
+                  c.overwrites)
+            << c.what;
+        if (!c.overwrites || !c.sameName) continue;
+        ASSERT_TRUE(SaveContainer(doc, path));
+        EXPECT_FALSE(OverwritesChangesOnDisk(doc, path, ReadFileStamp(path)))
+            << c.what << ": the save is the file's last change";
+    }
 }

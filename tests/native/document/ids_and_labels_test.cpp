@@ -32,21 +32,25 @@ TEST(DisplayText, CaptionNamesTheFileAndMarksUnsavedChanges) {
         doc.path = L"D:\\art\\tiles.obk";
         EXPECT_EQ(WindowCaption(doc), c.caption) << "loaded " << c.loaded << " dirty " << c.dirty;
     }
+    EXPECT_EQ(ChangedOnDiskQuestion(L"D:\\art\\tiles.obk"),
+              L"D:\\art\\tiles.obk has changed on disk since it was opened. Overwrite it?");
 }
 
+// A stored ID (one a file already holds) may also be 0.
 TEST(DisplayText, ResourceIdFieldAcceptsOneTo65535Only) {
     const struct {
         const wchar_t* text;
         bool accepted;
         ResourceId id;
+        bool stored = false;
     } cases[] = {
         {L"101", true, 101},
         {L"1", true, 1},
         {L"65535", true, 65535},
         {L"00101", true, 101},
         {L" 42 ", true, 42},
-        {L"0", false, 0},
-        {L"00000", false, 0},
+        {L"0", false, 0, true},
+        {L"00000", false, 0, true},
         {L"65536", false, 0},
         {L"4294967297", false, 0},
         {L"99999999999999999999", false, 0},
@@ -64,6 +68,7 @@ TEST(DisplayText, ResourceIdFieldAcceptsOneTo65535Only) {
         EXPECT_EQ(ParseResourceIdField(c.text, id), c.accepted)
             << ::testing::PrintToString(std::wstring(c.text));
         EXPECT_EQ(id, c.accepted ? c.id : -7) << "a refused text leaves the ID alone";
+        EXPECT_EQ(ParseStoredResourceId(c.text, id), c.accepted || c.stored);
     }
 }
 

@@ -41,17 +41,30 @@ TEST(ResourceReader, ReadsOnlyNumericBitmaps) {
 }
 
 TEST(ResourceReader, ChoosesTheLanguageVersionTheLoaderChooses) {
-    const std::vector<std::uint16_t> german = {0x0000, 0x0407, 0x0007, 0x0409};
+    const pe::LanguageOrder english = pe::kEnglishUsLanguageOrder,
+                            german = {{0x0000, 0x0407, 0x0007, 0x0409}},
+                            fixed = pe::FixedLanguageOrder();
     const struct {
-        std::vector<std::uint16_t> present;  // ascending, as compilers write them
-        std::vector<std::uint16_t> order;    // empty: the English (United States) order
+        std::vector<std::uint16_t> present;  // ascending, as compilers write them, but one row
+        const pe::LanguageOrder& order;
         std::uint16_t expected;
     } cases[] = {
-        {{0x0407, 0x0409}, {}, 0x0409},         {{0x0000, 0x0409}, {}, 0x0000},
-        {{0x0407, 0x040C}, {}, 0x0407},         {{0x0009, 0x0809}, {}, 0x0009},
-        {{0x0400, 0x0407}, {}, 0x0400},         {{0x0407, 0x0800}, {}, 0x0407},
-        {{0x0009, 0x0407, 0x0C09}, {}, 0x0009}, {{0x0407, 0x0409}, german, 0x0407},
-        {{0x0007, 0x0409}, german, 0x0007},     {{0x0009, 0x0407, 0x0C09}, german, 0x0407},
+        {{0x0407, 0x0409}, english, 0x0409},
+        {{0x0000, 0x0409}, english, 0x0000},
+        {{0x0407, 0x040C}, english, 0x0407},
+        {{0x0009, 0x0809}, english, 0x0009},
+        {{0x0400, 0x0407}, english, 0x0400},
+        {{0x0407, 0x0800}, english, 0x0407},
+        {{0x0009, 0x0407, 0x0C09}, english, 0x0009},
+        {{0x0407, 0x0409}, german, 0x0407},
+        {{0x0007, 0x0409}, german, 0x0007},
+        {{0x0009, 0x0407, 0x0C09}, german, 0x0407},
+        // The same on every machine: neutral, U.S. English, the lowest ID.
+        {{0x0407, 0x0409}, fixed, 0x0409},
+        {{0x0000, 0x0409}, fixed, 0x0000},
+        {{0x040C, 0x0407}, fixed, 0x0407},
+        {{0x040C, 0x0407}, english, 0x040C},
+        {{0x0C09, 0x0809}, fixed, 0x0809},
     };
     for (const auto& c : cases) {
         Tree t;
@@ -72,8 +85,7 @@ TEST(ResourceReader, ChoosesTheLanguageVersionTheLoaderChooses) {
             le::Put32(t.bytes, entries[i] + 4, 2);
         }
         BitmapStore store;
-        ASSERT_TRUE(c.order.empty() ? pe::ReadBitmapResources(ImageWith(t), store)
-                                    : pe::ReadBitmapResources(ImageWith(t), store, c.order));
+        ASSERT_TRUE(pe::ReadBitmapResources(ImageWith(t), store, c.order));
         ASSERT_EQ(store.count(5), 1u);
         EXPECT_EQ(le::Get16(store[5], 0), c.expected)
             << "first present 0x" << std::hex << c.present[0];
