@@ -5,6 +5,7 @@
 
 #include "document/container_io.h"
 #include "gui_test.h"
+#include "support/pe_images.h"
 
 TEST_F(MainWindowTest, UnsavedChangesAreSavedDroppedOrKeptAsTheUserAnswers) {
     enum Document { None, Clean, Dirty };
@@ -14,6 +15,9 @@ TEST_F(MainWindowTest, UnsavedChangesAreSavedDroppedOrKeptAsTheUserAnswers) {
         Document doc;
         int answer;  // 0: no question; for Save As, IDCANCEL cancels the picker
         bool saveFails, quits, closed, saved;
+        // Another program rewrites the file after the load; the answer to
+        // whether to overwrite it, or -1 when nothing is asked.
+        int onDisk = 0;
     } cases[] = {
         {"Save", CMD_SAVE, Dirty, 0, false, false, false, true},
         {"Save, disk full", CMD_SAVE, Dirty, 0, true, false, false, false},
@@ -40,6 +44,11 @@ TEST_F(MainWindowTest, UnsavedChangesAreSavedDroppedOrKeptAsTheUserAnswers) {
         {"Close, No", CMD_CLOSE, Dirty, IDNO, false, false, true, false},
         {"Close, Yes", CMD_CLOSE, Dirty, IDYES, false, false, true, true},
         {"Close, Yes, save fails", CMD_CLOSE, Dirty, IDYES, true, false, false, false},
+        {"Save, changed on disk, No", CMD_SAVE, Dirty, 0, false, false, false, false, IDNO},
+        {"Save, changed on disk, Yes", CMD_SAVE, Dirty, 0, false, false, false, true, IDYES},
+        {"close box, Yes, changed on disk, No", 0, Dirty, IDYES, false, false, false, false, IDNO},
+        {"Save As a new name, changed on disk", CMD_SAVE_AS, Dirty, 0, false, false, false, true,
+         -1},
     };
     const std::wstring file = Path(L"work.obk"), copy = Path(L"copy.obk");
     for (const Case& c : cases) {
@@ -50,7 +59,6 @@ TEST_F(MainWindowTest, UnsavedChangesAreSavedDroppedOrKeptAsTheUserAnswers) {
         }
         ASSERT_TRUE(WriteContainerFile(file, {1, 2}));
         std::filesystem::remove(copy);
-        const auto before = orvix_test::ReadBytes(file);
         if (c.doc != None) {
             ASSERT_TRUE(LoadContainer(app().doc, file));
             if (c.doc == Dirty) app().doc.bitmaps.erase(1);
@@ -58,6 +66,10 @@ TEST_F(MainWindowTest, UnsavedChangesAreSavedDroppedOrKeptAsTheUserAnswers) {
             RefreshViews(app());
             SelectRow(0);
         }
+        if (c.onDisk) {
+            ASSERT_TRUE(WriteContainerFile(file, {1, 2, 3}));
+        }
+        const auto before = orvix_test::ReadBytes(file);
         const bool close = c.command == CMD_CLOSE, saveAs = c.command == CMD_SAVE_AS;
         std::vector<RobotStep> script;
         if (c.answer && !saveAs)
@@ -65,6 +77,7 @@ TEST_F(MainWindowTest, UnsavedChangesAreSavedDroppedOrKeptAsTheUserAnswers) {
         if (saveAs)
             script.push_back(c.answer ? Press(L"Save As", IDCANCEL)
                                       : ChooseFile(L"Save As", Path(L"copy")));
+        if (c.onDisk > 0) script.push_back(Press(L"Save", c.onDisk));
         if (c.saveFails) script.push_back(Press(L"Error", IDOK));
         if (c.command == CMD_OPEN && c.closed) script.push_back(Press(L"Open", IDCANCEL));
         if (c.command == CMD_NEW_CONTAINER_32) script.push_back(Press(L"Save As", IDCANCEL));
@@ -86,6 +99,12 @@ TEST_F(MainWindowTest, UnsavedChangesAreSavedDroppedOrKeptAsTheUserAnswers) {
         }
         if (c.saveFails) {
             EXPECT_EQ(robot.shown.back().text, L"Failed to save file.");
+        }
+        if (c.onDisk > 0) {
+            EXPECT_EQ(robot.shown.back().text,
+                      file + L" has changed on disk since it was opened. Overwrite it?");
+            EXPECT_EQ(robot.shown.back().icon, ShownIcon::Question);
+            EXPECT_EQ(robot.shown.back().buttons, (std::vector<std::wstring>{L"&Yes", L"&No"}));
         }
         EXPECT_EQ(quit, c.quits);
         EXPECT_EQ(exitCode, c.quits ? 0 : -1);
@@ -111,24 +130,38 @@ TEST_F(MainWindowTest, UnsavedChangesAreSavedDroppedOrKeptAsTheUserAnswers) {
 }
 
 TEST_F(MainWindowTest, OpenShowsTheFilesBitmapsOrSaysItCannot) {
-    const std::wstring art = Path(L"art.obk"), bare = Path(L"bare.obk"), notes = Path(L"notes.obk");
+    const std::wstring art = Path(L"art.obk"), bare = Path(L"bare.obk"), notes = Path(L"notes.obk"),
+                       mixed = Path(L"mixed.dll");
     ASSERT_TRUE(WriteContainerFile(art, {12345, 7, 101}));
+    orvix_test::WriteBytes(mixed,
+                           orvix_test::MixedImage(TinyBitmap(0), TinyBitmap(1), TinyBitmap(5)));
     ASSERT_TRUE(WriteContainerFile(bare, {}));
     orvix_test::WriteBytes(notes, {'j', 'u', 's', 't', ' ', 't', 'e', 'x', 't'});
     struct Case {
         std::wstring path;
         bool opens;
         std::vector<std::wstring> rows;
+        const wchar_t* notice = nullptr;  // said once, after the list is shown
     } cases[] = {
         {art, true, {L"00007", L"00101", L"12345"}},
         {bare, true, {}},
         {notes, false, {}},
+        {mixed,
+         true,
+         {L"00000", L"00005"},
+         L"This file also holds 1 named bitmap, 1 bitmap in another language and 1 icon, which a "
+         L"save does not keep."},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path);
         std::vector<RobotStep> script = {ChooseFile(L"Open", c.path)};
         if (!c.opens) script.push_back(Press(L"Error", IDOK));
+        if (c.notice) script.push_back(Press(L"Info", IDOK));
         Answer(script, [&] { PressKeys({VK_CONTROL, 'O'}); });
+        if (c.notice) {
+            EXPECT_EQ(robot.shown[1].text, c.notice);
+            EXPECT_EQ(robot.shown[1].icon, ShownIcon::Information);
+        }
         EXPECT_EQ(app().doc.loaded, c.opens);
         EXPECT_FALSE(app().doc.dirty);
         EXPECT_EQ(ListTexts(), c.rows);
