@@ -17,7 +17,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (id < 0 || id > 65535 || payload.empty() || payload.size() > size) std::abort();
     }
 
-    store.erase(0);  // the one readable ID that cannot be written
     std::vector<std::uint8_t> rebuilt;
     if (!pe::BuildImageWithBitmaps(image, store, rebuilt)) return 0;
     BitmapStore again;

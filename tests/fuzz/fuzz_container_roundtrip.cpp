@@ -28,7 +28,7 @@ struct Input {
 
 bool Writable(const BitmapStore& store) {
     for (const auto& [id, payload] : store) {
-        if (id < 1 || id > 65535 || payload.empty()) return false;
+        if (id < 0 || id > 65535 || payload.empty()) return false;
     }
     return true;
 }
