@@ -26,7 +26,7 @@
 
 namespace {
 
-constexpr double kListTarget = 0.5;
+constexpr double kListTarget = 0.2;
 constexpr double kSelectTarget = 0.05;
 constexpr double kPaintTarget = 0.05;
 constexpr int kBigSide = 4096;
@@ -228,12 +228,6 @@ int main(int argc, char** argv) {
     t = Now();
     RefreshBitmapList(app);
     Report("RefreshBitmapList over a full list", Now() - t, kListTarget);
-    t = Now();
-    SendMessageW(app.listView, LVM_DELETEALLITEMS, 0, 0);
-    Figure("  LVM_DELETEALLITEMS alone", Now() - t);
-    t = Now();
-    RefreshBitmapList(app);
-    Report("  RefreshBitmapList into an empty list", Now() - t, kListTarget);
 
     // Selecting a big bitmap's row, then painting it.
     const ResourceId big = count / 2;
@@ -254,15 +248,6 @@ int main(int argc, char** argv) {
     t = Now();
     SelectBitmapById(app, big);
     Report("  SelectBitmapById (looks for the row among all)", Now() - t, kSelectTarget);
-    LVFINDINFOW byId{};
-    byId.flags = LVFI_PARAM;
-    byId.lParam = big;
-    t = Now();
-    const auto found = SendMessageW(app.listView, LVM_FINDITEMW, static_cast<WPARAM>(-1),
-                                    reinterpret_cast<LPARAM>(&byId));
-    Figure(found == big - 1 ? "  for scale: LVM_FINDITEMW by item data"
-                            : "  for scale: LVM_FINDITEMW by item data (WRONG ROW)",
-           Now() - t);
 
     std::vector<double> paints;
     for (int i = 0; i < 7; ++i) {
@@ -283,6 +268,10 @@ int main(int argc, char** argv) {
     std::printf("the pane shows the image: %s\n", drawn ? "yes" : "NO");
     ok = drawn && ok;
     if (app.previewId != big) std::printf("the selection did NOT reach the preview\n");
+
+    t = Now();
+    CloseDocument(app);
+    Report("Close of the full list", Now() - t, kListTarget);
 
     DestroyWindow(app.mainWindow);
     if (shortcuts) DestroyAcceleratorTable(shortcuts);

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "bitmaps/dib_layout.h"
-#include "fileio/atomic_file.h"
 #include "fileio/byte_order.h"
+#include "fileio/new_file.h"
 
 namespace {
 
@@ -108,7 +108,7 @@ bool DibPixelsInBounds(const DibPayload& payload) {
     return ReadDibLayout(payload).problem == DibProblem::None;
 }
 
-bool MakeBitmapFileHeader(const DibPayload& payload,
+bool MakeBitmapFileHeader(std::span<const std::uint8_t> payload,
                           std::array<std::uint8_t, kBitmapFileHeaderSize>& header) {
     if (!PayloadFitsBitmapFile(payload.size())) return false;
     const DibLayout layout = ReadDibLayout(payload);
@@ -122,30 +122,14 @@ bool MakeBitmapFileHeader(const DibPayload& payload,
     return true;
 }
 
-bool WriteBitmapFile(const ContainerDoc& doc, ResourceId id, const std::wstring& path,
-                     AtomicWriteBatch* batch) {
+bool WriteBitmapFile(const ContainerDoc& doc, ResourceId id, const std::wstring& path) {
     const auto entry = doc.bitmaps.find(id);
     if (entry == doc.bitmaps.end()) return false;
     const DibPayload& payload = entry->second;
     std::array<std::uint8_t, kBitmapFileHeaderSize> header;
     if (!MakeBitmapFileHeader(payload, header)) return false;
-
     try {
-        // A small file, the bulk of an export, goes out in one write; a large
-        // payload goes out after its header rather than be copied.
-        constexpr std::size_t kCopiedPayload = 64 * 1024;
-        return WriteFileAtomically(
-            path,
-            [&](const AtomicWriteSink& sink) {
-                if (payload.size() > kCopiedPayload) {
-                    return sink(std::span<const std::uint8_t>(header)) &&
-                           sink(std::span<const std::uint8_t>(payload));
-                }
-                std::vector<std::uint8_t> file(std::begin(header), std::end(header));
-                file.insert(file.end(), payload.begin(), payload.end());
-                return sink(std::span<const std::uint8_t>(file));
-            },
-            batch);
+        return WriteCopyFile(path, header, payload);
     } catch (const std::exception&) {
         return false;
     }
