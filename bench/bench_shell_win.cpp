@@ -45,7 +45,7 @@ std::wstring TempPath(const wchar_t* leaf) {
 // A bottom-up 32-bit BI_RGB payload, side x side, with varied pixels.
 DibPayload Dib(std::int32_t side, std::uint8_t seed) {
     const std::size_t pixels = static_cast<std::size_t>(side) * static_cast<std::size_t>(side);
-    DibPayload p(sizeof(BITMAPINFOHEADER) + 4 * pixels);
+    std::vector<std::uint8_t> p(sizeof(BITMAPINFOHEADER) + 4 * pixels);
     BITMAPINFOHEADER header{};
     header.biSize = sizeof header;
     header.biWidth = side;
@@ -243,7 +243,7 @@ int main(int argc, char** argv) {
     Report("  ShowSelectedBitmap again", Now() - t, kSelectTarget);
     SetRowSelected(app.listView, big - 1, false);
     t = Now();
-    std::vector<std::uint8_t> fresh(app.doc.bitmaps[big]);
+    const std::vector<std::uint8_t> fresh = app.doc.bitmaps[big].ToBytes();
     Figure("  for scale: copying the payload into fresh memory", Now() - t);
     t = Now();
     SelectBitmapById(app, big);

@@ -49,21 +49,21 @@ bool PayloadOfFile(const std::vector<std::uint8_t>& fileBytes, DibPayload& paylo
     const bool shortTable = os2 && pixelsAt >= layout.tableOffset &&
                             pixelsAt < layout.pixelOffset && layout.tableEntries <= 256 &&
                             (pixelsAt - layout.tableOffset) % layout.entrySize == 0;
+    std::vector<std::uint8_t> bytes;
     if (shortTable) {
         const auto pixels = dib.begin() + static_cast<std::ptrdiff_t>(pixelsAt);
-        payload.assign(dib.begin(), pixels);
-        payload.resize(static_cast<std::size_t>(layout.pixelOffset), 0);
-        payload.insert(payload.end(), pixels, dib.end());
-        layout = ReadDibLayout(payload);
+        bytes.assign(dib.begin(), pixels);
+        bytes.resize(static_cast<std::size_t>(layout.pixelOffset), 0);
+        bytes.insert(bytes.end(), pixels, dib.end());
     } else if (layout.located && pixelsAt > layout.pixelOffset) {
         const std::size_t table = static_cast<std::size_t>(layout.pixelOffset);
-        payload.assign(dib.begin(), dib.begin() + static_cast<std::ptrdiff_t>(table));
-        payload.insert(payload.end(), dib.begin() + static_cast<std::ptrdiff_t>(pixelsAt),
-                       dib.end());
-        layout = ReadDibLayout(payload);
+        bytes.assign(dib.begin(), dib.begin() + static_cast<std::ptrdiff_t>(table));
+        bytes.insert(bytes.end(), dib.begin() + static_cast<std::ptrdiff_t>(pixelsAt), dib.end());
     } else {
-        payload.assign(dib.begin(), dib.end());
+        bytes.assign(dib.begin(), dib.end());
     }
+    payload = DibPayload(std::move(bytes));
+    layout = ReadDibLayout(payload);
     problem = DibProblemText(layout);
     return problem.empty();
 }

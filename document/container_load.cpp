@@ -1,8 +1,11 @@
 #include <exception>
+#include <memory>
+#include <vector>
 
 #include "document/container_io.h"
 #include "document/pe_image_file.h"
 #include "document/pe_resource_reader.h"
+#include "fileio/whole_file.h"
 
 bool LoadContainer(ContainerDoc& doc, const std::wstring& path) {
     try {
@@ -12,12 +15,12 @@ bool LoadContainer(ContainerDoc& doc, const std::wstring& path) {
         doc.path = std::move(file);
         doc.loaded = false;
 
-        ImageFile image;
-        if (!OpenImageFile(doc.path, image)) return false;
+        // The file is read once, whole; every bitmap is a view of those bytes.
+        std::vector<std::uint8_t> bytes;
+        if (!ReadWholeFile(doc.path, bytes)) return false;
+        const auto image = std::make_shared<const std::vector<std::uint8_t>>(std::move(bytes));
         BitmapStore bitmaps;
-        if (!pe::ReadBitmapResources(image.source, bitmaps, pe::PlatformLanguageOrder())) {
-            return false;
-        }
+        if (!pe::ViewBitmapResources(image, bitmaps, pe::PlatformLanguageOrder())) return false;
         doc.bitmaps = std::move(bitmaps);
         doc.loaded = true;
         doc.dirty = false;

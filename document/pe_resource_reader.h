@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -34,6 +35,12 @@ std::vector<std::uint16_t> PlatformLanguageOrder();
 bool ReadBitmapResources(const ImageSource& image, BitmapStore& out,
                          std::span<const std::uint16_t> languageOrder = kEnglishUsLanguageOrder);
 bool ReadBitmapResources(std::span<const std::uint8_t> image, BitmapStore& out,
+                         std::span<const std::uint16_t> languageOrder = kEnglishUsLanguageOrder);
+
+// The same bitmaps as views into image, a whole file read in one go: no
+// payload is copied, and the file's bytes live as long as any of them.
+bool ViewBitmapResources(const std::shared_ptr<const std::vector<std::uint8_t>>& image,
+                         BitmapStore& out,
                          std::span<const std::uint16_t> languageOrder = kEnglishUsLanguageOrder);
 
 // The same bitmaps with only the first keep bytes of each payload in heads,

@@ -80,7 +80,7 @@ bool OnBitmapListNotify(AppState& app, const NMHDR& header, LRESULT& result) {
 }
 
 void ShowSelectedBitmap(AppState& app) {
-    app.previewBytes.clear();
+    app.previewBytes = {};
     app.previewId = 0;
     ResourceId id = 0;
     if (app.doc.loaded && SelectedBitmapId(app, id)) {

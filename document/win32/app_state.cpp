@@ -46,7 +46,7 @@ void CloseDocument(AppState& app) {
     app.doc.path.clear();
     app.listIds.clear();
     SendMessageW(app.listView, LVM_SETITEMCOUNT, 0, 0);
-    app.previewBytes.clear();
+    app.previewBytes = {};
     app.previewId = 0;
     InvalidateRect(app.previewWindow, nullptr, TRUE);
     RefreshTitle(app);

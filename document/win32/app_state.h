@@ -31,8 +31,10 @@ struct AppState {
     ContainerDoc doc;
     // The ID of each list row, ascending: the list holds no rows of its own.
     std::vector<ResourceId> listIds;
-    std::vector<std::uint8_t> previewBytes;  // private copy of the previewed payload
-    std::int32_t previewId = 0;              // 0 when nothing is previewed
+    // The previewed payload, shared with the store: a later replace of its ID
+    // gives the store new bytes and leaves these as they are on screen.
+    DibPayload previewBytes;
+    std::int32_t previewId = 0;  // 0 when nothing is previewed
     DocumentViews views;
 };
 

@@ -17,7 +17,7 @@ namespace {
 constexpr ResourceId kTop = 2147483647;
 
 DibPayload Payload(ResourceId id) {
-    DibPayload p = MakeDib({}, 44);
+    Bytes p = MakeDib({}, 44);
     p[40] = static_cast<std::uint8_t>(id);
     return p;
 }

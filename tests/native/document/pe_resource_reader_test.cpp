@@ -147,7 +147,7 @@ TEST(ResourceReader, BitmapsAcrossReadWindowsComeBackWhole) {
     ASSERT_TRUE(pe::LocateBitmapResources(source, where));
     ASSERT_TRUE(pe::StreamBitmapResources(source, where,
                                           [&](ResourceId id, std::span<const std::uint8_t> bytes) {
-                                              streamed[id].assign(bytes.begin(), bytes.end());
+                                              streamed[id] = DibPayload(bytes.begin(), bytes.end());
                                               return true;
                                           }));
     EXPECT_TRUE(streamed == store);
