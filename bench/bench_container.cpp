@@ -50,10 +50,10 @@ double PeakRss() {
 BitmapStore MakeStore(const Case& c) {
     BitmapStore store;
     for (int id = 1; id <= c.count; ++id) {
-        DibPayload& p = store[id];
-        p.resize(c.payload);
+        std::vector<std::uint8_t> p(c.payload);
         for (std::size_t i = 0; i < c.payload; i += 64)
             p[i] = static_cast<std::uint8_t>(id + i);
+        store[id] = std::move(p);
     }
     return store;
 }

@@ -38,7 +38,7 @@ double Now() {
 
 // 1 x 246 at 32 bits: a 40-byte header and 984 bytes of pixels, 1 KiB.
 DibPayload OneKiBDib(int id) {
-    DibPayload p(1024, static_cast<std::uint8_t>(id));
+    std::vector<std::uint8_t> p(1024, static_cast<std::uint8_t>(id));
     std::fill(p.begin(), p.begin() + 40, 0);
     PutU32(p.data(), 40);
     PutU32(p.data() + 4, 1);

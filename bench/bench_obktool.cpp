@@ -32,7 +32,7 @@ double Now() {
 
 // A 32-bit bitmap one pixel wide, bytes long in all.
 DibPayload Dib(int id, std::size_t bytes) {
-    DibPayload p(bytes, static_cast<std::uint8_t>(id));
+    std::vector<std::uint8_t> p(bytes, static_cast<std::uint8_t>(id));
     std::fill(p.begin(), p.begin() + 40, 0);
     PutU32(p.data(), 40);
     PutU32(p.data() + 4, 1);

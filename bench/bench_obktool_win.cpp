@@ -80,7 +80,7 @@ int main(int argc, char** argv) {
     fs::create_directories(dir / "in");
     ContainerDoc source;
     for (int id = 1; id <= count; ++id) {
-        DibPayload p(bytes, static_cast<std::uint8_t>(id));
+        std::vector<std::uint8_t> p(bytes, static_cast<std::uint8_t>(id));
         std::fill(p.begin(), p.begin() + 40, std::uint8_t{0});
         PutU32(p.data(), 40);
         PutU32(p.data() + 4, 1);

@@ -35,10 +35,10 @@ int main(int argc, char** argv) {
     const std::size_t bytes = argc > 2 ? static_cast<std::size_t>(std::atoll(argv[2])) : 1024;
     BitmapStore store;
     for (int id = 1; id <= count; ++id) {
-        DibPayload& p = store[id];
-        p.resize(bytes);
+        std::vector<std::uint8_t> p(bytes);
         for (std::size_t i = 0; i < bytes; i += 64)
             p[i] = static_cast<std::uint8_t>(id + i);
+        store[id] = std::move(p);
     }
 
     const std::wstring platformPath = TempPath(L"orvix-bench-platform.obk");

@@ -44,8 +44,8 @@ inline BOOL CALLBACK CopyBitmap(HMODULE module, LPCWSTR, LPWSTR name, LONG_PTR c
     const auto* p = static_cast<const std::uint8_t*>(loaded ? LockResource(loaded) : nullptr);
     if (p && size) {
         (*reinterpret_cast<BitmapStore*>(
-            context))[static_cast<ResourceId>(reinterpret_cast<ULONG_PTR>(name))]
-            .assign(p, p + size);
+            context))[static_cast<ResourceId>(reinterpret_cast<ULONG_PTR>(name))] =
+            DibPayload(p, p + size);
     }
     return TRUE;
 }

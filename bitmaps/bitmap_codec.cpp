@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "bitmaps/dib_layout.h"
-#include "fileio/atomic_file.h"
 #include "fileio/byte_order.h"
+#include "fileio/new_file.h"
 
 namespace {
 
@@ -49,21 +49,21 @@ bool PayloadOfFile(const std::vector<std::uint8_t>& fileBytes, DibPayload& paylo
     const bool shortTable = os2 && pixelsAt >= layout.tableOffset &&
                             pixelsAt < layout.pixelOffset && layout.tableEntries <= 256 &&
                             (pixelsAt - layout.tableOffset) % layout.entrySize == 0;
+    std::vector<std::uint8_t> bytes;
     if (shortTable) {
         const auto pixels = dib.begin() + static_cast<std::ptrdiff_t>(pixelsAt);
-        payload.assign(dib.begin(), pixels);
-        payload.resize(static_cast<std::size_t>(layout.pixelOffset), 0);
-        payload.insert(payload.end(), pixels, dib.end());
-        layout = ReadDibLayout(payload);
+        bytes.assign(dib.begin(), pixels);
+        bytes.resize(static_cast<std::size_t>(layout.pixelOffset), 0);
+        bytes.insert(bytes.end(), pixels, dib.end());
     } else if (layout.located && pixelsAt > layout.pixelOffset) {
         const std::size_t table = static_cast<std::size_t>(layout.pixelOffset);
-        payload.assign(dib.begin(), dib.begin() + static_cast<std::ptrdiff_t>(table));
-        payload.insert(payload.end(), dib.begin() + static_cast<std::ptrdiff_t>(pixelsAt),
-                       dib.end());
-        layout = ReadDibLayout(payload);
+        bytes.assign(dib.begin(), dib.begin() + static_cast<std::ptrdiff_t>(table));
+        bytes.insert(bytes.end(), dib.begin() + static_cast<std::ptrdiff_t>(pixelsAt), dib.end());
     } else {
-        payload.assign(dib.begin(), dib.end());
+        bytes.assign(dib.begin(), dib.end());
     }
+    payload = DibPayload(std::move(bytes));
+    layout = ReadDibLayout(payload);
     problem = DibProblemText(layout);
     return problem.empty();
 }
@@ -108,7 +108,7 @@ bool DibPixelsInBounds(const DibPayload& payload) {
     return ReadDibLayout(payload).problem == DibProblem::None;
 }
 
-bool MakeBitmapFileHeader(const DibPayload& payload,
+bool MakeBitmapFileHeader(std::span<const std::uint8_t> payload,
                           std::array<std::uint8_t, kBitmapFileHeaderSize>& header) {
     if (!PayloadFitsBitmapFile(payload.size())) return false;
     const DibLayout layout = ReadDibLayout(payload);
@@ -122,30 +122,14 @@ bool MakeBitmapFileHeader(const DibPayload& payload,
     return true;
 }
 
-bool WriteBitmapFile(const ContainerDoc& doc, ResourceId id, const std::wstring& path,
-                     AtomicWriteBatch* batch) {
+bool WriteBitmapFile(const ContainerDoc& doc, ResourceId id, const std::wstring& path) {
     const auto entry = doc.bitmaps.find(id);
     if (entry == doc.bitmaps.end()) return false;
     const DibPayload& payload = entry->second;
     std::array<std::uint8_t, kBitmapFileHeaderSize> header;
     if (!MakeBitmapFileHeader(payload, header)) return false;
-
     try {
-        // A small file, the bulk of an export, goes out in one write; a large
-        // payload goes out after its header rather than be copied.
-        constexpr std::size_t kCopiedPayload = 64 * 1024;
-        return WriteFileAtomically(
-            path,
-            [&](const AtomicWriteSink& sink) {
-                if (payload.size() > kCopiedPayload) {
-                    return sink(std::span<const std::uint8_t>(header)) &&
-                           sink(std::span<const std::uint8_t>(payload));
-                }
-                std::vector<std::uint8_t> file(std::begin(header), std::end(header));
-                file.insert(file.end(), payload.begin(), payload.end());
-                return sink(std::span<const std::uint8_t>(file));
-            },
-            batch);
+        return WriteCopyFile(path, header, payload);
     } catch (const std::exception&) {
         return false;
     }

@@ -3,11 +3,11 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "document/container_doc.h"
-#include "fileio/atomic_file.h"
 #include "fileio/whole_file.h"
 
 // Length of the BITMAPFILEHEADER in front of every .bmp file.
@@ -25,15 +25,14 @@ bool StoreBitmapFile(ContainerDoc& doc, ResourceId id, const std::vector<std::ui
 // True when bytes begin with a .bmp file header ("BM" and 12 more bytes).
 bool LooksLikeBitmapFile(const std::vector<std::uint8_t>& bytes);
 
-// Writes the payload of id as a .bmp file with a recomputed file header.
-// Never leaves a partial file: an existing file stays byte-identical on failure.
-// Within a batch, the file is durable only once the batch is committed.
-bool WriteBitmapFile(const ContainerDoc& doc, ResourceId id, const std::wstring& path,
-                     AtomicWriteBatch* batch = nullptr);
+// Writes the payload of id as a .bmp file with a recomputed file header, as
+// an exported copy (WriteCopyFile): never a partial file, and an existing
+// file stays byte-identical on failure; not flushed to the disk.
+bool WriteBitmapFile(const ContainerDoc& doc, ResourceId id, const std::wstring& path);
 
 // The 14-byte file header WriteBitmapFile puts in front of payload, recomputed
 // from the payload. False for a payload it would refuse.
-bool MakeBitmapFileHeader(const DibPayload& payload,
+bool MakeBitmapFileHeader(std::span<const std::uint8_t> payload,
                           std::array<std::uint8_t, kBitmapFileHeaderSize>& header);
 
 // True when a payload of this many bytes fits a .bmp file, whose 32-bit size

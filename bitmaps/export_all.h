@@ -11,8 +11,7 @@
 // buffer with its terminator: such a path is never cut short.
 bool NumberedBitmapPath(const std::wstring& folder, ResourceId id, std::wstring& path);
 
-// Writes every bitmap of the store into folder as %05d.bmp, ascending; stops
-// at the first failure. The files are made durable together before it
-// succeeds; a failure to do so fails the export. An empty store writes nothing
-// and succeeds.
+// Writes every bitmap of the store into folder as %05d.bmp, ascending, as
+// exported copies (WriteBitmapFile); stops at the first failure. An empty
+// store writes nothing and succeeds.
 bool ExportAllBitmaps(const ContainerDoc& doc, const std::wstring& folder);

@@ -26,18 +26,13 @@ RangeExportCounts ExportBitmapsInRange(const ContainerDoc& doc, const std::wstri
     const std::vector<ResourceId> ids = StoredIdsInRange(doc.bitmaps, first, second);
     RangeExportCounts counts;
     counts.missing = span - static_cast<std::int64_t>(ids.size());
-    AtomicWriteBatch batch;
     for (ResourceId id : ids) {
         std::wstring path;
-        if (NumberedBitmapPath(folder, id, path) && WriteBitmapFile(doc, id, path, &batch)) {
+        if (NumberedBitmapPath(folder, id, path) && WriteBitmapFile(doc, id, path)) {
             ++counts.exported;
         } else {
             ++counts.failed;
         }
-    }
-    if (!batch.Commit()) {
-        counts.failed += counts.exported;
-        counts.exported = 0;
     }
     return counts;
 }

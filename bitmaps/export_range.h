@@ -25,8 +25,7 @@ std::vector<ResourceId> StoredIdsInRange(const BitmapStore& store, ResourceId fi
 // added unless folder ends with one). An ID of the range without a bitmap
 // counts as missing and touches no file; an ID whose file is not written, or
 // whose path would not fit a 260-unit path buffer, counts as failed, and the
-// export goes on. The files are made durable together at the end; when that
-// fails, every file written counts as failed instead of exported.
+// export goes on. Each file is an exported copy (WriteBitmapFile).
 RangeExportCounts ExportBitmapsInRange(const ContainerDoc& doc, const std::wstring& folder,
                                        ResourceId first, ResourceId second);
 

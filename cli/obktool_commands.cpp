@@ -275,24 +275,22 @@ Outcome Extract(const Common& c, const std::wstring& file, const std::string& id
     }
     std::erase_if(where, [&](const pe::BitmapLocation& l) { return paths.count(l.id) == 0; });
 
-    // A new file is written in place, which is all wrestool's time; only a
-    // file --force replaces needs the atomic writer. A failure takes back the
-    // files this run created; replaced ones stay replaced.
-    AtomicWriteBatch batch;
+    // Exported copies, as cp writes them: a new file in one pass, a file
+    // --force replaces through a temporary name; nothing waits for the disk.
+    // A failure takes back the files this run created; replaced ones stay
+    // replaced.
     std::vector<std::wstring> created;
     std::size_t done = 0;
     std::string failed;
-    DibPayload payload;
     std::array<std::uint8_t, kBitmapFileHeaderSize> header;
-    const auto take = [&](ResourceId id, std::span<const std::uint8_t> bytes) {
+    const auto take = [&](ResourceId id, std::span<const std::uint8_t> payload) {
         const std::wstring& path = paths.at(id);
-        payload.assign(bytes.begin(), bytes.end());
         const bool replace = existing.count(id) != 0;
         const auto produce = [&](const AtomicWriteSink& sink) {
             return sink(header) && sink(payload);
         };
         const bool ok = MakeBitmapFileHeader(payload, header) &&
-                        (replace ? WriteFileAtomically(path, produce, &batch)
+                        (replace ? WriteFileAtomically(path, produce, Flush::AsCopy)
                                  : WriteNewFile(path, header, payload));
         if (!ok) {
             failed = WriteFailure(Utf8(path), TakeAtomicWriteError(), "");
@@ -302,14 +300,11 @@ Outcome Extract(const Common& c, const std::wstring& file, const std::string& id
         Tick(c, ++done, where.size());
         return true;
     };
-    const bool streamed = pe::StreamBitmapResources(image.source, where, take);
-    const bool flushed = streamed && batch.Commit();
-    if (!flushed) {
+    if (!pe::StreamBitmapResources(image.source, where, take)) {
         for (const std::wstring& path : created)
             fs::remove(WidePath(path), ec);
         if (!failed.empty()) return Outcome::Fail(failed);
-        return Outcome::Fail(streamed ? Utf8(folder) + ": the replaced files could not be flushed"
-                                      : Utf8(file) + ": its bitmaps cannot be read");
+        return Outcome::Fail(Utf8(file) + ": its bitmaps cannot be read");
     }
     Say(c, "extracted " + std::to_string(selected.size()) + " bitmaps to " + Utf8(folder));
     return {};

@@ -6,14 +6,14 @@
 #include <string>
 #include <vector>
 
+#include "document/dib_payload.h"
 #include "fileio/file_stamp.h"
 
 // Resource IDs are signed 32-bit throughout; in a container file a name is 16-bit.
 using ResourceId = std::int32_t;
 
-// A packed DIB exactly as an RT_BITMAP resource holds it: a .bmp file without
-// its 14-byte file header.
-using DibPayload = std::vector<std::uint8_t>;
+// A DibPayload is a packed DIB exactly as an RT_BITMAP resource holds it: a
+// .bmp file without its 14-byte file header.
 
 // Ordered by signed comparison, so iteration is ascending (9, 10, 100).
 // Putting an ID that is present replaces its payload.

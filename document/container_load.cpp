@@ -1,8 +1,11 @@
 #include <exception>
+#include <memory>
+#include <vector>
 
 #include "document/container_io.h"
 #include "document/pe_image_file.h"
 #include "document/pe_resource_reader.h"
+#include "fileio/whole_file.h"
 
 bool LoadContainer(ContainerDoc& doc, const std::wstring& path, const pe::LanguageOrder& order,
                    pe::ResourceSurvey* survey) {
@@ -17,11 +20,13 @@ bool LoadContainer(ContainerDoc& doc, const std::wstring& path, const pe::Langua
         // Taken before the read: a change made while it reads is a change
         // made since the document was loaded.
         const FileStamp stamp = ReadFileStamp(doc.path);
-        ImageFile image;
-        if (!OpenImageFile(doc.path, image)) return false;
+        // The file is read once, whole; every bitmap is a view of those bytes.
+        std::vector<std::uint8_t> bytes;
+        if (!ReadWholeFile(doc.path, bytes)) return false;
+        const auto image = std::make_shared<const std::vector<std::uint8_t>>(std::move(bytes));
         BitmapStore bitmaps;
-        if (!pe::ReadBitmapResources(image.source, bitmaps, order)) return false;
-        if (survey && !pe::SurveyResources(image.source, *survey)) *survey = {};
+        if (!pe::ViewBitmapResources(image, bitmaps, order)) return false;
+        if (survey && !pe::SurveyResources(pe::SpanSource(*image), *survey)) *survey = {};
         doc.bitmaps = std::move(bitmaps);
         doc.stamp = stamp;
         doc.loaded = true;

@@ -261,7 +261,7 @@ bool CopyPayloads(const ImageSource& source, std::vector<Located>& located, std:
         l.size = static_cast<std::uint32_t>(std::min<std::uint64_t>(l.size, keep));
     return ReadInFileOrder(source, located, keep < 4096 ? 8192 : std::uint64_t{1} << 20,
                            [](const Located& l, std::span<const std::uint8_t> bytes) {
-                               l.payload->assign(bytes.begin(), bytes.end());
+                               *l.payload = DibPayload(bytes.begin(), bytes.end());
                                return true;
                            });
 }
@@ -389,6 +389,18 @@ bool ReadBitmapHeads(const ImageSource& image, std::size_t keep, BitmapStore& he
 bool ReadBitmapResources(std::span<const std::uint8_t> image, BitmapStore& out,
                          const LanguageOrder& languageOrder) {
     return ReadBitmapResources(SpanSource(image), out, languageOrder);
+}
+
+bool ViewBitmapResources(const std::shared_ptr<const std::vector<std::uint8_t>>& image,
+                         BitmapStore& out, const LanguageOrder& languageOrder) {
+    out.clear();
+    std::vector<Located> located;
+    if (!Locate(SpanSource(*image), languageOrder, located)) return false;
+    for (const Located& l : located) {
+        out.try_emplace(out.end(), l.id,
+                        DibPayload::View(image, static_cast<std::size_t>(l.offset), l.size));
+    }
+    return true;
 }
 
 }  // namespace pe

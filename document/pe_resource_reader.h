@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -46,6 +47,12 @@ LanguageOrder FixedLanguageOrder();
 bool ReadBitmapResources(const ImageSource& image, BitmapStore& out,
                          const LanguageOrder& languageOrder = kEnglishUsLanguageOrder);
 bool ReadBitmapResources(std::span<const std::uint8_t> image, BitmapStore& out,
+                         const LanguageOrder& languageOrder = kEnglishUsLanguageOrder);
+
+// The same bitmaps as views into image, a whole file read in one go: no
+// payload is copied, and the file's bytes live as long as any of them.
+bool ViewBitmapResources(const std::shared_ptr<const std::vector<std::uint8_t>>& image,
+                         BitmapStore& out,
                          const LanguageOrder& languageOrder = kEnglishUsLanguageOrder);
 
 // The same bitmaps with only the first keep bytes of each payload in heads,

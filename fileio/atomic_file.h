@@ -4,41 +4,20 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
-#include <memory>
 #include <span>
 #include <string>
 
-// Many files written as one unit of durability. Each file still goes to a
-// temporary name and is renamed over its target, so a failed write never
-// leaves a truncated file and never touches an existing one; but the flushes
-// that a lone write pays twice per file are paid once, by Commit(). Nothing
-// the batch wrote is known to survive a crash until Commit() returns true.
-class AtomicWriteBatch {
-public:
-    AtomicWriteBatch();
-    ~AtomicWriteBatch();
-    AtomicWriteBatch(const AtomicWriteBatch&) = delete;
-    AtomicWriteBatch& operator=(const AtomicWriteBatch&) = delete;
-
-    // Makes every file written through the batch so far durable. False when
-    // that cannot be confirmed: the files are in place, but the caller must
-    // not report them as saved.
-    bool Commit();
-
-    // What the platform side keeps between the writes and Commit().
-    struct Pending;
-
-private:
-    std::unique_ptr<Pending> pending_;
-    friend Pending& PendingOf(AtomicWriteBatch& batch);
-};
+// Whether a replacement waits for the disk. A saved container must survive a
+// power cut once the save has said so; an exported copy of what a container
+// still holds need not, and is written as cp writes, so that an export does
+// not wait for every other program's writes to reach the disk.
+enum class Flush { ToDisk, AsCopy };
 
 // Writes bytes to a temporary file in the destination's folder, flushes it to
-// the disk and renames it over path. On any failure the file at path is as it
-// was and no temporary file is left. With a batch, the flush is left to the
-// batch's Commit().
+// the disk (unless flush is AsCopy) and renames it over path. On any failure
+// the file at path is as it was and no temporary file is left.
 bool WriteFileAtomically(const std::wstring& path, std::span<const std::uint8_t> bytes,
-                         AtomicWriteBatch* batch = nullptr);
+                         Flush flush = Flush::ToDisk);
 
 // Streaming form for large outputs: produce() is called once with a sink that
 // appends bytes to the temporary file; the sink returns false once a write has
@@ -46,7 +25,7 @@ bool WriteFileAtomically(const std::wstring& path, std::span<const std::uint8_t>
 using AtomicWriteSink = std::function<bool(std::span<const std::uint8_t>)>;
 bool WriteFileAtomically(const std::wstring& path,
                          const std::function<bool(const AtomicWriteSink&)>& produce,
-                         AtomicWriteBatch* batch = nullptr);
+                         Flush flush = Flush::ToDisk);
 
 // Why the last WriteFileAtomically of this thread failed, in terms a caller
 // can put to a user: a file the user may not change is refused before
@@ -81,7 +60,3 @@ void SetAtomicRenameFailureForTesting(bool fail);
 
 // Test hook: when set, flushing the temporary file to the disk fails.
 void SetAtomicFlushFailureForTesting(bool fail);
-
-// Test hook: when set, AtomicWriteBatch::Commit() fails as a failed flush of
-// the disk would.
-void SetAtomicBatchSyncFailureForTesting(bool fail);

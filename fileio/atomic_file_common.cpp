@@ -5,9 +5,9 @@
 #include "fileio/atomic_file_faults.h"
 
 bool WriteFileAtomically(const std::wstring& path, std::span<const std::uint8_t> bytes,
-                         AtomicWriteBatch* batch) {
+                         Flush flush) {
     return WriteFileAtomically(
-        path, [bytes](const AtomicWriteSink& sink) { return sink(bytes); }, batch);
+        path, [bytes](const AtomicWriteSink& sink) { return sink(bytes); }, flush);
 }
 
 AtomicWriteError& CurrentAtomicWriteError() {
@@ -32,7 +32,4 @@ void SetAtomicRenameFailureForTesting(bool fail) {
 }
 void SetAtomicFlushFailureForTesting(bool fail) {
     InjectedAtomicWriteFaults().failFlush = fail;
-}
-void SetAtomicBatchSyncFailureForTesting(bool fail) {
-    InjectedAtomicWriteFaults().failBatchSync = fail;
 }

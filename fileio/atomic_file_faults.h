@@ -8,7 +8,6 @@ struct AtomicWriteFaults {
     long long failAfterBytes = -1;  // negative: writes do not fail
     bool failRename = false;
     bool failFlush = false;  // of the temporary file, before its rename
-    bool failBatchSync = false;
 };
 
 AtomicWriteFaults& InjectedAtomicWriteFaults();

@@ -1,6 +1,6 @@
 // POSIX side of the atomic replacement: a new temporary file in the
-// destination's folder, fsync, rename(2). A batch on Linux skips both fsyncs and ends with one
-// syncfs(2) per file system written to.
+// destination's folder, fsync, rename(2), fsync of the folder; a copy skips
+// both fsyncs.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -21,17 +21,6 @@
 #include "fileio/wide_path.h"
 
 namespace {
-
-#if defined(__linux__)
-// syncfs reports writeback errors only since Linux 5.8, and only those seen
-// after the descriptor it is given was opened; the batch opens its folder
-// before the first file goes there so no error of its own writes is missed.
-constexpr bool kBatchSyncsFileSystem = true;
-#else
-// Elsewhere there is no flush of a whole file system that reports errors, so
-// a batch flushes each file as a lone write does.
-constexpr bool kBatchSyncsFileSystem = false;
-#endif
 
 bool WriteAll(int fd, const std::uint8_t* data, std::size_t size) {
     while (size > 0) {
@@ -105,64 +94,8 @@ bool FollowLinks(std::string& path) {
 
 }  // namespace
 
-struct AtomicWriteBatch::Pending {
-    std::string lastFolder;
-    // One open folder per file system written to, with its device.
-    std::vector<std::pair<dev_t, int>> fileSystems;
-
-    void Close() {
-        for (const auto& fileSystem : fileSystems)
-            ::close(fileSystem.second);
-        fileSystems.clear();
-        lastFolder.clear();
-    }
-
-    bool Enroll(const std::string& folder) {
-        // Exports write a whole run into one folder: one comparison, no stat.
-        if (!fileSystems.empty() && folder == lastFolder) return true;
-        const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (fd < 0) return false;
-        struct stat info {};
-        if (::fstat(fd, &info) != 0) {
-            ::close(fd);
-            return false;
-        }
-        lastFolder = folder;
-        for (const auto& fileSystem : fileSystems) {
-            if (fileSystem.first == info.st_dev) {
-                ::close(fd);
-                return true;
-            }
-        }
-        fileSystems.emplace_back(info.st_dev, fd);
-        return true;
-    }
-};
-
-AtomicWriteBatch::Pending& PendingOf(AtomicWriteBatch& batch) {
-    return *batch.pending_;
-}
-
-AtomicWriteBatch::AtomicWriteBatch() : pending_(std::make_unique<Pending>()) {}
-
-AtomicWriteBatch::~AtomicWriteBatch() {
-    pending_->Close();
-}
-
-bool AtomicWriteBatch::Commit() {
-    bool ok = !InjectedAtomicWriteFaults().failBatchSync;
-#if defined(__linux__)
-    for (const auto& fileSystem : pending_->fileSystems) {
-        if (::syncfs(fileSystem.second) != 0) ok = false;
-    }
-#endif
-    pending_->Close();
-    return ok;
-}
-
 bool WriteFileAtomically(const std::wstring& path,
-                         const std::function<bool(const AtomicWriteSink&)>& produce,
-                         AtomicWriteBatch* batch) {
+                         const std::function<bool(const AtomicWriteSink&)>& produce, Flush flush) {
     AtomicWriteError& error = CurrentAtomicWriteError();
     error = {};
     std::string dest;
@@ -197,8 +130,7 @@ bool WriteFileAtomically(const std::wstring& path,
     std::string::size_type slash = dest.rfind('/');
     std::string folder = slash == std::string::npos ? std::string(".") : dest.substr(0, slash + 1);
     std::string temp;
-    const bool flushHere = batch == nullptr || !kBatchSyncsFileSystem;
-    if (!flushHere && !PendingOf(*batch).Enroll(folder)) return Failed(errno);
+    const bool flushHere = flush == Flush::ToDisk;
 
     const int fd = CreateTemporary(folder, temp);
     if (fd < 0) return Failed(errno);

@@ -3,10 +3,7 @@
 // target (which keeps its attributes, security and creation time) or
 // MoveFileExW to a new name. Both go by their \\?\ paths: the temporary name
 // is longer than most final names, and a destination just short of MAX_PATH
-// would otherwise leave it no room. A batch flushes each file all the same:
-// FlushFileBuffers of one file is the only flush Windows offers without
-// administrator rights (a volume handle needs them), so only the report of
-// the batch is deferred.
+// would otherwise leave it no room. A copy skips the flush.
 #include <windows.h>
 
 #include <cwchar>
@@ -79,18 +76,8 @@ DWORD LinkCount(const std::wstring& dest) {
 
 }  // namespace
 
-struct AtomicWriteBatch::Pending {};
-
-AtomicWriteBatch::AtomicWriteBatch() : pending_(std::make_unique<Pending>()) {}
-AtomicWriteBatch::~AtomicWriteBatch() = default;
-
-bool AtomicWriteBatch::Commit() {
-    return !InjectedAtomicWriteFaults().failBatchSync;
-}
-
 bool WriteFileAtomically(const std::wstring& path,
-                         const std::function<bool(const AtomicWriteSink&)>& produce,
-                         AtomicWriteBatch*) {
+                         const std::function<bool(const AtomicWriteSink&)>& produce, Flush flush) {
     AtomicWriteError& error = CurrentAtomicWriteError();
     error = {};
     if (path.empty() || path.back() == L'\\' || path.back() == L'/') return false;
@@ -163,8 +150,9 @@ bool WriteFileAtomically(const std::wstring& path,
         return true;
     };
     if (!produce(sink)) fail(0);
-    if (ok && InjectedAtomicWriteFaults().failFlush) fail(0);
-    if (ok && !FlushFileBuffers(file)) fail(GetLastError());
+    const bool toDisk = flush == Flush::ToDisk;
+    if (ok && toDisk && InjectedAtomicWriteFaults().failFlush) fail(0);
+    if (ok && toDisk && !FlushFileBuffers(file)) fail(GetLastError());
     if (!CloseHandle(file)) fail(GetLastError());
     if (ok && InjectedAtomicWriteFaults().failRename) fail(0);
     return SettleLiveFile(slot, [&] {
@@ -177,12 +165,13 @@ bool WriteFileAtomically(const std::wstring& path,
             // flushed, then takes the name rather than leave none there.
             const DWORD code = GetLastError();
             if (GetFileAttributesW(dest.c_str()) != INVALID_FILE_ATTRIBUTES ||
-                !MoveFileExW(temp.c_str(), dest.c_str(), MOVEFILE_WRITE_THROUGH)) {
+                !MoveFileExW(temp.c_str(), dest.c_str(), toDisk ? MOVEFILE_WRITE_THROUGH : 0)) {
                 fail(code);
             }
         } else if (ok && !replacing &&
-                   !MoveFileExW(temp.c_str(), dest.c_str(),
-                                MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+                   !MoveFileExW(
+                       temp.c_str(), dest.c_str(),
+                       MOVEFILE_REPLACE_EXISTING | (toDisk ? MOVEFILE_WRITE_THROUGH : 0))) {
             fail(GetLastError());
         }
         if (!ok) {

@@ -1,7 +1,10 @@
 #include "fileio/new_file.h"
 
 #include <exception>
+#include <filesystem>
 #include <string>
+
+#include "fileio/atomic_file.h"
 
 #include "fileio/atomic_file_faults.h"
 #include "fileio/live_files.h"
@@ -112,3 +115,12 @@ bool WriteNewFile(const std::wstring& path, std::span<const std::uint8_t> head,
 }
 
 #endif
+
+bool WriteCopyFile(const std::wstring& path, std::span<const std::uint8_t> head,
+                   std::span<const std::uint8_t> body) {
+    if (WriteNewFile(path, head, body)) return true;
+    std::error_code ec;
+    if (!std::filesystem::exists(std::filesystem::symlink_status(WidePath(path), ec))) return false;
+    return WriteFileAtomically(
+        path, [&](const AtomicWriteSink& sink) { return sink(head) && sink(body); }, Flush::AsCopy);
+}

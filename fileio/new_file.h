@@ -11,3 +11,11 @@
 // removed again, so no partial file is left. Not flushed to the disk.
 bool WriteNewFile(const std::wstring& path, std::span<const std::uint8_t> head,
                   std::span<const std::uint8_t> body);
+
+// Writes an exported copy to path, as cp would: a new file is created
+// directly (WriteNewFile); a file already there is replaced through a
+// temporary name (WriteFileAtomically), so neither is ever left half written.
+// Nothing is flushed: after a power cut the copy may be missing or empty,
+// and is made again from where it came from.
+bool WriteCopyFile(const std::wstring& path, std::span<const std::uint8_t> head,
+                   std::span<const std::uint8_t> body);

@@ -10,10 +10,11 @@
 #include "shell/main_window.h"
 
 HWND CreateBitmapList(AppState& app, const RECT& client) {
-    HWND list = CreateWindowExW(
-        WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"", WS_CHILD | WS_VISIBLE | LVS_REPORT | LVS_SINGLESEL, 0,
-        0, kListWidth, client.bottom, app.mainWindow,
-        reinterpret_cast<HMENU>(INT_PTR{IDC_BITMAP_LIST}), app.instance, nullptr);
+    HWND list =
+        CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
+                        WS_CHILD | WS_VISIBLE | LVS_REPORT | LVS_SINGLESEL | LVS_OWNERDATA, 0, 0,
+                        kListWidth, client.bottom, app.mainWindow,
+                        reinterpret_cast<HMENU>(INT_PTR{IDC_BITMAP_LIST}), app.instance, nullptr);
     SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
     wchar_t header[] = L"Resource ID";
     LVCOLUMNW column{};
@@ -25,35 +26,61 @@ HWND CreateBitmapList(AppState& app, const RECT& client) {
 }
 
 void RefreshBitmapList(AppState& app) {
-    SendMessageW(app.listView, LVM_DELETEALLITEMS, 0, 0);
-    if (!app.doc.loaded) return;
-
-    std::vector<ResourceId> ids;
-    ids.reserve(app.doc.bitmaps.size());
-    for (const auto& entry : app.doc.bitmaps)
-        ids.push_back(entry.first);
-    std::sort(ids.begin(), ids.end());
-
-    // Tens of thousands of rows go in with drawing suspended and the room
-    // reserved once, so the list neither repaints nor regrows per row.
-    SendMessageW(app.listView, WM_SETREDRAW, FALSE, 0);
-    SendMessageW(app.listView, LVM_SETITEMCOUNT, ids.size(), LVSICF_NOINVALIDATEALL);
-    int row = 0;
-    for (ResourceId id : ids) {
-        std::wstring text = ResourceIdLabel(id);
-        LVITEMW item{};
-        item.mask = LVIF_TEXT | LVIF_PARAM;
-        item.iItem = row++;
-        item.pszText = text.data();
-        item.lParam = static_cast<LPARAM>(id);
-        SendMessageW(app.listView, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
+    // The list holds no rows: it asks for the text of those it shows, so a
+    // refill costs the same for ten bitmaps or 65,535.
+    app.listIds.clear();
+    if (app.doc.loaded) {
+        app.listIds.reserve(app.doc.bitmaps.size());
+        for (const auto& entry : app.doc.bitmaps)
+            app.listIds.push_back(entry.first);
     }
-    SendMessageW(app.listView, WM_SETREDRAW, TRUE, 0);
+    // A refill leaves no row selected or focused.
+    LVITEMW clear{};
+    clear.stateMask = LVIS_FOCUSED | LVIS_SELECTED;
+    SendMessageW(app.listView, LVM_SETITEMSTATE, static_cast<WPARAM>(-1),
+                 reinterpret_cast<LPARAM>(&clear));
+    SendMessageW(app.listView, LVM_SETITEMCOUNT, app.listIds.size(), 0);
     InvalidateRect(app.listView, nullptr, TRUE);
 }
 
+bool OnBitmapListNotify(AppState& app, const NMHDR& header, LRESULT& result) {
+    if (header.hwndFrom != app.listView) return false;
+    result = 0;
+    if (header.code == LVN_GETDISPINFOW) {
+        auto& info = const_cast<NMLVDISPINFOW&>(reinterpret_cast<const NMLVDISPINFOW&>(header));
+        const auto row = static_cast<std::size_t>(info.item.iItem);
+        if ((info.item.mask & LVIF_TEXT) && row < app.listIds.size() && info.item.cchTextMax > 0) {
+            const std::wstring text = ResourceIdLabel(app.listIds[row]);
+            lstrcpynW(info.item.pszText, text.c_str(), info.item.cchTextMax);
+        }
+        return true;
+    }
+    if (header.code == LVN_ODFINDITEMW) {
+        // Typing in the list: the next row from the start row on whose label
+        // begins with what was typed, wrapping round once.
+        const auto& find = reinterpret_cast<const NMLVFINDITEMW&>(header);
+        result = -1;
+        if (!(find.lvfi.flags & (LVFI_STRING | LVFI_PARTIAL)) || !find.lvfi.psz) return true;
+        const std::wstring typed = find.lvfi.psz;
+        const std::size_t count = app.listIds.size();
+        const std::size_t start = find.iStart >= 0 ? static_cast<std::size_t>(find.iStart) : 0;
+        for (std::size_t i = 0; i < count; ++i) {
+            const std::size_t row = (start + i) % count;
+            const std::wstring label = ResourceIdLabel(app.listIds[row]);
+            const bool match =
+                (find.lvfi.flags & LVFI_PARTIAL) ? label.starts_with(typed) : label == typed;
+            if (match) {
+                result = static_cast<LRESULT>(row);
+                break;
+            }
+        }
+        return true;
+    }
+    return false;
+}
+
 void ShowSelectedBitmap(AppState& app) {
-    app.previewBytes.clear();
+    app.previewBytes = {};
     app.previewId = 0;
     ResourceId id = 0;
     if (app.doc.loaded && SelectedBitmapId(app, id)) {
@@ -68,33 +95,17 @@ void ShowSelectedBitmap(AppState& app) {
 
 void SelectBitmapById(AppState& app, ResourceId id) {
     if (!app.listView) return;
-    if (SendMessageW(app.listView, LVM_GETITEMCOUNT, 0, 0) < 1) return;
-    // The list looks the row up by its item data itself: reading the rows
-    // one message at a time costs a tenth of a second in a full list.
-    LVFINDINFOW find{};
-    find.flags = LVFI_PARAM;
-    find.lParam = static_cast<LPARAM>(id);
-    const int match = static_cast<int>(SendMessageW(
-        app.listView, LVM_FINDITEMW, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&find)));
-    if (match < 0) return;
-
-    // Only the rows that hold the selection or the focus lose them: asking
-    // the list to clear every row visits all of them.
+    const auto found = std::lower_bound(app.listIds.begin(), app.listIds.end(), id);
+    if (found == app.listIds.end() || *found != id) return;
+    const auto match = static_cast<WPARAM>(found - app.listIds.begin());
     LVITEMW clear{};
     clear.stateMask = LVIS_FOCUSED | LVIS_SELECTED;
-    for (UINT which : {LVNI_SELECTED, LVNI_FOCUSED}) {
-        const LRESULT row =
-            SendMessageW(app.listView, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), which);
-        if (row >= 0) {
-            SendMessageW(app.listView, LVM_SETITEMSTATE, static_cast<WPARAM>(row),
-                         reinterpret_cast<LPARAM>(&clear));
-        }
-    }
+    SendMessageW(app.listView, LVM_SETITEMSTATE, static_cast<WPARAM>(-1),
+                 reinterpret_cast<LPARAM>(&clear));
     LVITEMW set{};
     set.stateMask = LVIS_FOCUSED | LVIS_SELECTED;
     set.state = LVIS_FOCUSED | LVIS_SELECTED;
-    SendMessageW(app.listView, LVM_SETITEMSTATE, static_cast<WPARAM>(match),
-                 reinterpret_cast<LPARAM>(&set));
-    SendMessageW(app.listView, LVM_ENSUREVISIBLE, static_cast<WPARAM>(match), FALSE);
+    SendMessageW(app.listView, LVM_SETITEMSTATE, match, reinterpret_cast<LPARAM>(&set));
+    SendMessageW(app.listView, LVM_ENSUREVISIBLE, match, FALSE);
     ShowSelectedBitmap(app);
 }

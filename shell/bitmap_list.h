@@ -9,5 +9,9 @@
 HWND CreateBitmapList(AppState& app, const RECT& client);
 
 void RefreshBitmapList(AppState& app);
+// The list's questions about the rows it shows (their texts, a row whose label
+// begins with what the user typed); false for a notification it does not
+// answer.
+bool OnBitmapListNotify(AppState& app, const NMHDR& header, LRESULT& result);
 void ShowSelectedBitmap(AppState& app);
 void SelectBitmapById(AppState& app, ResourceId id);

@@ -74,7 +74,10 @@ LRESULT OnClose(AppState& app) {
 
 LRESULT OnNotify(AppState& app, LPARAM lParam) {
     const auto* header = reinterpret_cast<const NMHDR*>(lParam);
-    if (header && IsSelectionChange(*header, app.listView)) ShowSelectedBitmap(app);
+    if (!header) return 0;
+    LRESULT result = 0;
+    if (OnBitmapListNotify(app, *header, result)) return result;
+    if (IsSelectionChange(*header, app.listView)) ShowSelectedBitmap(app);
     return 0;
 }
 

@@ -18,7 +18,7 @@ int Place(int pane, int image) {
     return image < pane ? (pane - image) / 2 : 0;
 }
 
-void DrawPreview(HDC dc, const std::vector<std::uint8_t>& bytes, int paneWidth, int paneHeight) {
+void DrawPreview(HDC dc, const DibPayload& bytes, int paneWidth, int paneHeight) {
     // A header that lies about its size or a cut-short copy would send the
     // drawing code past the end of the bytes: such a bitmap shows nothing.
     const DibLayout layout = ReadDibLayout(bytes);

@@ -19,17 +19,10 @@ void RefreshTitle(AppState& app) {
 
 bool SelectedBitmapId(const AppState& app, ResourceId& id) {
     if (!app.listView) return false;
-    const int row = static_cast<int>(
-        SendMessageW(app.listView, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
-    if (row < 0) return false;
-    LVITEMW item{};
-    item.mask = LVIF_PARAM;
-    item.iItem = row;
-    if (!SendMessageW(app.listView, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item))) {
-        return false;
-    }
-    // The row carries the ID sign-extended; its low 32 bits are the ID.
-    id = static_cast<ResourceId>(static_cast<std::uint32_t>(item.lParam));
+    const LRESULT row =
+        SendMessageW(app.listView, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED);
+    if (row < 0 || static_cast<std::size_t>(row) >= app.listIds.size()) return false;
+    id = app.listIds[static_cast<std::size_t>(row)];
     return true;
 }
 
@@ -52,8 +45,9 @@ void CloseDocument(AppState& app) {
     app.doc.dirty = false;
     app.doc.path.clear();
     app.doc.stamp = {};
-    SendMessageW(app.listView, LVM_DELETEALLITEMS, 0, 0);
-    app.previewBytes.clear();
+    app.listIds.clear();
+    SendMessageW(app.listView, LVM_SETITEMCOUNT, 0, 0);
+    app.previewBytes = {};
     app.previewId = 0;
     InvalidateRect(app.previewWindow, nullptr, TRUE);
     RefreshTitle(app);

@@ -29,8 +29,12 @@ struct AppState {
     HMENU mainMenu = nullptr;
     HMENU contextMenu = nullptr;
     ContainerDoc doc;
-    std::vector<std::uint8_t> previewBytes;  // private copy of the previewed payload
-    std::int32_t previewId = 0;              // 0 when nothing is previewed
+    // The ID of each list row, ascending: the list holds no rows of its own.
+    std::vector<ResourceId> listIds;
+    // The previewed payload, shared with the store: a later replace of its ID
+    // gives the store new bytes and leaves these as they are on screen.
+    DibPayload previewBytes;
+    std::int32_t previewId = 0;  // 0 when nothing is previewed
     DocumentViews views;
 };
 
@@ -42,8 +46,7 @@ void RefreshViewsAndSelect(AppState& app, ResourceId id);
 // After a change to the document's name or state only.
 void RefreshTitle(AppState& app);
 
-// The resource ID of the selected list row, read from its item data. False
-// when no row is selected or the row cannot be read.
+// The resource ID of the selected list row. False when no row is selected.
 bool SelectedBitmapId(const AppState& app, ResourceId& id);
 
 // True when a file is open; otherwise says "   Open or create an OBK first."

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <algorithm>
+#include <span>
 
 #include "support/test_files.h"
 
@@ -50,7 +51,7 @@ inline Bytes MakeDib(const DibFields& f, std::size_t totalSize) {
 }
 
 // A .bmp file: "BM", the 14-byte file header with the given bfOffBits, the payload.
-inline Bytes MakeBmpFile(const Bytes& payload, std::uint32_t offBits) {
+inline Bytes MakeBmpFile(std::span<const std::uint8_t> payload, std::uint32_t offBits) {
     Bytes file(14 + payload.size(), 0);
     file[0] = 'B';
     file[1] = 'M';

@@ -7,6 +7,7 @@
 #include <map>
 #include <vector>
 
+#include "document/container_doc.h"
 #include "support/test_files.h"
 
 namespace orvix_test {
@@ -32,7 +33,7 @@ inline BOOL CALLBACK CollectLanguage(HMODULE, LPCWSTR, LPCWSTR, WORD language, L
 // each is present in.
 struct PlatformView {
     bool mapped = false;
-    std::map<int, Bytes> bitmaps;
+    BitmapStore bitmaps;
     std::map<int, std::vector<WORD>> languages;
 };
 

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <system_error>
@@ -72,12 +73,12 @@ inline std::wstring WidePathOf(const fs::path& folder, const std::u32string& nam
 // Little-endian fields at byte offsets; a field past the end is a broken test
 // and throws rather than touch memory it does not own.
 namespace le {
-inline std::size_t At(const Bytes& b, std::size_t at, std::size_t width) {
+inline std::size_t At(std::span<const std::uint8_t> b, std::size_t at, std::size_t width) {
     if (at > b.size() || width > b.size() - at)
         throw std::out_of_range("field past the end of test bytes");
     return at;
 }
-inline std::uint64_t Get(const Bytes& b, std::size_t at, std::size_t width) {
+inline std::uint64_t Get(std::span<const std::uint8_t> b, std::size_t at, std::size_t width) {
     std::uint64_t v = 0;
     for (std::size_t i = At(b, at, width) + width; i-- > at;)
         v = (v << 8) | b[i];
@@ -87,10 +88,10 @@ inline void Put(Bytes& b, std::size_t at, std::size_t width, std::uint64_t v) {
     for (std::size_t i = At(b, at, width); i < at + width; ++i, v >>= 8)
         b[i] = static_cast<std::uint8_t>(v);
 }
-inline std::uint16_t Get16(const Bytes& b, std::size_t at) {
+inline std::uint16_t Get16(std::span<const std::uint8_t> b, std::size_t at) {
     return static_cast<std::uint16_t>(Get(b, at, 2));
 }
-inline std::uint32_t Get32(const Bytes& b, std::size_t at) {
+inline std::uint32_t Get32(std::span<const std::uint8_t> b, std::size_t at) {
     return static_cast<std::uint32_t>(Get(b, at, 4));
 }
 inline void Put16(Bytes& b, std::size_t at, std::uint16_t v) {

@@ -17,7 +17,7 @@ namespace {
 constexpr ResourceId kTop = 2147483647;
 
 DibPayload Payload(ResourceId id) {
-    DibPayload p = MakeDib({}, 44);
+    Bytes p = MakeDib({}, 44);
     p[40] = static_cast<std::uint8_t>(id);
     return p;
 }
@@ -34,10 +34,9 @@ ContainerDoc DocOf(std::initializer_list<ResourceId> ids,
     return doc;
 }
 
-enum Fault { kNone, kDiskFull, kSyncFails };
+enum Fault { kNone, kDiskFull };
 void Inject(Fault fault) {
     SetAtomicWriteFailureAfterBytesForTesting(fault == kDiskFull ? 0 : -1);
-    SetAtomicBatchSyncFailureForTesting(fault == kSyncFails);
 }
 
 // The IDs exported into folder, ascending, each file checked to hold its
@@ -114,8 +113,6 @@ TEST(ExportAll, WritesEveryBitmapOrStopsAtTheFirstFailure) {
         {"three", DocOf({200000, 3, 1}), kNone, true, {1, 3, 200000}},
         {"none", DocOf({}), kNone, true, {}},
         {"a short one stops the rest", DocOf({1, 3}, {2}), kNone, false, {1}},
-        // Renamed whole, but not known to be on the disk.
-        {"final sync fails", DocOf({1}), kSyncFails, false, {1}},
         {"disk full", DocOf({1, 2}), kDiskFull, false, {}},
     };
     const fs::path previous = fs::current_path();
@@ -174,7 +171,6 @@ TEST(RangeExport, CountsExportedMissingAndFailed) {
         {"short payload", DocOf({1, 3}, {2}), 1, 3, kNone, {2, 0, 1}, {1, 3}},
         {"disk full", DocOf({1, 2}), 1, 2, kDiskFull, {0, 0, 2}, {}},
         // Written whole but not known to be on the disk: not reported as exported.
-        {"final sync fails", DocOf({1, 3}, {2}), 1, 3, kSyncFails, {0, 0, 3}, {1, 3}},
         {"up to the largest ID", DocOf({7, kTop}), 1, kTop, kNone, {2, kTop - 2, 0}, {7, kTop}},
     };
     for (const auto& c : cases) {

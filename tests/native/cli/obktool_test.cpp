@@ -72,7 +72,7 @@ TEST(ObktoolRules, ProgressOnlyForAPersonAtATerminal) {
 
 TEST(ObktoolRules, ListingRowsAndJsonFields) {
     // The OS/2 core header: 16-bit width and height, no compression field.
-    DibPayload core(76);
+    Bytes core(76);
     orvix_test::le::Put32(core, 0, 12);
     orvix_test::le::Put16(core, 4, 4);
     orvix_test::le::Put16(core, 6, 4);

@@ -1,21 +1,24 @@
 // Reading bitmaps out of hand-made resource tables, sound and damaged.
 #include <gtest/gtest.h>
 
+#include "document/blank_container.h"
+#include "document/pe_image_writer.h"
 #include "document/pe_resource_reader.h"
 #include "support/pe_images.h"
 
 using namespace orvix_test;
 
-TEST(ResourceReader, ReadsOnlyNumericBitmaps) {
-    // Types: a string name, RT_BITMAP, RT_ICON and RCDATA; bitmaps: "NAMED", 1, 2.
+// Names sort before numbers in a directory; three of them at each level, so
+// that a search for numbers that strays among the names loses bitmaps.
+TEST(ResourceReader, ReadsOnlyNumericBitmapsBesideNamedTypesAndNames) {
+    // Types: three string names, RT_BITMAP, RT_ICON and RCDATA; bitmaps:
+    // "A", "B", "C", 1, 2.
     Tree t;
-    const std::uint32_t root = t.Directory(1, {{0, 0}, {2, 0}, {3, 0}, {10, 0}});
-    const std::uint32_t typeName = t.String(u"BITMAP");
-    const std::uint32_t bitmaps = t.Directory(1, {{0, 0}, {1, 0}, {2, 0}});
+    const std::uint32_t root = t.Directory(3, {{0, 0}, {0, 0}, {0, 0}, {2, 0}, {3, 0}, {10, 0}});
+    const std::uint32_t bitmaps = t.Directory(3, {{0, 0}, {0, 0}, {0, 0}, {1, 0}, {2, 0}});
     const std::uint32_t others = t.Directory(0, {{1, 0}});
-    const std::uint32_t bitmapName = t.String(u"NAMED");
-    std::uint32_t languages[4];
-    for (std::uint32_t i = 0; i < 4; ++i) {
+    std::uint32_t languages[6];
+    for (std::uint32_t i = 0; i < 6; ++i) {
         const std::uint32_t entry = t.Append(16);
         le::Put32(t.bytes, entry, kRsrcRva + t.Data(Payload(20 + i, static_cast<int>(i))));
         le::Put32(t.bytes, entry + 4, 20 + i);
@@ -26,18 +29,31 @@ TEST(ResourceReader, ReadsOnlyNumericBitmaps) {
         le::Put32(t.bytes, table + 16 + 8 * i, name);
         le::Put32(t.bytes, table + 20 + 8 * i, target);
     };
-    link(root, 0, typeName | kDir, others | kDir);
-    link(root, 1, 2, bitmaps | kDir);
-    link(root, 2, 3, others | kDir);
-    link(root, 3, 10, others | kDir);
-    link(bitmaps, 0, bitmapName | kDir, languages[0]);
-    link(bitmaps, 1, 1, languages[1]);
-    link(bitmaps, 2, 2, languages[2]);
-    link(others, 0, 1, languages[3]);
-    BitmapStore store;
-    ASSERT_TRUE(pe::ReadBitmapResources(ImageWith(t), store));
-    EXPECT_EQ(Describe(store), "1(21) 2(22) ");
-    EXPECT_EQ(store[2], Payload(22, 2));
+    const char16_t* names[] = {u"A", u"B", u"C"};
+    for (std::uint32_t i = 0; i < 3; ++i) {
+        link(root, i, t.String(names[i]) | kDir, others | kDir);
+        link(bitmaps, i, t.String(names[i]) | kDir, languages[i]);
+    }
+    link(root, 3, 2, bitmaps | kDir);
+    link(root, 4, 3, others | kDir);
+    link(root, 5, 10, others | kDir);
+    link(bitmaps, 3, 1, languages[3]);
+    link(bitmaps, 4, 2, languages[4]);
+    link(others, 0, 1, languages[5]);
+    const Bytes image = ImageWith(t);
+    BitmapStore store, heads;
+    std::map<ResourceId, std::uint32_t> sizes;
+    std::vector<pe::BitmapLocation> where;
+    ASSERT_TRUE(pe::ReadBitmapResources(image, store));
+    EXPECT_EQ(Describe(store), "1(23) 2(24) ");
+    EXPECT_EQ(store[2], Payload(24, 4));
+    const pe::ImageSource source = pe::SpanSource(image);
+    ASSERT_TRUE(pe::ReadBitmapHeads(source, 4, heads, sizes));
+    EXPECT_EQ(sizes, (std::map<ResourceId, std::uint32_t>{{1, 23}, {2, 24}}));
+    ASSERT_TRUE(pe::LocateBitmapResources(source, where));
+    ASSERT_EQ(where.size(), 2u);
+    EXPECT_EQ(where[1].id, 2);
+    EXPECT_EQ(where[1].size, 24u);
 }
 
 TEST(ResourceReader, ChoosesTheLanguageVersionTheLoaderChooses) {
@@ -119,4 +135,36 @@ TEST(ResourceReader, SharedDataCannotMultiplyMemoryWithoutBound) {
     le::Put16(t.bytes, 24 + 14, 10);
     EXPECT_TRUE(pe::ReadBitmapResources(ImageWith(t), store));
     EXPECT_EQ(store.size(), 10u);
+}
+
+// A container several read windows long, with bitmaps across every kind of
+// window edge (of the 8 KiB head windows and the 1 MiB payload windows), and
+// one larger than a window: loading, listing and streaming each give every
+// bitmap whole.
+TEST(ResourceReader, BitmapsAcrossReadWindowsComeBackWhole) {
+    BitmapStore store;
+    for (ResourceId id = 1; id <= 3000; ++id)
+        store[id] = Payload(1000 + static_cast<std::size_t>(id * 7919 % 2000), id);
+    store[1500] = Payload((3u << 19) + 3, 1500);
+    Bytes image;
+    const auto blank = pe::MakeBlankImage(false);
+    ASSERT_TRUE(pe::BuildImageWithBitmaps(blank, store, image));
+    const pe::ImageSource source = pe::SpanSource(image);
+    BitmapStore loaded, heads, streamed;
+    std::map<ResourceId, std::uint32_t> sizes;
+    std::vector<pe::BitmapLocation> where;
+    ASSERT_TRUE(pe::ReadBitmapResources(source, loaded));
+    EXPECT_TRUE(loaded == store) << Describe(loaded).substr(0, 200);
+    ASSERT_TRUE(pe::ReadBitmapHeads(source, 124, heads, sizes));
+    ASSERT_TRUE(pe::LocateBitmapResources(source, where));
+    ASSERT_TRUE(pe::StreamBitmapResources(source, where,
+                                          [&](ResourceId id, std::span<const std::uint8_t> bytes) {
+                                              streamed[id] = DibPayload(bytes.begin(), bytes.end());
+                                              return true;
+                                          }));
+    EXPECT_TRUE(streamed == store);
+    for (const auto& [id, payload] : store) {
+        ASSERT_EQ(sizes[id], payload.size()) << id;
+        ASSERT_EQ(heads[id], Bytes(payload.begin(), payload.begin() + 124)) << id;
+    }
 }

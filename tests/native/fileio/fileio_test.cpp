@@ -7,6 +7,8 @@
 #include "fileio/whole_file.h"
 #include "support/test_files.h"
 
+#include <atomic>
+
 #ifndef _WIN32
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -16,22 +18,49 @@
 #include <csignal>
 #endif
 
+#ifndef _WIN32
+extern "C" int __real_fsync(int fd);
+extern "C" int __wrap_fsync(int fd);
+#endif
+
 using namespace orvix_test;
 
 namespace {
+
+#ifdef _WIN32
+void FailFlush(bool fail) {
+    SetAtomicFlushFailureForTesting(fail);
+}
+#else
+// The system's own fsync (linked with --wrap=fsync) fails with EIO while set,
+// so that a writer which stopped flushing fails the test, not just a hook.
+std::atomic<bool> fsyncFails{false};
+void FailFlush(bool fail) {
+    fsyncFails = fail;
+}
+#endif
 
 struct FileTest : ::testing::Test {
     ScratchFolder scratch;
     static void ClearFaults() {
         SetAtomicWriteFailureAfterBytesForTesting(-1);
         SetAtomicRenameFailureForTesting(false);
-        SetAtomicFlushFailureForTesting(false);
-        SetAtomicBatchSyncFailureForTesting(false);
+        FailFlush(false);
     }
     void TearDown() override { ClearFaults(); }
 };
 
 }  // namespace
+
+#ifndef _WIN32
+extern "C" int __wrap_fsync(int fd) {
+    if (fsyncFails) {
+        errno = EIO;
+        return -1;
+    }
+    return __real_fsync(fd);
+}
+#endif
 
 TEST_F(FileTest, WritesNewFilesAndReplacesOldOnesWhole) {
     const std::wstring target = WidePathOf(scratch.dir, U"t\u00e9st-\u6587.bin");
@@ -62,24 +91,21 @@ TEST_F(FileTest, FailuresLeaveTheTargetAsItWasAndNoTemporary) {
     };
     for (const auto& f : faults) {
         for (bool existing : {true, false}) {
-            // A batch skips the flush where it syncs the file system, never the
-            // temporary name.
-            for (bool batched : {false, true}) {
-                if (f.flush && batched) continue;
+            // A copy skips the flush, never the temporary name.
+            for (Flush flush : {Flush::ToDisk, Flush::AsCopy}) {
+                if (f.flush && flush == Flush::AsCopy) continue;
                 const std::string what = std::string(f.what) +
                                          (existing ? ", replacing" : ", new") +
-                                         (batched ? ", in a batch" : "");
+                                         (flush == Flush::AsCopy ? ", a copy" : "");
                 const fs::path target = scratch / "a.bin";
                 fs::remove(target);
                 if (existing) WriteBytes(target, original);
-                AtomicWriteBatch batch;
                 SetAtomicWriteFailureAfterBytesForTesting(f.failAfter);
                 SetAtomicRenameFailureForTesting(f.rename);
-                SetAtomicFlushFailureForTesting(f.flush);
-                const bool written = f.abandon ? WriteFileAtomically(target.wstring(), abandon,
-                                                                     batched ? &batch : nullptr)
-                                               : WriteFileAtomically(target.wstring(), replacement,
-                                                                     batched ? &batch : nullptr);
+                FailFlush(f.flush);
+                const bool written =
+                    f.abandon ? WriteFileAtomically(target.wstring(), abandon, flush)
+                              : WriteFileAtomically(target.wstring(), replacement, flush);
                 ClearFaults();
                 EXPECT_FALSE(written) << what;
                 EXPECT_EQ(TakeAtomicWriteError().refusal, WriteRefusal::System) << what;
@@ -89,13 +115,17 @@ TEST_F(FileTest, FailuresLeaveTheTargetAsItWasAndNoTemporary) {
                 }
                 EXPECT_EQ(scratch.EntryCount(), existing ? 1u : 0u)
                     << what << ": a temporary file was left";
-                EXPECT_TRUE(batch.Commit()) << what << ": nothing written, nothing to fail";
             }
         }
     }
     SetAtomicWriteFailureAfterBytesForTesting(8192);
     EXPECT_TRUE(WriteFileAtomically((scratch / "a.bin").wstring(), replacement))
         << "exactly enough room";
+    ClearFaults();
+    FailFlush(true);
+    EXPECT_TRUE(WriteFileAtomically((scratch / "a.bin").wstring(), original, Flush::AsCopy))
+        << "a copy waits for no flush";
+    EXPECT_EQ(ReadBytes(scratch / "a.bin"), original);
 }
 
 #ifndef _WIN32
@@ -128,20 +158,6 @@ TEST_F(FileTest, FullDiskLeavesTheTargetAsItWas) {
     }
 }
 #endif
-
-TEST_F(FileTest, BatchReportsItsFinalSync) {
-    const Bytes bytes{1, 2, 3};
-    for (bool syncFails : {false, true}) {
-        AtomicWriteBatch batch;
-        ASSERT_TRUE(WriteFileAtomically((scratch / "a.bin").wstring(), bytes, &batch));
-        ASSERT_TRUE(WriteFileAtomically((scratch / "b.bin").wstring(), bytes, &batch));
-        SetAtomicBatchSyncFailureForTesting(syncFails);
-        EXPECT_EQ(batch.Commit(), !syncFails);
-        SetAtomicBatchSyncFailureForTesting(false);
-        EXPECT_EQ(ReadBytes(scratch / "b.bin"), bytes) << "in place whether or not known durable";
-        EXPECT_EQ(scratch.EntryCount(), 2u);
-    }
-}
 
 TEST_F(FileTest, UnwritablePathsFailWithoutCreatingAnything) {
     for (const fs::path& target : {scratch / "no-such-folder" / "a.bin", scratch.dir}) {

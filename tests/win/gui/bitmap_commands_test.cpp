@@ -89,6 +89,7 @@ TEST_F(MainWindowTest, EachBitmapCommandChangesTheStoreAsTheUserAnswers) {
         if (c.tweak == 2) app().doc.bitmaps[9] = DibPayload(39, 9);
         SelectRow(1);
         const DibPayload shown9 = app().previewBytes;
+        EXPECT_TRUE(shown9.SharesBytesWith(app().doc.bitmaps[9])) << "the preview copied";
         if (c.tweak == 1) app().doc.bitmaps.erase(9);
         const BitmapStore before = app().doc.bitmaps;
         Answer(c.script, [&] { PressKeys(c.keys); });

@@ -15,14 +15,14 @@ constexpr int kPaneWidth = 401;
 constexpr int kPaneHeight = 300;
 constexpr std::uint32_t kFrame = 0xC8C8C8;  // RGB(200, 200, 200)
 
-DibPayload Patched(DibPayload payload, std::size_t offset, std::uint32_t value) {
-    Put32(payload, offset, value);
-    return payload;
+DibPayload Patched(const DibPayload& payload, std::size_t offset, std::uint32_t value) {
+    std::vector<std::uint8_t> bytes = payload.ToBytes();
+    Put32(bytes, offset, value);
+    return bytes;
 }
 
-DibPayload Cut(DibPayload payload, std::size_t length) {
-    payload.resize(length);
-    return payload;
+DibPayload Cut(const DibPayload& payload, std::size_t length) {
+    return DibPayload(payload.begin(), payload.begin() + length);
 }
 
 std::vector<std::uint32_t> Palette(std::size_t entries,
@@ -77,7 +77,7 @@ std::string Mismatches(const std::vector<std::uint32_t>& shot, const Picture& wa
 // The same 8-bit bitmap behind an OS/2 core header: 16-bit sizes and 3-byte
 // colour entries.
 DibPayload CoreOf(const DibPayload& eightBit) {
-    DibPayload core(eightBit.begin(), eightBit.begin() + 12);
+    std::vector<std::uint8_t> core(eightBit.begin(), eightBit.begin() + 12);
     Put32(core, 0, 12);
     core[4] = eightBit[4], core[5] = eightBit[5], core[6] = eightBit[8], core[7] = eightBit[9];
     core[8] = 1, core[9] = 0, core[10] = 8, core[11] = 0;

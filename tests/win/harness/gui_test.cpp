@@ -146,7 +146,7 @@ std::vector<ResourceId> MainWindowTest::ListIds() {
 }
 
 // Two 16-bit fields go as one: low | high << 16.
-void Put(DibPayload& out, const std::vector<std::uint32_t>& fields) {
+void Put(std::vector<std::uint8_t>& out, const std::vector<std::uint32_t>& fields) {
     for (std::uint32_t value : fields) {
         out.resize(out.size() + 4);
         orvix_test::le::Put32(out, out.size() - 4, value);
@@ -177,7 +177,7 @@ DibPayload Build(const Dib& d) {
         pixels.insert(pixels.end(), row.begin(), row.end());
     }
     if (d.compression == BI_RLE8) pixels.insert(pixels.end(), {0, 1});  // end of bitmap
-    DibPayload out;
+    std::vector<std::uint8_t> out;
     Put(out, {d.headerSize, static_cast<std::uint32_t>(d.width),
               static_cast<std::uint32_t>(d.height), 1u | std::uint32_t{d.bitCount} << 16,
               d.compression, static_cast<std::uint32_t>(pixels.size()), 2835, 2835, d.clrUsed, 0});

@@ -170,7 +170,7 @@ struct Dib {
 };
 
 DibPayload Build(const Dib& d);
-void Put(DibPayload& out, const std::vector<std::uint32_t>& fields);
+void Put(std::vector<std::uint8_t>& out, const std::vector<std::uint32_t>& fields);
 
 // A 2 x 1 24-bit bitmap whose colour follows id, as a store holds it.
 DibPayload TinyBitmap(ResourceId id);
