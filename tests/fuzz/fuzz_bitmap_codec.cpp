@@ -14,7 +14,7 @@ namespace {
 
 // Reads the first and last byte the layout claims, so that a wrong verdict
 // shows up as an out-of-bounds read under AddressSanitizer.
-void Touch(const std::vector<std::uint8_t>& bytes, const DibLayout& layout) {
+void Touch(std::span<const std::uint8_t> bytes, const DibLayout& layout) {
     if (layout.problem != DibProblem::None) return;
     if (layout.pixelOffset + layout.pixelBytes > bytes.size()) std::abort();
     volatile std::uint8_t sink = bytes[layout.headerSize - 1];

@@ -57,7 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     while (in.Take((flags & 2) ? 4 : 2, id) && in.Take(2, length)) {
         length = length % 2048;
         const std::size_t n = static_cast<std::size_t>(length < in.left ? length : in.left);
-        store[static_cast<ResourceId>(static_cast<std::uint32_t>(id))].assign(in.p, in.p + n);
+        store[static_cast<ResourceId>(static_cast<std::uint32_t>(id))] = DibPayload(in.p, in.p + n);
         in.p += n;
         in.left -= n;
     }
@@ -69,7 +69,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // Change the store and save over the result.
     if (!store.empty()) store.erase(store.begin());
-    store[65535].assign(static_cast<std::size_t>(flags % 97) + 1, 0xA5);
+    store[65535] = DibPayload(static_cast<std::size_t>(flags % 97) + 1, 0xA5);
     SaveAndCheck(first, store, second);
     return 0;
 }
