@@ -17,13 +17,22 @@ std::optional<std::int32_t> FolderNumbering::Take(const NumberedBitmapFile& file
     return static_cast<std::int32_t>(id);
 }
 
-std::wstring LeftOutMessage(int leftOut) {
-    if (leftOut <= 0) return L"";
-    const std::wstring count = std::to_wstring(leftOut);
+std::wstring LeftOutMessage(int leftOut, int shadowedPngs) {
+    std::wstring text;
     if (leftOut == 1) {
-        return L"1 file was left out: its resource ID would lie outside 1 to 65535.";
+        text = L"1 file was left out: its resource ID would lie outside 1 to 65535.";
+    } else if (leftOut > 1) {
+        text = std::to_wstring(leftOut) +
+               L" files were left out: their resource IDs would lie outside 1 to 65535.";
     }
-    return count + L" files were left out: their resource IDs would lie outside 1 to 65535.";
+    if (shadowedPngs > 0 && !text.empty()) text += L"\n";
+    if (shadowedPngs == 1) {
+        text += L"1 .png file was left out: a .bmp file has its number.";
+    } else if (shadowedPngs > 1) {
+        text += std::to_wstring(shadowedPngs) +
+                L" .png files were left out: .bmp files have their numbers.";
+    }
+    return text;
 }
 
 bool OverwritePolicy::Answer(OverwriteAnswer answer) {

@@ -34,8 +34,9 @@ private:
 };
 
 // The information box that says how many files had no ID a container can
-// hold; empty when none was left out.
-std::wstring LeftOutMessage(int leftOut);
+// hold, and how many ".png" files gave way to a ".bmp" of their number; empty
+// when none was left out.
+std::wstring LeftOutMessage(int leftOut, int shadowedPngs = 0);
 
 // What an import does with an ID the store already holds, across one run:
 // after Yes to All or No to All it asks no more. Dismissing the question

@@ -13,15 +13,17 @@ bool IsAsciiDigit(wchar_t c) {
     return c >= L'0' && c <= L'9';
 }
 
-// Five ASCII digits and a lower-case ".bmp": nine code units in UTF-16 and
-// in UTF-32 alike, since any other character already disqualifies the name.
-bool ParseNumberedName(const std::wstring& name, std::int32_t& number, bool anyCase) {
+// Five ASCII digits and a lower-case ".bmp" or ".png": nine code units in
+// UTF-16 and in UTF-32 alike, since any other character already disqualifies
+// the name.
+bool ParseNumberedName(const std::wstring& name, std::int32_t& number, bool& png, bool anyCase) {
     if (name.size() != 9) return false;
-    for (std::size_t i = 0; i < 4; ++i) {
-        wchar_t c = name[5 + i];
+    std::wstring extension = name.substr(5);
+    for (wchar_t& c : extension) {
         if (anyCase && c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
-        if (c != L".bmp"[i]) return false;
     }
+    if (extension != L".bmp" && extension != L".png") return false;
+    png = extension == L".png";
     std::int32_t value = 0;
     for (std::size_t i = 0; i < 5; ++i) {
         if (!IsAsciiDigit(name[i])) return false;
@@ -58,17 +60,29 @@ void ScanNumberedBitmaps(const std::wstring& folder, std::vector<NumberedBitmapF
                 continue;  // not valid UTF-8: it cannot name a qualifying file
             }
             std::int32_t number = 0;
-            if (!ParseNumberedName(name, number, anyCase)) continue;
-            result.push_back(NumberedBitmapFile{number, folder + name});
+            bool png = false;
+            if (!ParseNumberedName(name, number, png, anyCase)) continue;
+            result.push_back(NumberedBitmapFile{number, folder + name, png});
         }
         // A listing that failed part-way still yields what it found.
         std::sort(result.begin(), result.end(),
                   [](const NumberedBitmapFile& a, const NumberedBitmapFile& b) {
-                      return a.number < b.number;
+                      return a.number != b.number ? a.number < b.number : !a.png && b.png;
                   });
     } catch (const std::exception&) {
         // Out of memory or a folder name the file system cannot represent:
         // nothing trustworthy was listed.
         result.clear();
     }
+}
+
+std::size_t TakeBitmapsOverPngs(std::vector<NumberedBitmapFile>& files) {
+    // Sorted by number with the ".bmp" first, so the one to keep comes first.
+    const auto kept = std::unique(files.begin(), files.end(),
+                                  [](const NumberedBitmapFile& a, const NumberedBitmapFile& b) {
+                                      return a.number == b.number;
+                                  });
+    const auto shadowed = static_cast<std::size_t>(files.end() - kept);
+    files.erase(kept, files.end());
+    return shadowed;
 }

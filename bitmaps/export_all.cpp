@@ -27,7 +27,8 @@ std::size_t Utf16Length(const std::wstring& text) {
 
 }  // namespace
 
-bool NumberedBitmapPath(const std::wstring& folder, ResourceId id, std::wstring& path) {
+bool NumberedBitmapPath(const std::wstring& folder, ResourceId id, std::wstring& path,
+                        const wchar_t* extension) {
     char digits[16];
     const int count = std::snprintf(digits, sizeof digits, "%05d", static_cast<int>(id));
     if (count <= 0 || static_cast<std::size_t>(count) >= sizeof digits) return false;
@@ -37,7 +38,7 @@ bool NumberedBitmapPath(const std::wstring& folder, ResourceId id, std::wstring&
         if (!result.empty() && !IsPathSeparator(result.back())) result += kPathSeparator;
         for (int i = 0; i < count; ++i)
             result += static_cast<wchar_t>(digits[i]);
-        result += L".bmp";
+        result += extension;
         if (Utf16Length(result) >= kPathBufferUnits) return false;
         path = std::move(result);
         return true;

@@ -9,7 +9,9 @@
 // folder already ends with one; an empty folder gives the bare name). False,
 // with path untouched, when the result would not fit a 260-unit UTF-16 path
 // buffer with its terminator: such a path is never cut short.
-bool NumberedBitmapPath(const std::wstring& folder, ResourceId id, std::wstring& path);
+// The name ends in extension: ".bmp", or ".png" for PNG exports.
+bool NumberedBitmapPath(const std::wstring& folder, ResourceId id, std::wstring& path,
+                        const wchar_t* extension = L".bmp");
 
 // Writes every bitmap of the store into folder as %05d.bmp, ascending, as
 // exported copies (WriteBitmapFile); stops at the first failure. An empty

@@ -114,7 +114,7 @@ struct Common {
 Outcome List(const Common& c, const std::wstring& file);
 Outcome Info(const Common& c, const std::wstring& file);
 Outcome Extract(const Common& c, const std::wstring& file, const std::string& ids,
-                const std::wstring& folder);
+                const std::wstring& folder, bool png = false);
 Outcome Add(const Common& c, const std::wstring& file, const std::string& id,
             const std::wstring& bmp, bool replace);
 Outcome Remove(const Common& c, const std::wstring& file, const std::string& ids);

@@ -10,6 +10,7 @@
 #include "bitmaps/bitmap_codec.h"
 #include "bitmaps/dib_layout.h"
 #include "bitmaps/export_all.h"
+#include "bitmaps/png_convert.h"
 #include "cli/obktool.h"
 #include "document/blank_container.h"
 #include "document/container_io.h"
@@ -139,10 +140,12 @@ Outcome ReadBitmap(const std::wstring& path, std::vector<std::uint8_t>& bytes) {
 Outcome Store(ContainerDoc& doc, ResourceId id, const std::wstring& path,
               const std::vector<std::uint8_t>& bytes) {
     std::string problem;
-    if (StoreBitmapFile(doc, id, bytes, &problem)) return {};
+    if (StoreImageFile(doc, id, bytes, &problem)) return {};
+    if (IsPng(bytes)) return Outcome::Fail(Utf8(path) + ": " + problem);
     if (!LooksLikeBitmapFile(bytes)) {
         return Outcome::Fail(Utf8(path) +
-                             ": not a .bmp file (no BM file header with a bitmap after it)");
+                             ": not a .bmp file or a PNG image (no BM file header, no PNG "
+                             "signature)");
     }
     return Outcome::Fail(Utf8(path) + ": a broken bitmap: " + problem);
 }
@@ -188,6 +191,10 @@ Outcome ForEachFolderBitmap(const Common& c, const std::wstring& folder,
     }
     std::vector<NumberedBitmapFile> files;
     ScanNumberedBitmaps(WithSeparator(folder), files);
+    if (const std::size_t shadowed = TakeBitmapsOverPngs(files); shadowed && c.warn && !c.quiet) {
+        c.warn(Utf8(folder) + ": " + std::to_string(shadowed) +
+               " .png files left out: a .bmp file has their numbers");
+    }
     count = files.size();
     FolderNumbering numbering =
         start ? FolderNumbering::Sequential(*start) : FolderNumbering::Numeric();
@@ -226,7 +233,7 @@ Outcome Info(const Common& c, const std::wstring& file) {
 }
 
 Outcome Extract(const Common& c, const std::wstring& file, const std::string& ids,
-                const std::wstring& folder) {
+                const std::wstring& folder, bool png) {
     std::string error;
     std::optional<IdList> list;
     if (!ids.empty() && !(list = ParseIdList(ids, error))) return Outcome::Usage(error);
@@ -260,13 +267,16 @@ Outcome Extract(const Common& c, const std::wstring& file, const std::string& id
     std::vector<NumberedBitmapFile> present;
     ScanNumberedBitmaps(WithSeparator(folder), present, kFileNamesIgnoreCase);
     std::set<std::int32_t> existing;
-    for (const NumberedBitmapFile& f : present)
-        existing.insert(f.number);
+    for (const NumberedBitmapFile& f : present) {
+        if (f.png == png) existing.insert(f.number);
+    }
+    const wchar_t* extension = png ? L".png" : L".bmp";
     std::map<ResourceId, std::wstring> paths;
     for (ResourceId id : selected) {
         std::wstring& path = paths[id];
-        if (!NumberedBitmapPath(folder, id, path)) {
-            return Outcome::Fail(Utf8(folder) + ": too long a path for " + Label(id) + ".bmp");
+        if (!NumberedBitmapPath(folder, id, path, extension)) {
+            return Outcome::Fail(Utf8(folder) + ": too long a path for " + Label(id) +
+                                 (png ? ".png" : ".bmp"));
         }
         if (!c.force && existing.count(id) != 0) {
             return Outcome::Fail(Utf8(path) +
@@ -282,16 +292,27 @@ Outcome Extract(const Common& c, const std::wstring& file, const std::string& id
     std::vector<std::wstring> created;
     std::size_t done = 0;
     std::string failed;
-    std::array<std::uint8_t, kBitmapFileHeaderSize> header;
+    std::array<std::uint8_t, kBitmapFileHeaderSize> fileHeader;
+    std::vector<std::uint8_t> pngBytes;
     const auto take = [&](ResourceId id, std::span<const std::uint8_t> payload) {
         const std::wstring& path = paths.at(id);
         const bool replace = existing.count(id) != 0;
-        const auto produce = [&](const AtomicWriteSink& sink) {
-            return sink(header) && sink(payload);
-        };
-        const bool ok = MakeBitmapFileHeader(payload, header) &&
-                        (replace ? WriteFileAtomically(path, produce, Flush::AsCopy)
-                                 : WriteNewFile(path, header, payload));
+        // A .bmp file is its header and the payload; a PNG file one piece.
+        std::span<const std::uint8_t> head = fileHeader, body = payload;
+        if (png) {
+            std::string problem;
+            if (!PngFromPayload(payload, pngBytes, problem)) {
+                failed = Utf8(path) + ": bitmap " + Label(id) + " " + problem;
+                return false;
+            }
+            head = pngBytes, body = {};
+        } else if (!MakeBitmapFileHeader(payload, fileHeader)) {
+            failed = Utf8(path) + ": bitmap " + Label(id) + " has no readable header";
+            return false;
+        }
+        const auto produce = [&](const AtomicWriteSink& sink) { return sink(head) && sink(body); };
+        const bool ok = replace ? WriteFileAtomically(path, produce, Flush::AsCopy)
+                                : WriteNewFile(path, head, body);
         if (!ok) {
             failed = WriteFailure(Utf8(path), TakeAtomicWriteError(), "");
             return false;
@@ -409,7 +430,7 @@ Outcome Import(const Common& c, const std::wstring& file, const std::wstring& fo
     if (Outcome o = ForEachFolderBitmap(c, folder, start, take, count); o.status != Status::Ok) {
         return o;
     }
-    if (count == 0) return Outcome::Fail(Utf8(folder) + ": no 5-digit numbered .bmp files");
+    if (count == 0) return Outcome::Fail(Utf8(folder) + ": no 5-digit numbered .bmp or .png files");
     if (Outcome o = Commit(c, file, doc, survey); o.status != Status::Ok) return o;
     Say(c, "imported " + std::to_string(stored) + " bitmaps, skipped " + std::to_string(skipped));
     return {};
@@ -435,7 +456,8 @@ Outcome New(const Common& c, const std::wstring& out, bool is64, const std::wstr
             return o;
         }
         if (count == 0 && !c.quiet && c.warn) {
-            c.warn(Utf8(from) + ": no 5-digit numbered .bmp files; the new container is empty");
+            c.warn(Utf8(from) +
+                   ": no 5-digit numbered .bmp or .png files; the new container is empty");
         }
     } else if (!from.empty()) {
         std::vector<std::uint8_t> bytes;

@@ -87,6 +87,7 @@ int main(int argc, char** argv) {
     bool quiet = false, json = false, force = false, flag = false, is64 = false, strict = false;
     double wait = 5;
     std::string file, folder, bmp, ids, oldId, newId, output, from, onConflict = "fail";
+    std::string format = "bmp";
     std::optional<std::string> start;
     app.add_flag("-q,--quiet", quiet, "print nothing but failures");
 
@@ -102,16 +103,19 @@ int main(int argc, char** argv) {
     info->add_option("FILE", file, "container")->required();
     info->add_flag("--json", json, "a JSON object");
 
-    CLI::App* extract = app.add_subcommand("extract", "write bitmaps as %05d.bmp files");
+    CLI::App* extract =
+        app.add_subcommand("extract", "write bitmaps as %05d.bmp (or %05d.png) files");
     extract->add_option("FILE", file, "container")->required();
     extract->add_option("IDS", ids, "IDs to extract (default: all)");
     extract->add_option("-o,--output", folder, "folder (made when missing)")->required();
     extract->add_flag("--force", force, "replace existing files");
+    extract->add_option("--format", format, "bmp (the bitmaps as they are) or png")
+        ->check(CLI::IsMember({"bmp", "png"}));
 
-    CLI::App* add = app.add_subcommand("add", "store a .bmp file under an ID");
+    CLI::App* add = app.add_subcommand("add", "store a .bmp file or a PNG image under an ID");
     add->add_option("FILE", file, "container")->required();
     add->add_option("ID", ids, "resource ID")->required();
-    add->add_option("BMP", bmp, ".bmp file")->required();
+    add->add_option("BMP", bmp, ".bmp or PNG file (told apart by content)")->required();
     add->add_flag("--replace", flag, "replace the bitmap already under ID");
 
     CLI::App* remove = app.add_subcommand("remove", "delete bitmaps");
@@ -124,7 +128,8 @@ int main(int argc, char** argv) {
     renumber->add_option("NEW", newId, "the new ID")->required();
     renumber->add_flag("--overwrite", flag, "replace the bitmap already under NEW");
 
-    CLI::App* import = app.add_subcommand("import", "store a folder of %05d.bmp files");
+    CLI::App* import =
+        app.add_subcommand("import", "store a folder of %05d.bmp and %05d.png files");
     import->add_option("FILE", file, "container")->required();
     import->add_option("DIR", folder, "folder")->required();
     import->add_option("--start", start,
@@ -139,7 +144,7 @@ int main(int argc, char** argv) {
     CLI::App* create = app.add_subcommand("new", "write a new container");
     create->add_option("OUT", file, "the new container")->required();
     create->add_flag("--64", is64, "PE32+ (x86-64) instead of PE32 (x86)");
-    create->add_option("--from", from, "a %05d.bmp folder or one .bmp file");
+    create->add_option("--from", from, "a %05d.bmp/.png folder or one .bmp or PNG file");
     create->add_option("--start", start, "folder: number from this ID; file: its ID (101)");
     create->add_flag("--force", force, "replace an existing OUT");
 
@@ -202,7 +207,7 @@ int main(int argc, char** argv) {
         Outcome outcome;
         if (list->parsed()) outcome = List(c, path);
         if (info->parsed()) outcome = Info(c, path);
-        if (extract->parsed()) outcome = Extract(c, path, ids, WideArg(folder));
+        if (extract->parsed()) outcome = Extract(c, path, ids, WideArg(folder), format == "png");
         if (add->parsed()) outcome = Add(c, path, ids, WideArg(bmp), flag);
         if (remove->parsed()) outcome = Remove(c, path, ids);
         if (renumber->parsed()) outcome = Renumber(c, path, oldId, newId, flag);

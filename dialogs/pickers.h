@@ -8,6 +8,10 @@
 // Filter strings in the common dialog's format: description, pattern, each
 // NUL-terminated, the list ended by an extra NUL.
 inline constexpr wchar_t kBitmapFilter[] = L"Bitmap (*.bmp)\0*.bmp\0";
+// What Add, Replace and New take: a bitmap or a PNG image.
+inline constexpr wchar_t kImageFilter[] = L"Bitmaps and PNG images (*.bmp;*.png)\0*.bmp;*.png\0";
+// What Export Bitmap writes: a bitmap, or a PNG image when the name says so.
+inline constexpr wchar_t kExportFilter[] = L"Bitmap (*.bmp)\0*.bmp\0PNG image (*.png)\0*.png\0";
 inline constexpr wchar_t kContainerFilter[] = L"OBK Files (*.obk)\0*.obk\0";
 
 // True when the user confirmed a choice; out then holds the full path.

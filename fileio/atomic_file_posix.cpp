@@ -132,9 +132,13 @@ bool WriteFileAtomically(const std::wstring& path,
     std::string temp;
     const bool flushHere = flush == Flush::ToDisk;
 
-    const int fd = CreateTemporary(folder, temp);
-    if (fd < 0) return Failed(errno);
-    const int slot = EnlistLiveFile(temp);
+    int fd = -1, slot = -1;
+    {
+        InterruptHold hold;
+        fd = CreateTemporary(folder, temp);
+        if (fd < 0) return Failed(errno);
+        slot = EnlistLiveFile(temp);
+    }
 
     int failure = 0;
     const auto fail = [&failure](int code) {

@@ -108,18 +108,22 @@ bool WriteFileAtomically(const std::wstring& path,
     HANDLE file = INVALID_HANDLE_VALUE;
     std::wstring temp;
     static unsigned counter = 0;
-    for (int attempt = 0; attempt < 100 && file == INVALID_HANDLE_VALUE; ++attempt) {
-        wchar_t name[48];
-        std::swprintf(name, 48, L".orvix-%08lx-%x", GetCurrentProcessId(), ++counter);
-        temp = folder + name;
-        file = CreateFileW(temp.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) {
-            return Failed(GetLastError());
+    int slot = -1;
+    {
+        InterruptHold hold;
+        for (int attempt = 0; attempt < 100 && file == INVALID_HANDLE_VALUE; ++attempt) {
+            wchar_t name[48];
+            std::swprintf(name, 48, L".orvix-%08lx-%x", GetCurrentProcessId(), ++counter);
+            temp = folder + name;
+            file = CreateFileW(temp.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+            if (file == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) {
+                return Failed(GetLastError());
+            }
         }
+        if (file == INVALID_HANDLE_VALUE) return Failed(ERROR_FILE_EXISTS);
+        slot = EnlistLiveFile(temp);
     }
-    if (file == INVALID_HANDLE_VALUE) return Failed(ERROR_FILE_EXISTS);
-    const int slot = EnlistLiveFile(temp);
 
     DWORD failure = 0;
     bool ok = true;

@@ -10,6 +10,7 @@
 #include <vector>
 #else
 #include <limits.h>
+#include <pthread.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -34,6 +35,9 @@ std::vector<std::wstring>& Names() {
     return names;
 }
 
+// Set while this thread holds the lock for an InterruptHold.
+thread_local bool t_holding = false;
+
 BOOL WINAPI OnConsoleEvent(DWORD event) {
     AcquireSRWLockExclusive(&g_lock);
     // The writer opened its file sharing deletion: the name goes now, the
@@ -49,14 +53,25 @@ BOOL WINAPI OnConsoleEvent(DWORD event) {
 
 }  // namespace
 
-int EnlistLiveFile(const LiveFileName& name) {
+InterruptHold::InterruptHold() {
     AcquireSRWLockExclusive(&g_lock);
+    t_holding = true;
+}
+
+InterruptHold::~InterruptHold() {
+    t_holding = false;
+    ReleaseSRWLockExclusive(&g_lock);
+}
+
+int EnlistLiveFile(const LiveFileName& name) {
+    const bool lock = !t_holding;
+    if (lock) AcquireSRWLockExclusive(&g_lock);
     int slot = -1;
     for (int i = 0; i < kSlots && slot < 0; ++i) {
         if (Names()[static_cast<std::size_t>(i)].empty()) slot = i;
     }
     if (slot >= 0) Names()[static_cast<std::size_t>(slot)] = name;
-    ReleaseSRWLockExclusive(&g_lock);
+    if (lock) ReleaseSRWLockExclusive(&g_lock);
     return slot;
 }
 
@@ -94,6 +109,18 @@ void OnSignal(int signal) {
 }
 
 }  // namespace
+
+InterruptHold::InterruptHold() {
+    sigset_t held;
+    sigemptyset(&held);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP})
+        sigaddset(&held, signal);
+    ::pthread_sigmask(SIG_BLOCK, &held, &previous_);
+}
+
+InterruptHold::~InterruptHold() {
+    ::pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
+}
 
 int EnlistLiveFile(const LiveFileName& name) {
     if (name.size() >= PATH_MAX) return -1;

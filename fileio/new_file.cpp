@@ -40,13 +40,18 @@ bool WriteNewFile(const std::wstring& path, std::span<const std::uint8_t> head,
     const std::wstring full = ExtendedLengthPath(path);
     if (full.empty() || head.size() > MAXDWORD || body.size() > MAXDWORD) return false;
     // Shared for deletion so that an interrupt can take the name away.
-    HANDLE file = CreateFileW(full.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        RecordWin32Failure(GetLastError());
-        return false;
+    HANDLE file = INVALID_HANDLE_VALUE;
+    int slot = -1;
+    {
+        InterruptHold hold;
+        file = CreateFileW(full.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE) {
+            RecordWin32Failure(GetLastError());
+            return false;
+        }
+        slot = EnlistLiveFile(full);
     }
-    const int slot = EnlistLiveFile(full);
     bool ok = !FaultBefore(head.size() + body.size());
     for (const auto piece : {head, body}) {
         DWORD written = 0;
@@ -75,12 +80,16 @@ bool WriteNewFile(const std::wstring& path, std::span<const std::uint8_t> head,
     }
     AtomicWriteError& error = CurrentAtomicWriteError();
     error = {WriteRefusal::System, 0, ""};
-    const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        error.reason = std::strerror(errno);
-        return false;
+    int fd = -1, slot = -1;
+    {
+        InterruptHold hold;
+        fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0) {
+            error.reason = std::strerror(errno);
+            return false;
+        }
+        slot = EnlistLiveFile(name);
     }
-    const int slot = EnlistLiveFile(name);
     bool ok = !FaultBefore(head.size() + body.size());
     // One call for both pieces; a short write goes on from where it stopped.
     iovec pieces[2] = {{const_cast<std::uint8_t*>(head.data()), head.size()},

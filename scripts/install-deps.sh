@@ -2,7 +2,7 @@
 # Installs the Debian packages the build and the tests need; skips what is
 # already there. Usage: install-deps.sh [run|test]
 set -e
-need="cmake make g++ g++-mingw-w64-x86-64-posix wine wine64 fonts-wine xvfb xauth x11-utils xdotool imagemagick libcli11-dev nlohmann-json3-dev"
+need="cmake make pkg-config g++ g++-mingw-w64-x86-64-posix wine wine64 fonts-wine xvfb xauth x11-utils xdotool imagemagick libcli11-dev nlohmann-json3-dev libspng-dev zlib1g-dev"
 if [ "${1:-test}" = "test" ]; then
     need="$need googletest libgtest-dev clang-14 libclang-rt-14-dev clang-format"
 fi

@@ -6,6 +6,7 @@
 #include "batch/folder_numbering.h"
 #include "batch/numbered_scan.h"
 #include "bitmaps/bitmap_codec.h"
+#include "bitmaps/png_convert.h"
 #include "dialogs/pickers.h"
 #include "dialogs/prompts.h"
 #include "dialogs/wait_cursor.h"
@@ -31,6 +32,7 @@ void ImportBitmapFolder(AppState& app) {
 
     std::vector<NumberedBitmapFile> files;
     ScanNumberedBitmaps(folder, files);
+    const std::size_t shadowed = TakeBitmapsOverPngs(files);
     if (files.empty()) {
         MessageBoxW(app.mainWindow, L"No 5-digit numeric *.bmp files found.", L"Import",
                     MB_OK | MB_ICONINFORMATION);
@@ -54,12 +56,13 @@ void ImportBitmapFolder(AppState& app) {
                         : policy.OverwriteWithoutAsking();
             }
             // A file that is not a bitmap file is left out without a word.
-            if (store) StoreBitmapFile(app.doc, *id, bytes);
+            if (store) StoreImageFile(app.doc, *id, bytes);
         }
     }
     RefreshViews(app);
-    if (numbering.leftOut() > 0) {
-        MessageBoxW(app.mainWindow, LeftOutMessage(numbering.leftOut()).c_str(), L"Import",
-                    MB_OK | MB_ICONINFORMATION);
+    if (numbering.leftOut() > 0 || shadowed > 0) {
+        MessageBoxW(app.mainWindow,
+                    LeftOutMessage(numbering.leftOut(), static_cast<int>(shadowed)).c_str(),
+                    L"Import", MB_OK | MB_ICONINFORMATION);
     }
 }

@@ -7,6 +7,7 @@
 #include "batch/folder_numbering.h"
 #include "batch/numbered_scan.h"
 #include "bitmaps/bitmap_codec.h"
+#include "bitmaps/png_convert.h"
 #include "dialogs/pickers.h"
 #include "dialogs/prompts.h"
 #include "dialogs/wait_cursor.h"
@@ -22,7 +23,7 @@ using InitialBitmaps = std::vector<std::pair<ResourceId, std::vector<std::uint8_
 // or the file cannot be read.
 bool AskForOneBitmap(AppState& app, InitialBitmaps& initial) {
     std::wstring path;
-    if (!PickOpenFile(app.mainWindow, kBitmapFilter, path)) return false;
+    if (!PickOpenFile(app.mainWindow, kImageFilter, path)) return false;
     const ResourceId id = PromptResourceId(app.mainWindow, 101);
     if (id <= 0) return false;
     std::vector<std::uint8_t> bytes;
@@ -33,7 +34,7 @@ bool AskForOneBitmap(AppState& app, InitialBitmaps& initial) {
 
 // The Folder branch: every numbered bitmap that can be read, numbered as the
 // user chooses. False when the user cancels.
-bool AskForFolder(AppState& app, InitialBitmaps& initial, int& leftOut) {
+bool AskForFolder(AppState& app, InitialBitmaps& initial, int& leftOut, int& shadowedPngs) {
     std::wstring folder;
     if (!PickFolder(app.mainWindow, folder)) return false;
     if (!folder.empty() && folder.back() != L'\\') folder += L'\\';
@@ -41,6 +42,7 @@ bool AskForFolder(AppState& app, InitialBitmaps& initial, int& leftOut) {
     if (mode == IDCANCEL) return false;
     std::vector<NumberedBitmapFile> files;
     ScanNumberedBitmaps(folder, files);
+    const auto shadowed = static_cast<int>(TakeBitmapsOverPngs(files));
     if (files.empty()) {
         // The new file is made all the same, without bitmaps.
         MessageBoxW(app.mainWindow, L"No 5-digit numeric *.bmp files found.", L"Import",
@@ -61,6 +63,7 @@ bool AskForFolder(AppState& app, InitialBitmaps& initial, int& leftOut) {
         if (const auto id = numbering.Take(file)) initial.emplace_back(*id, std::move(bytes));
     }
     leftOut = numbering.leftOut();
+    shadowedPngs = shadowed;
     return true;
 }
 
@@ -72,13 +75,13 @@ void NewContainer(AppState& app, bool is64Bit) {
     if (!PickSaveFile(app.mainWindow, kContainerFilter, L"obk", path)) return;
 
     InitialBitmaps initial;
-    int leftOut = 0;
+    int leftOut = 0, shadowedPngs = 0;
     switch (AskBitmapSource(app.mainWindow)) {
         case BitmapSource::File:
             if (!AskForOneBitmap(app, initial)) return;
             break;
         case BitmapSource::Folder:
-            if (!AskForFolder(app, initial, leftOut)) return;
+            if (!AskForFolder(app, initial, leftOut, shadowedPngs)) return;
             break;
         case BitmapSource::Cancel:
         default:
@@ -103,7 +106,7 @@ void NewContainer(AppState& app, bool is64Bit) {
         if (created) {
             // A file that is not a bitmap file is left out without a word.
             for (const auto& [id, bytes] : initial)
-                StoreBitmapFile(app.doc, id, bytes);
+                StoreImageFile(app.doc, id, bytes);
             filled = SaveContainer(app.doc, path);
             // The store then holds exactly what the file holds.
             if (filled) LoadContainer(app.doc, path);
@@ -120,8 +123,8 @@ void NewContainer(AppState& app, bool is64Bit) {
                     MB_OK | MB_ICONERROR);
     }
     RefreshViews(app);
-    if (leftOut > 0) {
-        MessageBoxW(app.mainWindow, LeftOutMessage(leftOut).c_str(), L"Import",
+    if (leftOut > 0 || shadowedPngs > 0) {
+        MessageBoxW(app.mainWindow, LeftOutMessage(leftOut, shadowedPngs).c_str(), L"Import",
                     MB_OK | MB_ICONINFORMATION);
     }
 }

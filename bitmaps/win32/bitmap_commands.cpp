@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "bitmaps/bitmap_codec.h"
+#include "bitmaps/png_convert.h"
 #include "dialogs/pickers.h"
 #include "dialogs/prompts.h"
 #include "dialogs/wait_cursor.h"
@@ -22,7 +23,7 @@ constexpr ResourceId kProposedBitmapId = 101;
 bool StoreChosenFile(AppState& app, ResourceId id, const std::wstring& path, bool& refused) {
     std::vector<std::uint8_t> bytes;
     if (!ReadWholeFile(path, bytes)) return false;
-    refused = !StoreBitmapFile(app.doc, id, bytes);
+    refused = !StoreImageFile(app.doc, id, bytes);
     return true;
 }
 
@@ -31,7 +32,7 @@ bool StoreChosenFile(AppState& app, ResourceId id, const std::wstring& path, boo
 void AddBitmap(AppState& app) {
     if (!RequireOpenDocument(app)) return;
     std::wstring path;
-    if (!PickOpenFile(app.mainWindow, kBitmapFilter, path)) return;
+    if (!PickOpenFile(app.mainWindow, kImageFilter, path)) return;
     const ResourceId id = PromptResourceId(app.mainWindow, kProposedBitmapId);
     if (id <= 0) return;
     bool refused = false;
@@ -47,7 +48,7 @@ void ReplaceBitmap(AppState& app) {
     ResourceId id = 0;
     if (!RequireSelection(app, L"Select a bitmap to replace.", id)) return;
     std::wstring path;
-    if (!PickOpenFile(app.mainWindow, kBitmapFilter, path)) return;
+    if (!PickOpenFile(app.mainWindow, kImageFilter, path)) return;
     bool refused = false;
     if (!StoreChosenFile(app, id, path, refused)) return;
     if (refused) {
@@ -63,8 +64,10 @@ void ExportBitmap(AppState& app) {
     if (!RequireSelection(app, L"Select a bitmap to export.", id)) return;
     std::wstring path;
     // No name is proposed; the save dialog asks before replacing a file.
-    if (!PickSaveFile(app.mainWindow, kBitmapFilter, L"bmp", path)) return;
-    if (!WriteBitmapFile(app.doc, id, path)) {
+    if (!PickSaveFile(app.mainWindow, kExportFilter, L"bmp", path)) return;
+    const bool written =
+        NamesPngFile(path) ? WritePngFile(app.doc, id, path) : WriteBitmapFile(app.doc, id, path);
+    if (!written) {
         MessageBoxW(app.mainWindow, L"Failed to export bitmap.", L"Error", MB_OK | MB_ICONERROR);
     }
 }

@@ -43,13 +43,14 @@ Ids Number(FolderNumbering& numbering, const std::vector<std::int32_t>& numbers)
 
 }  // namespace
 
-TEST(NumberedScan, KeepsOnlyFiveAsciiDigitsAndLowerCaseBmp) {
+TEST(NumberedScan, KeepsOnlyFiveAsciiDigitsAndLowerCaseBmpOrPng) {
     ScratchFolder scratch;
-    for (const char* name : {"00010.bmp", "00002.bmp", "00300.bmp", "00000.bmp", "99999.bmp"})
+    for (const char* name : {"00010.bmp", "00002.bmp", "00300.bmp", "00000.bmp", "99999.bmp",
+                             "00010.png", "00020.png"})
         Touch(scratch / name);
     for (const char* name : {"1234.bmp", "012345.bmp", "0123a.bmp", "01234.bmp.bak", "01234.BMP",
-                             "01234.Bmp", "01234.bmpx", " 1234.bmp", "+1234.bmp", "-1234.bmp",
-                             "01234_bmp", "01234.dib", ".0123.bmp"})
+                             "01234.PNG", "01234.pngx", "01234.Bmp", "01234.bmpx", " 1234.bmp",
+                             "+1234.bmp", "-1234.bmp", "01234_bmp", "01234.dib", ".0123.bmp"})
         Touch(scratch / name);
     fs::create_directory(scratch / "01235.bmp");
     // Digits of other scripts, which some C runtimes' iswdigit accepts:
@@ -64,19 +65,22 @@ TEST(NumberedScan, KeepsOnlyFiveAsciiDigitsAndLowerCaseBmp) {
     Touch(scratch / "target");
     fs::create_symlink(scratch / "target", scratch / "00001.bmp");
     fs::create_directory_symlink(scratch / "01235.bmp", scratch / "00003.bmp");
-    const std::vector<std::int32_t> expected = {0,  1,   2,
-                                                10, 300, 99999};  // links count by their target
+    // Links count by their target; a number's .bmp comes before its .png.
+    const std::vector<std::int32_t> expected = {0, 1, 2, 10, 10, 20, 300, 99999};
 #else
-    const std::vector<std::int32_t> expected = {0, 2, 10, 300, 99999};
+    const std::vector<std::int32_t> expected = {0, 2, 10, 10, 20, 300, 99999};
 #endif
     const std::wstring folder = scratch.dir.wstring() + L"/";
-    const auto found = Scan(folder);
+    auto found = Scan(folder);
     EXPECT_EQ(Numbers(found), expected);
     for (const auto& f : found) {
         wchar_t name[16];
-        std::swprintf(name, 16, L"%05d.bmp", f.number);
+        std::swprintf(name, 16, f.png ? L"%05d.png" : L"%05d.bmp", f.number);
         EXPECT_EQ(f.path, folder + name);
     }
+    EXPECT_EQ(TakeBitmapsOverPngs(found), 1u) << "00010.png gives way to 00010.bmp";
+    for (const auto& f : found)
+        EXPECT_EQ(f.png, f.number == 20) << f.number;
 }
 
 TEST(NumberedScan, FolderStringIsKeptAsGivenAndMustEndWithASeparatorOrBeEmpty) {
@@ -143,6 +147,10 @@ TEST(FolderNumbering, SaysHowManyFilesWereLeftOut) {
               L"1 file was left out: its resource ID would lie outside 1 to 65535.");
     EXPECT_EQ(LeftOutMessage(3),
               L"3 files were left out: their resource IDs would lie outside 1 to 65535.");
+    EXPECT_EQ(LeftOutMessage(0, 1), L"1 .png file was left out: a .bmp file has its number.");
+    EXPECT_EQ(LeftOutMessage(1, 2),
+              L"1 file was left out: its resource ID would lie outside 1 to 65535.\n"
+              L"2 .png files were left out: .bmp files have their numbers.");
 }
 
 TEST(OverwritePolicy, AnswersForAllStopTheQuestionsOthersAskAgain) {

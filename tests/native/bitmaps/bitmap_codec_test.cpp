@@ -2,10 +2,12 @@
 // without reading past their end.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <limits>
 
 #include "bitmaps/bitmap_codec.h"
 #include "bitmaps/dib_layout.h"
+#include "bitmaps/png_convert.h"
 #include "fileio/atomic_file.h"
 #include "fileio/whole_file.h"
 #include "support/dib_files.h"
@@ -216,4 +218,88 @@ TEST_F(CodecTest, FailedExportLeavesTheOldFile) {
     EXPECT_FALSE(WriteBitmapFile(doc, 1, PathOf("00001.bmp")));
     EXPECT_EQ(ReadBytes(scratch / "00001.bmp"), original);
     EXPECT_EQ(scratch.EntryCount(), 1u);
+}
+
+// PNG files of every colour type and depth (made by png/make_fixtures.py)
+// become the DIB the conversion rules give for the pixels ImageMagick reads
+// in them, whichever codec decodes them (libspng natively, the platform's
+// under Wine), and come back out as PNG files with the same pixels.
+TEST(PngConversion, EveryKindGivesTheDibOfItsPixelsAndComesBack) {
+    int count = 0;
+    for (const auto& entry : fs::directory_iterator(fs::path(ORVIX_PNG_FIXTURES))) {
+        if (entry.path().extension() != ".png") continue;
+        ++count;
+        const std::string name = entry.path().filename().string();
+        DibPayload dib, again;
+        std::string problem;
+        ASSERT_TRUE(PayloadFromPng(ReadBytes(entry.path()), dib, problem)) << name << problem;
+        RgbaImage pixels;
+        bool alpha = false;
+        ASSERT_TRUE(RgbaFromDib(dib, pixels, alpha, problem)) << name << problem;
+        EXPECT_EQ(le::Get16(dib, 14), alpha ? 32 : 24) << name;
+        fs::path truth = entry.path();
+        if (fs::exists(truth.replace_extension(".rgba"))) {
+            const RgbaImage expected{pixels.width, pixels.height, ReadBytes(truth)};
+            EXPECT_EQ(dib, DibFromRgba(expected)) << name;
+        } else {
+            std::uint64_t hash = 0xcbf29ce484222325;
+            for (std::uint8_t byte : pixels.rgba)
+                hash = (hash ^ byte) * 0x100000001b3;
+            const Bytes text = ReadBytes(truth.replace_extension(".fnv"));
+            EXPECT_EQ(std::stoull(std::string(text.begin(), text.end()), nullptr, 16), hash)
+                << name;
+        }
+        std::vector<std::uint8_t> png;
+        ASSERT_TRUE(PngFromPayload(dib, png, problem)) << name << problem;
+        ASSERT_TRUE(PayloadFromPng(png, again, problem)) << name << problem;
+        EXPECT_EQ(again, dib) << name << ": the way back";
+    }
+    EXPECT_EQ(count, 23);
+}
+
+// What is refused, and why, before anything is allocated or half stored.
+TEST(PngConversion, RefusesBrokenPicturesAndPicturesTooLarge) {
+    const Bytes good = ReadBytes(fs::path(ORVIX_PNG_FIXTURES) / "pal8.png");
+    const auto chunk = [&](const char* type) {
+        return static_cast<std::size_t>(std::search(good.begin(), good.end(), type, type + 4) -
+                                        good.begin() - 4);
+    };
+    const auto withSize = [&](std::uint32_t w, std::uint32_t h) {
+        Bytes b = good;
+        for (int i = 0; i < 4; ++i) {
+            b[16 + i] = static_cast<std::uint8_t>(w >> (24 - 8 * i));
+            b[20 + i] = static_cast<std::uint8_t>(h >> (24 - 8 * i));
+        }
+        return b;
+    };
+    Bytes badCrc = good,
+          cut(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(good.size() / 2));
+    badCrc[chunk("IDAT") + 9] ^= 0x40;
+    // PLTE after IDAT: the palette comes too late.
+    const std::size_t plte = chunk("PLTE"), idat = chunk("IDAT"), iend = chunk("IEND");
+    Bytes order(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(plte));
+    order.insert(order.end(), good.begin() + static_cast<std::ptrdiff_t>(idat),
+                 good.begin() + static_cast<std::ptrdiff_t>(iend));
+    order.insert(order.end(), good.begin() + static_cast<std::ptrdiff_t>(plte),
+                 good.begin() + static_cast<std::ptrdiff_t>(idat));
+    order.insert(order.end(), good.begin() + static_cast<std::ptrdiff_t>(iend), good.end());
+    const struct {
+        const char* what;
+        Bytes png;
+        const char* problem;
+    } cases[] = {
+        {"a bad CRC", badCrc, "not a sound PNG image"},
+        {"cut in half", cut, "not a sound PNG image"},
+        {"palette after the pixels", order, "not a sound PNG image"},
+        {"40000 pixels wide", withSize(40000, 1), "its size 40000 x 1 exceeds 32768"},
+        {"20000 x 20000", withSize(20000, 20000), "needs more than 512 MiB"},
+        {"no header chunk", Bytes(good.begin(), good.begin() + 20), "its header chunk"},
+    };
+    for (const auto& c : cases) {
+        ContainerDoc doc;
+        std::string problem;
+        EXPECT_FALSE(StoreImageFile(doc, 1, c.png, &problem)) << c.what;
+        EXPECT_NE(problem.find(c.problem), std::string::npos) << c.what << ": " << problem;
+        EXPECT_TRUE(doc.bitmaps.empty() && !doc.dirty) << c.what;
+    }
 }
