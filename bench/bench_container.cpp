@@ -3,13 +3,12 @@
 // (for a save) and a read of it (for a load). Each measurement runs in a
 // fresh child process, so its peak memory is its own.
 //
-// Usage: orvix_bench_container [folder]   (default: the temporary folder)
-#include <fcntl.h>
+// Usage: orvix_bench_container [count] [folder]   (default: 65535, the
+// temporary folder; a lower count scales every case down alike)
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -20,10 +19,10 @@
 #include <string>
 #include <vector>
 
-#include "document/blank_container.h"
-#include "document/container_io.h"
+#include "bench/bench_common.h"
 
 namespace fs = std::filesystem;
+using namespace bench;
 
 namespace {
 
@@ -31,11 +30,6 @@ struct Case {
     int count;
     std::size_t payload;
 };
-
-double Now() {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
 
 // Peak resident set of this process so far, in bytes.
 double PeakRss() {
@@ -45,17 +39,6 @@ double PeakRss() {
         if (line.rfind("VmHWM:", 0) == 0) return std::atof(line.c_str() + 6) * 1024.0;
     }
     return 0;
-}
-
-BitmapStore MakeStore(const Case& c) {
-    BitmapStore store;
-    for (int id = 1; id <= c.count; ++id) {
-        std::vector<std::uint8_t> p(c.payload);
-        for (std::size_t i = 0; i < c.payload; i += 64)
-            p[i] = static_cast<std::uint8_t>(id + i);
-        store[id] = std::move(p);
-    }
-    return store;
 }
 
 struct Result {
@@ -97,25 +80,20 @@ Result Best(int runs, const std::function<bool(Result&)>& work) {
     return best;
 }
 
-bool Fsync(const fs::path& p) {
-    const int fd = open(p.c_str(), O_RDONLY);
-    if (fd < 0) return false;
-    const bool ok = fsync(fd) == 0;
-    close(fd);
-    return ok;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-    const fs::path dir = (argc > 1 ? fs::path(argv[1]) : fs::temp_directory_path()) / "orvix-bench";
+    const Args args = ParseArgs(argc, argv, 65535, 1);
+    const fs::path dir = fs::path(args.Word(0, fs::temp_directory_path().string())) / "orvix-bench";
     fs::create_directories(dir);
     const fs::path blank = dir / "blank.obk";
     const fs::path saved = dir / "saved.obk";
     const fs::path copy = dir / "copy.obk";
 
-    const Case cases[] = {{65535, 1024}, {32768, 1024},  {10000, 16384},
-                          {5000, 16384}, {2000, 262144}, {1000, 262144}};
+    std::vector<Case> cases = {{65535, 1024}, {32768, 1024},  {10000, 16384},
+                               {5000, 16384}, {2000, 262144}, {1000, 262144}};
+    for (Case& c : cases)
+        c.count = std::max(1, static_cast<int>(std::int64_t{c.count} * args.count / 65535));
     std::printf("%6s %7s %8s | %8s %8s %5s | %8s %5s | %8s %8s %5s | %10s %10s %10s | %7s %7s\n",
                 "count", "payload", "file MB", "save ms", "copy ms", "x", "resave", "x", "load ms",
                 "read ms", "x", "save peak", "resave pk", "load peak", "us/save", "us/load");
@@ -124,7 +102,7 @@ int main(int argc, char** argv) {
 
         // Save into a fresh blank image: the New command's first save.
         const Result save = Best(runs, [&](Result& r) {
-            BitmapStore store = MakeStore(c);
+            BitmapStore store = NumberedStore(c.count, c.payload);
             fs::remove(saved);
             if (!WriteBlankContainer(blank.wstring(), false)) return false;
             ContainerDoc doc;
@@ -141,7 +119,7 @@ int main(int argc, char** argv) {
         const Result resave = Best(runs, [&](Result& r) {
             ContainerDoc doc;
             doc.path = saved.wstring();
-            doc.bitmaps = MakeStore(c);
+            doc.bitmaps = NumberedStore(c.count, c.payload);
             const double t0 = Now();
             const bool ok = SaveContainer(doc, saved.wstring());
             r.seconds = Now() - t0;
@@ -152,7 +130,7 @@ int main(int argc, char** argv) {
         // virtual machine, pages the store takes are pages the file's cache
         // must find elsewhere, and that costs.
         const Result copied = Best(runs, [&](Result& r) {
-            const BitmapStore store = MakeStore(c);
+            const BitmapStore store = NumberedStore(c.count, c.payload);
             fs::remove(copy);
             const double t0 = Now();
             std::error_code ec;

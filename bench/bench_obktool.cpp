@@ -1,61 +1,36 @@
-// obktool beside the tool a Linux user would otherwise pick, wrestool
-// (Debian's icoutils), as whole processes on the same files: list, and
-// extract of every bitmap, on a 65,535 x 1 KiB and a 10,000 x 16 KiB
-// container; then obktool new and import from the extracted folder, whose
-// peer figure is the platform's resource update (orvix_bench_obktool.exe
-// under Wine). Each figure is the median of several runs.
+// obktool as whole processes on a count x 1 KiB and a 10,000 x 16 KiB
+// container (fewer when count is lower), each beside the least the system
+// itself needs for the same result:
+//   extract of every bitmap into a fresh folder, beside a loop that only
+//     creates the same files with the same bytes (target: at most 1.2x);
+//   add --replace of one bitmap, beside a copy of the container file and an
+//     fsync of the copy (target: at most 1.5x);
+// then list, and new and import from the extracted folder. Where wrestool
+// (Debian's icoutils) is installed, list and extract are set beside it too;
+// the peer figure of new and import is the platform's resource update
+// (orvix_bench_obktool.exe under Wine). The measurements take turns round by
+// round; every round is printed, then the median.
 //
-// Usage: orvix_bench_obktool [folder [obktool]]   (default: the temporary
-// folder and the obktool of this build)
-#include <unistd.h>
-
-#include <algorithm>
-#include <chrono>
+// Usage: orvix_bench_obktool [count [rounds]] [folder [obktool]]
+//   (default: 65535, 5, the temporary folder and the obktool of this build)
+#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
 
-#include "document/blank_container.h"
-#include "document/container_io.h"
-#include "fileio/byte_order.h"
+#include "bench/bench_common.h"
+#include "bitmaps/bitmap_codec.h"
+#include "bitmaps/export_all.h"
 
 namespace fs = std::filesystem;
+using namespace bench;
 
 namespace {
 
-double Now() {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-
-// A 32-bit bitmap one pixel wide, bytes long in all.
-DibPayload Dib(int id, std::size_t bytes) {
-    std::vector<std::uint8_t> p(bytes, static_cast<std::uint8_t>(id));
-    std::fill(p.begin(), p.begin() + 40, 0);
-    PutU32(p.data(), 40);
-    PutU32(p.data() + 4, 1);
-    PutU32(p.data() + 8, static_cast<std::uint32_t>((bytes - 40) / 4));
-    PutU16(p.data() + 12, 1);
-    PutU16(p.data() + 14, 32);
-    return p;
-}
-
-// Seconds of one run of a shell command, or -1 when it failed; the files of
-// earlier runs are flushed first, so that their writing is not timed.
-double Time(const std::string& command) {
-    ::sync();
-    const double t0 = Now();
-    if (std::system(command.c_str()) != 0) return -1;
-    return Now() - t0;
-}
-
-double Median(std::vector<double> times) {
-    if (times.empty() || *std::min_element(times.begin(), times.end()) < 0) return -1;
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
-}
+constexpr double kExtractTarget = 1.2;  // times creating the same files
+constexpr double kAddTarget = 1.5;      // times a copy of the container and its fsync
 
 void Line(const char* what, double seconds, double peer) {
     if (seconds < 0) {
@@ -67,72 +42,127 @@ void Line(const char* what, double seconds, double peer) {
     }
 }
 
+// The paths and bytes of the files extract writes into folder, made before
+// any clock runs.
+void ExtractedFiles(const BitmapStore& store, const fs::path& folder,
+                    std::vector<std::string>& paths,
+                    std::vector<std::vector<std::uint8_t>>& contents) {
+    paths.clear();
+    contents.clear();
+    for (const auto& [id, payload] : store) {
+        std::wstring path;
+        std::array<std::uint8_t, kBitmapFileHeaderSize> header;
+        if (!NumberedBitmapPath(folder.wstring(), id, path) ||
+            !MakeBitmapFileHeader(payload, header)) {
+            continue;
+        }
+        paths.push_back(fs::path(path).string());
+        std::vector<std::uint8_t>& bytes = contents.emplace_back(header.begin(), header.end());
+        bytes.insert(bytes.end(), payload.begin(), payload.end());
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    const std::string tool = "'" + fs::absolute(argc > 2 ? argv[2] : OBKTOOL).string() + "'";
+    const Args args = ParseArgs(argc, argv, 65535, 5);
+    const std::string tool = "'" + fs::absolute(args.Word(1, OBKTOOL)).string() + "'";
     const fs::path dir =
-        (argc > 1 ? fs::path(argv[1]) : fs::temp_directory_path()) / "orvix-bench-obktool";
+        fs::path(args.Word(0, fs::temp_directory_path().string())) / "orvix-bench-obktool";
     fs::create_directories(dir);
     const bool havePeer = std::system("command -v wrestool >/dev/null 2>&1") == 0;
-    if (!havePeer) std::printf("wrestool not found (Debian: icoutils): no peer figures\n");
+    if (!havePeer) std::printf("wrestool not found (Debian: icoutils): no wrestool figures\n");
 
     struct Size {
         int count;
         std::size_t bytes;
     };
-    for (const Size size : {Size{65535, 1024}, Size{10000, 16384}}) {
+    for (const Size size : {Size{args.count, 1024}, Size{std::min(args.count, 10000), 16384}}) {
         const fs::path blank = dir / "blank.obk", file = dir / "bench.obk";
-        const fs::path out = dir / "out", made = dir / "made.obk";
+        const fs::path out = dir / "out", made = dir / "made.obk", one = dir / "one.bmp";
+        const fs::path copy = dir / "copy.obk";
+        if (!WriteContainer(blank, file, size.count, size.bytes)) {
+            std::printf("could not write the container\n");
+            return 1;
+        }
         {
             ContainerDoc doc;
-            doc.path = blank.wstring();
-            for (int id = 1; id <= size.count; ++id)
-                doc.bitmaps[id] = Dib(id, size.bytes);
-            if (!WriteBlankContainer(blank.wstring(), false) ||
-                !SaveContainer(doc, file.wstring())) {
-                std::printf("could not write the container\n");
+            doc.bitmaps[1] = Dib(7, size.bytes);
+            if (!WriteBitmapFile(doc, 1, one.wstring())) {
+                std::printf("could not write the bitmap to add\n");
                 return 1;
             }
         }
+        const BitmapStore store = NumberedStore(size.count, size.bytes);
+        std::vector<std::string> paths;
+        std::vector<std::vector<std::uint8_t>> contents;
+
         const std::string f = "'" + file.string() + "'", o = "'" + out.string();
-        std::printf("%d bitmaps of %zu KiB (%.0f MiB), median of 5 runs, alternating\n", size.count,
-                    size.bytes / 1024, static_cast<double>(fs::file_size(file)) / (1 << 20));
-        // Runs alternate, so that a busy spell of a shared machine falls on
-        // both tools. Each extract goes into a folder of its own, all removed
-        // at the end: removing 65,535 files leaves the file system work that
-        // would otherwise land in the next run's time.
-        std::vector<double> list, peerList, extract, peerExtract;
-        for (int run = 0; run < 5; ++run) {
+        std::printf("%d bitmaps of %zu KiB (%.0f MiB), %d rounds, alternating\n", size.count,
+                    size.bytes / 1024, static_cast<double>(fs::file_size(file)) / (1 << 20),
+                    args.rounds);
+        // Every extract and create-only loop goes into a folder of its own,
+        // all removed at the end: removing thousands of files leaves the file
+        // system work that would otherwise land in the next round's time. Odd
+        // rounds run the peer first, so that neither side always comes
+        // second, after the other's writes.
+        std::vector<double> list, peerList, extract, peerExtract, created, added, copied;
+        for (int run = 0; run < args.rounds; ++run) {
             const std::string n = std::to_string(run) + "'";
-            if (havePeer) peerList.push_back(Time("wrestool -l " + f + " >/dev/null"));
-            list.push_back(Time(tool + " list " + f + " >/dev/null"));
+            const bool peerFirst = run % 2 == 1;
+            const auto extractOurs = [&] {
+                extract.push_back(TimeCommand(tool + " extract -q " + f + " -o " + o + n));
+            };
+            const auto createOnly = [&] {
+                const fs::path folder = out.string() + "c" + std::to_string(run);
+                fs::create_directories(folder);
+                ExtractedFiles(store, folder, paths, contents);
+                created.push_back(CreateFilesOnly(paths, contents));
+            };
+            const auto addOurs = [&] {
+                added.push_back(
+                    TimeCommand(tool + " add -q " + f + " 1 '" + one.string() + "' --replace"));
+            };
+            const auto copyPeer = [&] { copied.push_back(CopyAndFsync(file, copy)); };
+
+            if (havePeer) peerList.push_back(TimeCommand("wrestool -l " + f + " >/dev/null"));
+            list.push_back(TimeCommand(tool + " list " + f + " >/dev/null"));
             if (havePeer) {
                 fs::create_directories(out.string() + "w" + std::to_string(run));
-                peerExtract.push_back(Time("wrestool -x -t2 -o " + o + "w" + n + " " + f));
+                peerExtract.push_back(TimeCommand("wrestool -x -t2 -o " + o + "w" + n + " " + f));
             }
-            extract.push_back(Time(tool + " extract -q " + f + " -o " + o + n));
+            if (peerFirst) createOnly();
+            extractOurs();
+            if (!peerFirst) createOnly();
+            if (peerFirst) copyPeer();
+            addOurs();
+            if (!peerFirst) copyPeer();
         }
+        fs::remove(copy);
         const double peerL = havePeer ? Median(peerList) : -1;
         const double peerX = havePeer ? Median(peerExtract) : -1;
+        PrintJudge("extract beside creating the same files", "extract", extract, "create-only",
+                   created, kExtractTarget);
+        PrintJudge("add --replace of one bitmap beside cp + fsync", "add", added, "cp+fsync",
+                   copied, kAddTarget);
         Line("obktool list", Median(list), peerL);
-        Line("wrestool -l", peerL, peerL);
+        if (havePeer) Line("wrestool -l", peerL, peerL);
         Line("obktool extract (all)", Median(extract), peerX);
-        Line("wrestool -x -t2", peerX, peerX);
+        if (havePeer) Line("wrestool -x -t2", peerX, peerX);
 
         // The folder of the first extract is the input of new and import.
         const std::string from = o + "0'", m = "'" + made.string() + "'";
         std::vector<double> made3, imported;
         for (int run = 0; run < 3; ++run) {
-            made3.push_back(Time(tool + " new -q --force " + m + " --from " + from));
+            made3.push_back(TimeCommand(tool + " new -q --force " + m + " --from " + from));
             imported.push_back(
-                Time(tool + " import -q '" + blank.string() + "' " + from + " -o " + m));
+                TimeCommand(tool + " import -q '" + blank.string() + "' " + from + " -o " + m));
         }
-        Line("obktool new --from DIR", Median(made3), -1);
+        Line("obktool new --from DIR (median of 3)", Median(made3), -1);
         Line("obktool import (into a blank container)", Median(imported), -1);
-        for (int run = 0; run < 5; ++run) {
-            fs::remove_all(out.string() + std::to_string(run));
-            fs::remove_all(out.string() + "w" + std::to_string(run));
+        for (int run = 0; run < args.rounds; ++run) {
+            for (const char* kind : {"", "w", "c"})
+                fs::remove_all(out.string() + kind + std::to_string(run));
         }
     }
     fs::remove_all(dir);

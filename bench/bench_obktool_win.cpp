@@ -7,27 +7,22 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 
 #include "batch/numbered_scan.h"
+#include "bench/bench_common.h"
 #include "bench/platform_resources_win.h"
 #include "bitmaps/bitmap_codec.h"
 #include "document/blank_container.h"
 #include "document/container_io.h"
-#include "fileio/byte_order.h"
 
 namespace fs = std::filesystem;
+using namespace bench;
 
 namespace {
-
-double Now() {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
 
 // Seconds of one obktool.exe run, or -1 when it failed.
 double RunObktool(const std::wstring& args) {
@@ -80,14 +75,7 @@ int main(int argc, char** argv) {
     fs::create_directories(dir / "in");
     ContainerDoc source;
     for (int id = 1; id <= count; ++id) {
-        std::vector<std::uint8_t> p(bytes, static_cast<std::uint8_t>(id));
-        std::fill(p.begin(), p.begin() + 40, std::uint8_t{0});
-        PutU32(p.data(), 40);
-        PutU32(p.data() + 4, 1);
-        PutU32(p.data() + 8, static_cast<std::uint32_t>((bytes - 40) / 4));
-        PutU16(p.data() + 12, 1);
-        PutU16(p.data() + 14, 32);
-        source.bitmaps[id] = std::move(p);
+        source.bitmaps[id] = Dib(id, bytes);
         wchar_t name[16];
         std::swprintf(name, 16, L"%05d.bmp", id);
         if (!WriteBitmapFile(source, id, (dir / "in" / name).wstring())) {

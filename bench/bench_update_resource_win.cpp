@@ -4,42 +4,24 @@
 // hand: scripts/wine-run.sh orvix_bench_update_resource.exe [count] [bytes]
 #include <windows.h>
 
-#include <chrono>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
-#include <vector>
 
+#include "bench/bench_common.h"
 #include "bench/platform_resources_win.h"
 #include "document/blank_container.h"
 #include "document/container_io.h"
 
-namespace {
-
-double Now() {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-
-std::wstring TempPath(const wchar_t* leaf) {
-    wchar_t base[MAX_PATH];
-    GetTempPathW(MAX_PATH, base);
-    return std::wstring(base) + leaf;
-}
-
-}  // namespace
+using namespace bench;
 
 int main(int argc, char** argv) {
     const int count = argc > 1 ? std::atoi(argv[1]) : 65535;
-    const std::size_t bytes = argc > 2 ? static_cast<std::size_t>(std::atoll(argv[2])) : 1024;
-    BitmapStore store;
-    for (int id = 1; id <= count; ++id) {
-        std::vector<std::uint8_t> p(bytes);
-        for (std::size_t i = 0; i < bytes; i += 64)
-            p[i] = static_cast<std::uint8_t>(id + i);
-        store[id] = std::move(p);
-    }
+    // At least a header and a pixel, as Dib makes them.
+    const std::size_t bytes =
+        std::max<std::size_t>(44, argc > 2 ? static_cast<std::size_t>(std::atoll(argv[2])) : 1024);
+    const BitmapStore store = NumberedStore(count, bytes);
 
     const std::wstring platformPath = TempPath(L"orvix-bench-platform.obk");
     const std::wstring oursPath = TempPath(L"orvix-bench-ours.obk");
