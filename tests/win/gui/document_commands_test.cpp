@@ -130,7 +130,8 @@ TEST_F(MainWindowTest, OpenShowsTheFilesBitmapsOrSaysItCannot) {
                        mixed = Path(L"mixed.dll");
     ASSERT_TRUE(WriteContainerFile(art, {12345, 7, 101}));
     orvix_test::WriteBytes(mixed,
-                           orvix_test::MixedImage(TinyBitmap(0), TinyBitmap(1), TinyBitmap(5)));
+                           orvix_test::MixedImage(TinyBitmap(0).ToBytes(), TinyBitmap(1).ToBytes(),
+                                                  TinyBitmap(5).ToBytes()));
     ASSERT_TRUE(WriteContainerFile(bare, {}));
     orvix_test::WriteBytes(notes, {'j', 'u', 's', 't', ' ', 't', 'e', 'x', 't'});
     struct Case {
