@@ -10,6 +10,7 @@
 #include <cstring>
 #include <map>
 #include <random>
+#include <tuple>
 
 #include "cli/obktool.h"
 #include "support/dib_files.h"
@@ -32,16 +33,13 @@ TEST(ObktoolRules, IdListsAsTypedSelectStoredIds) {
     const Case cases[] = {
         {"5", {5}, ""},
         {"5-100", {5, 7, 9, 12}, ""},
-        {"5,7,9-12", {5, 7, 9, 12}, ""},
         {"12-9", {9, 12}, ""},  // either order, as the editor's range export
         {"9-5,7,12", {5, 7, 9, 12}, ""},
         {" 6 - 8 , 65535", {7, 65535}, ""},
         {"6", {}, "no bitmap with ID 00006"},
         {"13-100", {}, "no bitmap with an ID in the list"},
-        {"0", {}, "no bitmap with ID 00000"},
         {"0-5", {5}, ""},
-        {"70000", {}, "'70000' is not a resource ID from 0 to 65535"},
-        {"1-65536", {}, "'65536' is not"},
+        {"1-65536", {}, "'65536' is not a resource ID from 0 to 65535"},
         {"", {}, "'' is not"},
         {"5,", {}, "'' is not"},
         {"-5", {}, "'-5' is not"},
@@ -71,17 +69,11 @@ TEST(ObktoolRules, ProgressOnlyForAPersonAtATerminal) {
 }
 
 TEST(ObktoolRules, ListingRowsAndJsonFields) {
-    // The OS/2 core header: 16-bit width and height, no compression field.
-    Bytes core(76);
-    orvix_test::le::Put32(core, 0, 12);
-    orvix_test::le::Put16(core, 4, 4);
-    orvix_test::le::Put16(core, 6, 4);
-    orvix_test::le::Put16(core, 10, 4);
     const BitmapStore store = {
         {5, MakeDib({.width = 2, .height = 3}, 64)},
         // top-down RLE8: a magnitude is shown
         {7, MakeDib({.width = 16, .height = -8, .bitCount = 8, .compression = 1}, 300)},
-        {300, core},
+        {300, MakeDib({.biSize = 12, .width = 4, .height = 4, .bitCount = 4}, 76)},
         {65535, MakeDib({.biSize = 124, .bitCount = 32, .compression = 3}, 136)},
         {9, DibPayload(20, 0)},  // too short for any header
         // OS/2 numbers its compressions its own way
@@ -202,7 +194,6 @@ TEST(ObktoolEndToEnd, CommandLinesTheirStatusOutputAndFiles) {
         const char* check = "";  // a shell test of the files afterwards
     };
     const Row rows[] = {
-        {"list c.obk", 0, kListed, "", "", ""},
         {"list --json c.obk", 0,
          R"([{"id":5,"size":64,"width":2,"height":3,"bitDepth":24,"compression":0,)", "", "", ""},
         {"info c.obk", 0, "format:  PE32\nbitmaps: 3\nbytes:   228\nIDs:     00005-00009\n", "", "",
@@ -266,7 +257,6 @@ TEST(ObktoolEndToEnd, CommandLinesTheirStatusOutputAndFiles) {
          "", ""},
         {"import c.obk more --strict --on-conflict skip", 0, "imported 1 bitmaps", "", "", ""},
         {"--help", 0, "else the lowest language ID", "", "", ""},
-        {"add c.obk 70000 bmps/00005.bmp", 2, "", "'70000' is not a resource ID", "", ""},
         {"add c.obk 12 empty.bmp", 1, "", "empty.bmp: is empty", "", ""},
         {"add c.obk 12 text.txt", 1, "", "text.txt: not a .bmp file", "", ""},
         {"add c.obk 12 broken.bmp", 1, "", "broken.bmp: a broken bitmap: biWidth is -4", "", ""},
@@ -313,15 +303,14 @@ TEST(ObktoolEndToEnd, CommandLinesTheirStatusOutputAndFiles) {
             (std::strstr(row.setup, "chown") || !std::strncmp(row.args, "nobody", 6)))
             continue;
         ScratchFolder dir;
-        fs::create_directories(dir / "bmps");
-        fs::create_directories(dir / "more");
-        fs::create_directories(dir / "nothing");
-        fs::create_directories(dir / "blocked/00007.bmp");
-        WriteBytes(dir / "bmps/00005.bmp", BmpFile(2, 3));
-        WriteBytes(dir / "bmps/00007.bmp", BmpFile(4, 3));
-        WriteBytes(dir / "bmps/00009.bmp", BmpFile(3, 4));
-        WriteBytes(dir / "more/00005.bmp", BmpFile(1, 1));
-        WriteBytes(dir / "more/00020.bmp", BmpFile(1, 1));
+        for (const char* folder : {"bmps", "more", "nothing", "blocked/00007.bmp"})
+            fs::create_directories(dir / folder);
+        for (const auto& [name, w, h] : {std::tuple{"bmps/00005.bmp", 2, 3},
+                                         {"bmps/00007.bmp", 4, 3},
+                                         {"bmps/00009.bmp", 3, 4},
+                                         {"more/00005.bmp", 1, 1},
+                                         {"more/00020.bmp", 1, 1}})
+            WriteBytes(dir / name, BmpFile(w, h));
         WriteBytes(dir / "empty.bmp", {});
         WriteBytes(dir / "broken.bmp", MakeBmpFile(MakeDib({.width = -4}, 88), 54));
         WriteBytes(dir / "text.txt", {'M', 'Z', 'h', 'i', '\n'});

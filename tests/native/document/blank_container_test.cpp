@@ -78,6 +78,5 @@ TEST(BlankContainer, BothVariantsMatchTheGoldenImageAndLoadEmpty) {
         EXPECT_TRUE(doc.bitmaps.empty());
     }
     EXPECT_FALSE(WriteBlankContainer((scratch / "missing" / "a.obk").wstring(), false));
-    EXPECT_FALSE(WriteBlankContainer(scratch.dir.wstring(), false)) << "a folder is no file";
     EXPECT_EQ(scratch.EntryCount(), 1u);
 }

@@ -63,10 +63,11 @@ extern "C" int __wrap_fsync(int fd) {
 #endif
 
 TEST_F(FileTest, WritesNewFilesAndReplacesOldOnesWhole) {
-    const std::wstring target = WidePathOf(scratch.dir, U"t\u00e9st-\u6587.bin");
+    // A character outside the BMP takes two UTF-16 units on Windows.
+    const std::u32string name = U"t\u00e9st-\u6587-\U0001F600.bin";
     for (const Bytes& bytes : {Bytes(1000, 0xAA), Bytes{1, 2, 3}, Bytes{}}) {
-        ASSERT_TRUE(WriteFileAtomically(target, bytes)) << bytes.size() << " bytes";
-        EXPECT_EQ(ReadBytes(scratch / fs::path(U"t\u00e9st-\u6587.bin")), bytes);
+        ASSERT_TRUE(WriteFileAtomically(WidePathOf(scratch.dir, name), bytes)) << bytes.size();
+        EXPECT_EQ(ReadBytes(scratch / fs::path(name)), bytes);
         EXPECT_EQ(scratch.EntryCount(), 1u) << "a temporary file was left";
     }
 }
@@ -170,13 +171,13 @@ TEST_F(FileTest, UnwritablePathsFailWithoutCreatingAnything) {
 
 TEST_F(FileTest, ReadWholeFileDeliversExactBytesOrLeavesOutAlone) {
     const Bytes content = {'B', 'M', 0, 0, '\r', '\n', 0x1A, 0xFF, '\n', 0};
-    WriteBytes(scratch / "a.bmp", content);
+    WriteBytes(scratch / fs::path(U"b\u00efld-\U0001F600.bmp"), content);
     WriteBytes(scratch / "empty.bmp", {});
     fs::create_directory(scratch / "folder.bmp");
     const struct {
         std::wstring path;
         bool reads;
-    } cases[] = {{(scratch / "a.bmp").wstring(), true},
+    } cases[] = {{WidePathOf(scratch.dir, U"b\u00efld-\U0001F600.bmp"), true},
                  {(scratch / "empty.bmp").wstring(), false},
                  {(scratch / "missing.bmp").wstring(), false},
                  {(scratch / "folder.bmp").wstring(), false},

@@ -5,6 +5,7 @@
 #include "document/blank_container.h"
 #include "document/container_io.h"
 #include "shell/main_window.h"
+#include "support/dib_files.h"
 
 bool MainWindowTest::Start() {
     state = {};
@@ -70,7 +71,6 @@ void MainWindowTest::Send(WORD command) {
 void MainWindowTest::PressKeys(const std::vector<WORD>& virtualKeys) {
     SetForegroundWindow(app().mainWindow);
     if (GetFocus() == nullptr) SetFocus(app().listView);
-    // All down, modifiers first, then all up in the reverse order.
     std::vector<INPUT> inputs(2 * virtualKeys.size());
     for (size_t i = 0; i < inputs.size(); ++i) {
         const bool down = i < virtualKeys.size();
@@ -193,12 +193,8 @@ DibPayload TinyBitmap(ResourceId id) {
 }
 
 std::vector<std::uint8_t> TinyBitmapFile(ResourceId content) {
-    if (!content) return {};
-    const DibPayload dib = TinyBitmap(content);
-    std::vector<std::uint8_t> file = {'B', 'M'};
-    Put(file, {static_cast<std::uint32_t>(14 + dib.size()), 0, 54});
-    file.insert(file.end(), dib.begin(), dib.end());
-    return file;
+    return content ? orvix_test::MakeBmpFile(TinyBitmap(content).ToBytes(), 54)
+                   : orvix_test::Bytes{};
 }
 
 bool WriteContainerFile(const std::wstring& path, const std::vector<ResourceId>& ids) {

@@ -170,7 +170,6 @@ struct Dib {
 };
 
 DibPayload Build(const Dib& d);
-void Put(std::vector<std::uint8_t>& out, const std::vector<std::uint32_t>& fields);
 
 // A 2 x 1 24-bit bitmap whose colour follows id, as a store holds it.
 DibPayload TinyBitmap(ResourceId id);

@@ -101,7 +101,6 @@ void Act(HWND window, const RobotStep& step) {
         while (field && _wcsicmp(ClassOf(field).c_str(), L"Edit") != 0)
             field = GetWindow(field, GW_CHILD);
         if (HWND edit = step.kind == Kind::TypeThenOk ? field : nullptr) {
-            // Select what is there, then type over it key by key.
             SendMessageW(edit, EM_SETSEL, 0, -1);
             SendMessageW(edit, WM_CHAR, VK_BACK, 1);
             for (wchar_t ch : step.text)
@@ -130,7 +129,6 @@ void RobotLoop(UserRobot* robot) {
         if (!problem.empty()) robot->problems.push_back(std::move(problem));
     };
     while (!robot->stopping) {
-        // The dialogs and popup menus of the GUI thread.
         std::vector<HWND> found;
         for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, nullptr, nullptr));) {
             const std::wstring cls = ClassOf(w);

@@ -118,9 +118,10 @@ void RemoveTree(const std::wstring& root, std::wstring folder) {
 
 }  // namespace
 
+// Export All writes each file through WriteBitmapFile, at exactly MAX_PATH - 1
+// units below the deepest folder its name leaves room for, named in full or
+// relative to the current folder; each reads back as written at a short path.
 TEST(AtomicFileWin, WritesReachTheLastUnitOfMaxPath) {
-    // Every file lands at exactly MAX_PATH - 1 units, below the deepest folder
-    // its name leaves room for, and reads back as written at a short path.
     ContainerDoc doc;
     doc.bitmaps = {{1, MakeDib({}, 44)}, {7, MakeDib({.bitCount = 32}, 44)}};
     const std::wstring root = (fs::temp_directory_path() / L"orvix-long").wstring() + L"\\";
@@ -132,41 +133,28 @@ TEST(AtomicFileWin, WritesReachTheLastUnitOfMaxPath) {
     }
     DeleteFileW((root + L"short.bmp").c_str());
 
-    const struct {
-        const char* what;
-        bool relative;  // to the current folder, the deep one's parent
-        bool exportAll;
-    } cases[] = {{"WriteBitmapFile", false, false},
-                 {"WriteBitmapFile, relative", true, false},
-                 {"ExportAllBitmaps", false, true},
-                 {"ExportAllBitmaps, relative", true, true}};
     wchar_t start[MAX_PATH];
     GetCurrentDirectoryW(MAX_PATH, start);
-    for (const auto& c : cases) {
+    for (bool relative : {false, true}) {
+        SCOPED_TRACE(relative ? "relative" : "in full");
         const std::wstring deep = DeepFolder(root, MAX_PATH - 1 - std::wcslen(L"00007.bmp"));
         const std::size_t parent = deep.rfind(L'\\', deep.size() - 2) + 1;
-        if (c.relative) SetCurrentDirectoryW(deep.substr(0, parent).c_str());
-        const std::wstring folder = c.relative ? deep.substr(parent) : deep;
+        if (relative) SetCurrentDirectoryW(deep.substr(0, parent).c_str());
+        const std::wstring folder = relative ? deep.substr(parent) : deep;
         std::vector<NumberedBitmapFile> found;
         {
             PathLimit limit;
-            EXPECT_TRUE(c.exportAll ? ExportAllBitmaps(doc, folder)
-                                    : WriteBitmapFile(doc, 7, folder + L"00007.bmp"))
-                << c.what;
+            EXPECT_TRUE(ExportAllBitmaps(doc, folder));
             ScanNumberedBitmaps(folder, found);
         }
         std::map<int, Bytes> read;
         for (const NumberedBitmapFile& f : found) {
             wchar_t full[MAX_PATH];
-            EXPECT_EQ(GetFullPathNameW(f.path.c_str(), MAX_PATH, full, nullptr), MAX_PATH - 1u)
-                << c.what;
+            EXPECT_EQ(GetFullPathNameW(f.path.c_str(), MAX_PATH, full, nullptr), MAX_PATH - 1u);
             read[f.number] = ReadBytes(f.path);
         }
-        auto want = expected;
-        if (!c.exportAll) want.erase(1);
-        EXPECT_EQ(read, want) << c.what;
-        EXPECT_EQ(std::distance(fs::directory_iterator(deep), {}), static_cast<long>(want.size()))
-            << c.what << ": files in the folder, temporary ones included";
+        EXPECT_EQ(read, expected);
+        EXPECT_EQ(std::distance(fs::directory_iterator(deep), {}), 2) << "temporary files left";
         SetCurrentDirectoryW(start);
         RemoveTree(root, deep);
     }
