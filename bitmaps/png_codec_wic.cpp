@@ -49,8 +49,32 @@ bool Fail(std::string& problem, HRESULT hr) {
 bool IsSixteenBit(const WICPixelFormatGUID& f) {
     return f == GUID_WICPixelFormat16bppGray || f == GUID_WICPixelFormat48bppRGB ||
            f == GUID_WICPixelFormat48bppBGR || f == GUID_WICPixelFormat64bppRGBA ||
-           f == GUID_WICPixelFormat64bppBGRA || f == GUID_WICPixelFormat64bppPRGBA ||
-           f == GUID_WICPixelFormat64bppPBGRA;
+           f == GUID_WICPixelFormat64bppBGRA;
+}
+
+// 16-bit samples are taken as the decoder gives them and widened to RGBA
+// here: converters between the 16-bit formats are not everywhere, and
+// rounding to 8 bits is the caller's, by one rule for every platform.
+bool CopySixteenBit(IWICBitmapSource* frame, const WICPixelFormatGUID& f, UINT width, UINT height,
+                    PngSamples& out, std::string& problem) {
+    const bool grey = f == GUID_WICPixelFormat16bppGray;
+    const bool alpha = f == GUID_WICPixelFormat64bppRGBA || f == GUID_WICPixelFormat64bppBGRA;
+    const bool bgr = f == GUID_WICPixelFormat48bppBGR || f == GUID_WICPixelFormat64bppBGRA;
+    const std::size_t channels = grey ? 1 : alpha ? 4 : 3;
+    std::vector<std::uint16_t> samples(std::size_t{width} * height * channels);
+    const auto stride = static_cast<UINT>(std::size_t{width} * channels * 2);
+    const HRESULT hr = frame->CopyPixels(nullptr, stride, stride * height,
+                                         reinterpret_cast<BYTE*>(samples.data()));
+    if (FAILED(hr)) return Fail(problem, hr);
+    out.rgba16.resize(std::size_t{width} * height * 4);
+    for (std::size_t i = 0, o = 0; i < samples.size(); i += channels, o += 4) {
+        const std::uint16_t r = samples[i + (grey ? 0 : bgr ? 2 : 0)];
+        const std::uint16_t g = samples[i + (grey ? 0 : 1)];
+        const std::uint16_t b = samples[i + (grey ? 0 : bgr ? 0 : 2)];
+        out.rgba16[o] = r, out.rgba16[o + 1] = g, out.rgba16[o + 2] = b;
+        out.rgba16[o + 3] = alpha ? samples[i + 3] : 0xFFFF;
+    }
+    return true;
 }
 
 }  // namespace
@@ -79,24 +103,17 @@ bool DecodePngSamples(std::span<const std::uint8_t> png, PngSamples& out, std::s
     out.width = width;
     out.height = height;
     out.sixteenBit = IsSixteenBit(source);
-    // Straight RGBA at the file's own depth; the caller rounds 16 bits.
-    WICPixelFormatGUID target =
-        out.sixteenBit ? GUID_WICPixelFormat64bppRGBA : GUID_WICPixelFormat32bppRGBA;
+    if (out.sixteenBit) return CopySixteenBit(frame.p, source, width, height, out, problem);
+    // Straight 8-bit RGBA; the converter expands palettes, grey and keys.
     hr = factory->CreateFormatConverter(&converter);
     if (SUCCEEDED(hr)) {
-        hr = converter->Initialize(frame.p, target, WICBitmapDitherTypeNone, nullptr, 0.0,
-                                   WICBitmapPaletteTypeCustom);
+        hr = converter->Initialize(frame.p, GUID_WICPixelFormat32bppRGBA, WICBitmapDitherTypeNone,
+                                   nullptr, 0.0, WICBitmapPaletteTypeCustom);
     }
-    if (FAILED(hr)) return Fail(problem, hr);
-    const UINT stride = width * (out.sixteenBit ? 8 : 4);
-    const UINT size = stride * height;
-    if (out.sixteenBit) {
-        out.rgba16.resize(std::size_t{size} / 2);
-        hr = converter->CopyPixels(nullptr, stride, size,
-                                   reinterpret_cast<BYTE*>(out.rgba16.data()));
-    } else {
-        out.rgba8.resize(size);
-        hr = converter->CopyPixels(nullptr, stride, size, out.rgba8.data());
+    const UINT stride = width * 4;
+    out.rgba8.resize(std::size_t{stride} * height);
+    if (SUCCEEDED(hr)) {
+        hr = converter->CopyPixels(nullptr, stride, stride * height, out.rgba8.data());
     }
     if (FAILED(hr)) return Fail(problem, hr);
     return true;
