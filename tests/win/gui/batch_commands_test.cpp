@@ -14,8 +14,10 @@ const wchar_t kPrompt[] = L"Resource ID";
 const wchar_t kNoFiles[] = L"No 5-digit numeric *.bmp files found.";
 const wchar_t kTwoOutside[] =
     L"2 files were left out: their resource IDs would lie outside 1 to 65535.";
-using Files = std::map<std::wstring,
-                       int>;  // name -> TinyBitmapFile content; -1: a text file
+const wchar_t kOnePng[] = L"1 .png file was left out: a .bmp file has its number.";
+// name -> TinyBitmapFile content (a PNG image of it for a .png name); -1: a
+// text file
+using Files = std::map<std::wstring, int>;
 
 class BatchCommandsTest : public MainWindowTest {
 protected:
@@ -26,7 +28,9 @@ protected:
         std::filesystem::create_directories(scratch / name);
         for (const auto& [file, content] : files) {
             orvix_test::WriteBytes(scratch / name / file, content < 0 ? orvix_test::Bytes{'h', 'i'}
-                                                                      : TinyBitmapFile(content));
+                                                          : file.ends_with(L".png")
+                                                              ? TinyPngFile(content)
+                                                              : TinyBitmapFile(content));
         }
         return Path(name);
     }
@@ -132,6 +136,8 @@ TEST_F(BatchCommandsTest, NumberedFilesAreStoredAsTheUserChooses) {
         // clang-format off
         {"numeric into an empty store", kImport, 0, {}, {{L"00005.bmp", 5}, {L"00012.bmp", 12}},
          IDYES, nullptr, {}, {{5, 5}, {12, 12}}, nullptr},
+        {"numeric, .bmp and .png; a number's .bmp wins", kImport, 0, {}, {{L"00005.bmp", 5},
+         {L"00006.png", 6}, {L"00005.png", 7}}, IDYES, nullptr, {}, {{5, 5}, {6, 6}}, kOnePng},
         {"sequential in number order", kImport, 0, {}, {{L"00007.bmp", 7}, {L"00003.bmp", 3}},
          IDNO, L"101", {}, {{101, 3}, {102, 7}}, nullptr},
         {"an empty file spends its ID", kImport, 0, {}, {{L"00001.bmp", 0}, {L"00002.bmp", 2},

@@ -2,6 +2,7 @@
 // drives them, answering the real pickers, prompts and message boxes.
 #include <map>
 
+#include "bitmaps/png_convert.h"
 #include "gui_test.h"
 
 namespace {
@@ -20,6 +21,7 @@ TEST_F(MainWindowTest, EachBitmapCommandChangesTheStoreAsTheUserAnswers) {
     auto notBitmap = TinyBitmapFile(50);
     notBitmap[0] = 'X';
     orvix_test::WriteBytes(scratch / "new.bmp", TinyBitmapFile(50));
+    orvix_test::WriteBytes(scratch / "new.png", TinyPngFile(50));
     orvix_test::WriteBytes(scratch / "empty.bmp", {});
     orvix_test::WriteBytes(scratch / "xm.bmp", notBitmap);
     const auto Open = [&](const wchar_t* name) { return ChooseFile(L"Open", Path(name)); };
@@ -44,6 +46,8 @@ TEST_F(MainWindowTest, EachBitmapCommandChangesTheStoreAsTheUserAnswers) {
         {"add as the proposed 101", add, false, {Open(L"new.bmp"), ok}, nullptr,
          {{7, 7}, {9, 9}, {101, 50}}, -1, 0},
         {"add as 12", add, false, {Open(L"new.bmp"), TypeId(L"12")}, nullptr,
+         {{7, 7}, {9, 9}, {12, 50}, {101, 101}}, -1, 0},
+        {"add a PNG image as 12", add, false, {Open(L"new.png"), TypeId(L"12")}, nullptr,
          {{7, 7}, {9, 9}, {12, 50}, {101, 101}}, -1, 0},
         {"add an empty file", add, false, {Open(L"empty.bmp"), ok}, nullptr, same, 1, 9},
         {"add a file not beginning with BM", add, false, {Open(L"xm.bmp"), ok, error},
@@ -72,6 +76,8 @@ TEST_F(MainWindowTest, EachBitmapCommandChangesTheStoreAsTheUserAnswers) {
          Path(L"short")), error}, L"Failed to export bitmap.", same, 1, 9},
         {"export with a name without extension", menu, 0, {exportItem, ChooseFile(L"Save As",
          Path(L"nine"))}, nullptr, same, 1, 9},
+        {"export as a PNG image", menu, 0, {exportItem, ChooseFile(L"Save As", Path(L"nine.png"))},
+         nullptr, same, 1, 9},
         {"delete, No", del, false, {Press(L"Confirm", IDNO)}, nullptr, same, 1, 9},
         {"delete, Yes", del, false, {Press(L"Confirm", IDYES)}, nullptr, without9, -1, 0},
         {"delete a row no longer in the store", del, true, {Press(L"Confirm", IDYES), error},
@@ -115,10 +121,20 @@ TEST_F(MainWindowTest, EachBitmapCommandChangesTheStoreAsTheUserAnswers) {
         EXPECT_EQ(app().doc.bitmaps, expected);
         // Only a bitmap that fits a .bmp file is exported; a name gets ".bmp".
         EXPECT_FALSE(std::filesystem::exists(scratch / "short.bmp"));
+        // A name ending in .png gets a PNG image of the same pixels.
+        const bool exported = c.keys == menu && !c.error && c.script[1].text.size();
+        const bool png = exported && c.script[1].text.ends_with(L".png");
         EXPECT_EQ(orvix_test::ReadBytes(scratch / "nine.bmp"),
-                  c.keys == menu && !c.error && c.script[1].text.size() ? TinyBitmapFile(9)
-                                                                        : orvix_test::Bytes{});
+                  exported && !png ? TinyBitmapFile(9) : orvix_test::Bytes{});
+        DibPayload fromPng;
+        std::string problem;
+        EXPECT_EQ(PayloadFromPng(orvix_test::ReadBytes(scratch / "nine.png"), fromPng, problem),
+                  png);
+        if (png) {
+            EXPECT_EQ(fromPng, TinyBitmap(9));
+        }
         std::filesystem::remove(scratch / "nine.bmp");
+        std::filesystem::remove(scratch / "nine.png");
         // A rename that failed leaves the list as it was.
         EXPECT_EQ(ListIds(),
                   (c.tweak == 1 && c.keys == rename ? std::vector<ResourceId>{7, 9, 101} : rows));

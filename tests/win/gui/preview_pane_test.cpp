@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <utility>
 
+#include "bitmaps/png_convert.h"
 #include "gui_test.h"
 #include "shell/bitmap_list.h"
 
@@ -87,6 +88,21 @@ DibPayload CoreOf(const DibPayload& eightBit) {
     }
     core.insert(core.end(), eightBit.begin() + 40 + 1024, eightBit.end());
     return core;
+}
+
+// A 20 x 10 picture from a PNG: upper half top, lower half bottom (0xRRGGBB),
+// every pixel alpha translucent, as the conversion stores it (a V5 header).
+DibPayload FromPng(std::uint32_t top, std::uint32_t bottom, std::uint8_t alpha) {
+    RgbaImage image{20, 10, {}};
+    for (int y = 0; y < 10; ++y) {
+        for (int x = 0; x < 20; ++x) {
+            const std::uint32_t c = y < 5 ? top : bottom;
+            image.rgba.insert(image.rgba.end(), {static_cast<std::uint8_t>(c >> 16),
+                                                 static_cast<std::uint8_t>(c >> 8),
+                                                 static_cast<std::uint8_t>(c), alpha});
+        }
+    }
+    return DibFromRgba(image);
 }
 
 struct PayloadCase {
@@ -216,6 +232,8 @@ TEST_F(PreviewPaneTest, EachBitmapShowsCentredWhereItFitsInItsTrueColours) {
          .clrUsed = 256}), Small(0x183C10, 0x082818)},
         {"alpha bit fields", Build({.bitCount = 32, .compression = 6, .table = {0xFF0000, 0xFF00,
          0xFF, 0xFF000000}, .top = 0xFF0A141E, .bottom = 0x80F0E0D0}), Small(0x0A141E, 0xF0E0D0)},
+        // The platform's StretchDIBits draws the colours and leaves alpha aside.
+        {"from a PNG with alpha", FromPng(0x204060, 0xC08040, 128), Small(0x204060, 0xC08040)},
         {"8-bit top-down", Build({.height = -10, .bitCount = 8, .table = pal8, .top = 200,
                                   .bottom = 7}), Small(0x8040C0, 0x10E060)},
         {"8-bit run-length", rle, Small(0x6B8E23, 0xFFD700)},

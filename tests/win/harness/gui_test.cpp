@@ -2,6 +2,7 @@
 
 #include <objbase.h>
 
+#include "bitmaps/png_convert.h"
 #include "document/blank_container.h"
 #include "document/container_io.h"
 #include "shell/main_window.h"
@@ -207,6 +208,13 @@ BitmapStore StoreOnDisk(const std::wstring& path) {
     ContainerDoc doc;
     LoadContainer(doc, path);
     return doc.bitmaps;
+}
+
+std::vector<std::uint8_t> TinyPngFile(ResourceId content) {
+    std::vector<std::uint8_t> png;
+    std::string problem;
+    PngFromPayload(TinyBitmap(content), png, problem);
+    return png;
 }
 
 BitmapStore StoreOf(const std::vector<ResourceId>& ids) {

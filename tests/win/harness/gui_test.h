@@ -175,6 +175,8 @@ DibPayload Build(const Dib& d);
 DibPayload TinyBitmap(ResourceId id);
 // The same as a .bmp file; content 0 gives an empty file.
 std::vector<std::uint8_t> TinyBitmapFile(ResourceId content);
+// The same picture as a PNG image, which stores as TinyBitmap(content).
+std::vector<std::uint8_t> TinyPngFile(ResourceId content);
 BitmapStore StoreOf(const std::vector<ResourceId>& ids);
 bool WriteContainerFile(const std::wstring& path, const std::vector<ResourceId>& ids);
 BitmapStore StoreOnDisk(const std::wstring& path);
