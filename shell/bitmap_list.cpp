@@ -25,6 +25,25 @@ HWND CreateBitmapList(AppState& app, const RECT& client) {
     return list;
 }
 
+namespace {
+
+// Only the rows that hold the selection or the focus lose them: asking the
+// list to clear every row (item -1) visits all of them under some list
+// implementations.
+void ClearSelectionAndFocus(HWND list) {
+    LVITEMW clear{};
+    clear.stateMask = LVIS_FOCUSED | LVIS_SELECTED;
+    for (UINT which : {LVNI_SELECTED, LVNI_FOCUSED}) {
+        const LRESULT row = SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), which);
+        if (row >= 0) {
+            SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row),
+                         reinterpret_cast<LPARAM>(&clear));
+        }
+    }
+}
+
+}  // namespace
+
 void RefreshBitmapList(AppState& app) {
     // The list holds no rows: it asks for the text of those it shows, so a
     // refill costs the same for ten bitmaps or 65,535.
@@ -35,10 +54,7 @@ void RefreshBitmapList(AppState& app) {
             app.listIds.push_back(entry.first);
     }
     // A refill leaves no row selected or focused.
-    LVITEMW clear{};
-    clear.stateMask = LVIS_FOCUSED | LVIS_SELECTED;
-    SendMessageW(app.listView, LVM_SETITEMSTATE, static_cast<WPARAM>(-1),
-                 reinterpret_cast<LPARAM>(&clear));
+    ClearSelectionAndFocus(app.listView);
     SendMessageW(app.listView, LVM_SETITEMCOUNT, app.listIds.size(), 0);
     InvalidateRect(app.listView, nullptr, TRUE);
 }
@@ -98,10 +114,7 @@ void SelectBitmapById(AppState& app, ResourceId id) {
     const auto found = std::lower_bound(app.listIds.begin(), app.listIds.end(), id);
     if (found == app.listIds.end() || *found != id) return;
     const auto match = static_cast<WPARAM>(found - app.listIds.begin());
-    LVITEMW clear{};
-    clear.stateMask = LVIS_FOCUSED | LVIS_SELECTED;
-    SendMessageW(app.listView, LVM_SETITEMSTATE, static_cast<WPARAM>(-1),
-                 reinterpret_cast<LPARAM>(&clear));
+    ClearSelectionAndFocus(app.listView);
     LVITEMW set{};
     set.stateMask = LVIS_FOCUSED | LVIS_SELECTED;
     set.state = LVIS_FOCUSED | LVIS_SELECTED;
