@@ -172,6 +172,15 @@ bool WriteFileAtomically(const std::wstring& path,
                 !MoveFileExW(temp.c_str(), dest.c_str(), toDisk ? MOVEFILE_WRITE_THROUGH : 0)) {
                 fail(code);
             }
+        } else if (ok && replacing) {
+            // ReplaceFileW keeps the old file's attributes on Windows, not
+            // everywhere its API is offered; they are put back where lost.
+            constexpr DWORD kKept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                    FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+            const DWORD now = GetFileAttributesW(dest.c_str());
+            if (now != INVALID_FILE_ATTRIBUTES && (now & kKept) != (attributes & kKept)) {
+                SetFileAttributesW(dest.c_str(), (now & ~kKept) | (attributes & kKept));
+            }
         } else if (ok && !replacing &&
                    !MoveFileExW(
                        temp.c_str(), dest.c_str(),

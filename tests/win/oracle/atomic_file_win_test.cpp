@@ -178,3 +178,45 @@ TEST(AtomicFileWin, ExtendedLengthPathsNameWhatThePlainOnesName) {
     for (const auto& c : cases)
         EXPECT_EQ(ExtendedLengthPath(c.path), c.extended) << "from " << c.path;
 }
+
+// Replacement keeps what the file is besides its bytes, and refuses what it
+// may not change; every row checks the bytes, the attributes and the names.
+TEST(AtomicFileWin, ReplacementKeepsAttributesAndRefusesReadOnlyAndLinkedFiles) {
+    ScratchFolder scratch;
+    const Bytes before(100, 0x11), after(200, 0x22);
+    const std::wstring file = (scratch / "c.obk").wstring(), other = (scratch / "d.obk").wstring();
+    const struct {
+        const char* what;
+        DWORD attributes;
+        bool hardLink;
+        WriteRefusal refusal;
+    } rows[] = {
+        {"hidden", FILE_ATTRIBUTE_HIDDEN, false, WriteRefusal::None},
+        {"read-only", FILE_ATTRIBUTE_READONLY, false, WriteRefusal::ReadOnly},
+        {"a second name", FILE_ATTRIBUTE_NORMAL, true, WriteRefusal::HardLinks},
+    };
+    for (const auto& row : rows) {
+        for (const std::wstring& name : {file, other}) {
+            SetFileAttributesW(name.c_str(), FILE_ATTRIBUTE_NORMAL);
+            DeleteFileW(name.c_str());
+        }
+        WriteBytes(file, before);
+        if (row.hardLink && !CreateHardLinkW(other.c_str(), file.c_str(), nullptr)) {
+            std::printf("%s: no hard links here, row skipped\n", row.what);
+            continue;
+        }
+        SetFileAttributesW(file.c_str(), row.attributes);
+        const bool written = WriteFileAtomically(file, after);
+        const AtomicWriteError error = TakeAtomicWriteError();
+        EXPECT_EQ(written, row.refusal == WriteRefusal::None) << row.what;
+        EXPECT_EQ(error.refusal, row.refusal) << row.what;
+        EXPECT_EQ(ReadBytes(file), written ? after : before) << row.what;
+        if (row.hardLink) {
+            EXPECT_EQ(ReadBytes(other), before) << row.what << ": the other name";
+            EXPECT_EQ(error.links, 2u) << row.what;
+        }
+        constexpr DWORD kSeen = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY;
+        EXPECT_EQ(GetFileAttributesW(file.c_str()) & kSeen, row.attributes & kSeen) << row.what;
+    }
+    SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
