@@ -81,15 +81,24 @@ bool PayloadFitsBitmapFile(std::uint64_t payloadLength) {
 bool StoreBitmapFile(ContainerDoc& doc, ResourceId id, const std::vector<std::uint8_t>& fileBytes,
                      std::string* problem) {
     std::string why;
+    DibPayload payload;
     try {
-        DibPayload payload;
         if (!PayloadOfFile(fileBytes, payload, why)) {
             if (problem) *problem = std::move(why);
             return false;
         }
+    } catch (const std::exception&) {
+        if (problem) *problem = "out of memory";
+        return false;
+    }
+    return PutPayload(doc, id, std::move(payload), problem);
+}
+
+bool PutPayload(ContainerDoc& doc, ResourceId id, DibPayload payload, std::string* problem) {
+    try {
         doc.bitmaps.insert_or_assign(id, std::move(payload));
     } catch (const std::exception&) {
-        // The store is unchanged when the copy or the new entry fails.
+        // The store is unchanged when the new entry fails.
         if (problem) *problem = "out of memory";
         return false;
     }

@@ -22,6 +22,11 @@ inline constexpr std::size_t kBitmapFileHeaderSize = 14;
 bool StoreBitmapFile(ContainerDoc& doc, ResourceId id, const std::vector<std::uint8_t>& fileBytes,
                      std::string* problem = nullptr);
 
+// Puts payload under id and marks the document dirty; false, with the store
+// and doc.dirty as they were, when memory runs out.
+bool PutPayload(ContainerDoc& doc, ResourceId id, DibPayload payload,
+                std::string* problem = nullptr);
+
 // True when bytes begin with a .bmp file header ("BM" and 12 more bytes).
 bool LooksLikeBitmapFile(const std::vector<std::uint8_t>& bytes);
 

@@ -286,14 +286,7 @@ bool StoreImageFile(ContainerDoc& doc, ResourceId id, const std::vector<std::uin
         if (problem) *problem = std::move(why);
         return false;
     }
-    try {
-        doc.bitmaps.insert_or_assign(id, std::move(payload));
-    } catch (const std::exception&) {
-        if (problem) *problem = "out of memory";
-        return false;
-    }
-    doc.dirty = true;
-    return true;
+    return PutPayload(doc, id, std::move(payload), problem);
 }
 
 bool NamesPngFile(const std::wstring& path) {
