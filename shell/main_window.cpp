@@ -87,6 +87,14 @@ LRESULT OnContextMenu(AppState& app, WPARAM wParam, LPARAM lParam) {
     return 0;
 }
 
+// The list is the only child that takes keys: whenever the window gets the
+// focus (at start-up, when a dialog or a picker ends, on a click on the
+// title bar), the arrow keys must move through the rows at once.
+LRESULT OnSetFocus(AppState& app) {
+    if (app.listView) SetFocus(app.listView);
+    return 0;
+}
+
 LRESULT OnCommand(AppState& app, WPARAM wParam) {
     DispatchCommand(app, LOWORD(wParam));
     return 0;
@@ -119,6 +127,8 @@ LRESULT CALLBACK MainWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
             return OnContextMenu(*app, wParam, lParam);
         case WM_COMMAND:
             return OnCommand(*app, wParam);
+        case WM_SETFOCUS:
+            return OnSetFocus(*app);
         case WM_DESTROY:
             return OnDestroy(*app, hwnd, wParam, lParam);
         default:

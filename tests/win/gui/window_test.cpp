@@ -214,3 +214,43 @@ TEST_F(MainWindowTest, ContextMenuGraysWhatTheDocumentAndTheRowCannotGive) {
         if (app().doc.loaded) CloseDocument(app());
     }
 }
+
+// Down moves through the rows with no click on the list first: at start-up,
+// after Open through the picker, after a dialog; after Replace and Change ID
+// it goes on from that bitmap's row.
+TEST_F(MainWindowTest, ArrowKeysReachTheListWithoutAClick) {
+    const std::wstring file = Path(L"keys.obk");
+    ASSERT_TRUE(WriteContainerFile(file, {3, 9, 27}));
+    orvix_test::WriteBytes(scratch / "new.bmp", TinyBitmapFile(50));
+    const struct {
+        const char* what;
+        bool loaded;
+        std::vector<WORD> keys;  // none: the Shortcuts dialog
+        std::vector<RobotStep> script;
+        std::vector<ResourceId> rows;
+        int row;  // selected after Down
+    } cases[] = {
+        // clang-format off
+        {"start-up", true, {}, {}, {3, 9, 27}, 0},
+        {"Open", false, {VK_CONTROL, 'O'}, {ChooseFile(L"Open", file)}, {3, 9, 27}, 0},
+        {"Shortcuts", true, {}, {Press(L"Keyboard Shortcuts", IDOK)}, {3, 9, 27}, 0},
+        {"Replace", true, {VK_CONTROL, 'R'}, {ChooseFile(L"Open", Path(L"new.bmp"))}, {3, 9, 27}, 2},
+        {"Change ID 9 to 1", true, {VK_F2}, {TypeId(L"1")}, {1, 3, 27}, 1},
+        // clang-format on
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Stop();
+        ASSERT_TRUE(Start());
+        if (c.loaded) Load({3, 9, 27}, file);
+        if (c.row > 0) SelectRow(1);
+        Answer(c.script, [&] {
+            if (!c.keys.empty()) PressKeys(c.keys);
+            if (!c.script.empty() && c.keys.empty()) Send(CMD_SHORTCUTS);
+        });
+        PressKeys({VK_DOWN});
+        EXPECT_EQ(ListIds(), c.rows);
+        EXPECT_EQ(SelectedRow(), c.row);
+        EXPECT_EQ(app().previewId, c.rows[static_cast<size_t>(c.row)]);
+    }
+}

@@ -26,7 +26,6 @@ bool MainWindowTest::Start() {
     ShowWindow(app().mainWindow, SW_SHOWNORMAL);
     UpdateWindow(app().mainWindow);
     SetForegroundWindow(app().mainWindow);
-    SetFocus(app().listView);
     Pump(100);
     return true;
 }
@@ -70,7 +69,7 @@ void MainWindowTest::Send(WORD command) {
 
 void MainWindowTest::PressKeys(const std::vector<WORD>& virtualKeys) {
     SetForegroundWindow(app().mainWindow);
-    if (GetFocus() == nullptr) SetFocus(app().listView);
+    if (GetFocus() == nullptr) SetFocus(app().mainWindow);
     std::vector<INPUT> inputs(2 * virtualKeys.size());
     for (size_t i = 0; i < inputs.size(); ++i) {
         const bool down = i < virtualKeys.size();
