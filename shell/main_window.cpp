@@ -2,8 +2,13 @@
 
 #include <commctrl.h>
 #include <objbase.h>
+#include <shellapi.h>
 #include <windowsx.h>
 
+#include <string>
+#include <vector>
+
+#include "document/command_line.h"
 #include "document/display_text.h"
 #include "document/win32/file_commands.h"
 #include "resources/resource_ids.h"
@@ -193,7 +198,22 @@ void DispatchLoopMessage(HWND mainWindow, HACCEL shortcuts, MSG& msg) {
     DispatchMessageW(&msg);
 }
 
-int RunOrvix(HINSTANCE instance, int showCommand) {
+namespace {
+
+std::vector<std::wstring> CommandLineWords(const wchar_t* commandLine) {
+    std::vector<std::wstring> words;
+    int count = 0;
+    if (LPWSTR* split = CommandLineToArgvW(commandLine, &count)) {
+        for (int i = 0; i < count; ++i)
+            words.emplace_back(split[i]);
+        LocalFree(split);
+    }
+    return words;
+}
+
+}  // namespace
+
+int RunOrvix(HINSTANCE instance, int showCommand, const wchar_t* commandLine) {
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
@@ -209,6 +229,10 @@ int RunOrvix(HINSTANCE instance, int showCommand) {
         HACCEL shortcuts = LoadShortcuts(instance);
         ShowWindow(app.mainWindow, showCommand);
         UpdateWindow(app.mainWindow);
+        // After the window is up, so that a file that cannot be opened is
+        // reported over the window it would have filled.
+        const std::wstring startFile = ContainerToOpenAtStart(CommandLineWords(commandLine));
+        if (!startFile.empty()) OpenContainerFile(app, startFile);
 
         MSG msg{};
         while (GetMessageW(&msg, nullptr, 0, 0) > 0)
