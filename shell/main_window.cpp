@@ -29,6 +29,7 @@ LRESULT OnCreate(AppState& app) {
     app.contextMenu = LoadMenuW(app.instance, MAKEINTRESOURCEW(IDM_CONTEXT_MENU));
     app.views = {RefreshBitmapList, ShowSelectedBitmap, UpdateWindowTitle, SelectBitmapById};
     UpdateWindowTitle(app);
+    DragAcceptFiles(app.mainWindow, TRUE);
     return 0;
 }
 
@@ -100,6 +101,25 @@ LRESULT OnSetFocus(AppState& app) {
     return 0;
 }
 
+// The drop is read and let go of before anything is asked: the file
+// manager waits on it no longer than it must.
+LRESULT OnDropFiles(AppState& app, HDROP drop) {
+    std::vector<std::wstring> paths;
+    const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+    for (UINT i = 0; i < count; ++i) {
+        std::wstring path(DragQueryFileW(drop, i, nullptr, 0) + 1, L'\0');
+        path.resize(DragQueryFileW(drop, i, path.data(), static_cast<UINT>(path.size())));
+        paths.push_back(std::move(path));
+    }
+    POINT at{};
+    const bool inClient = DragQueryPoint(drop, &at) != FALSE;
+    DragFinish(drop);
+    ResourceId row = 0;
+    const bool onRow = inClient && BitmapIdAt(app, at, row);
+    DropFiles(app, paths, onRow ? &row : nullptr);
+    return 0;
+}
+
 LRESULT OnCommand(AppState& app, WPARAM wParam) {
     DispatchCommand(app, LOWORD(wParam));
     return 0;
@@ -134,6 +154,8 @@ LRESULT CALLBACK MainWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
             return OnCommand(*app, wParam);
         case WM_SETFOCUS:
             return OnSetFocus(*app);
+        case WM_DROPFILES:
+            return OnDropFiles(*app, reinterpret_cast<HDROP>(wParam));
         case WM_DESTROY:
             return OnDestroy(*app, hwnd, wParam, lParam);
         default:
