@@ -8,6 +8,7 @@
 #include "batch/win32/import_folder_command.h"
 #include "batch/win32/new_container_command.h"
 #include "bitmaps/win32/bitmap_commands.h"
+#include "bitmaps/win32/clipboard_commands.h"
 #include "bitmaps/win32/export_commands.h"
 #include "dialogs/prompts.h"
 #include "document/win32/document_commands.h"
@@ -87,6 +88,15 @@ void DispatchCommand(AppState& app, WORD commandId) {
         case CMD_IMPORT_FOLDER:
             ImportBitmapFolder(app);
             break;
+        case CMD_CTX_COPY:
+            CopyBitmap(app);
+            break;
+        case CMD_CTX_PASTE:
+            PasteBitmap(app);
+            break;
+        case CMD_PASTE_OVER:
+            PasteOverBitmap(app);
+            break;
         default:
             break;
     }
@@ -122,6 +132,9 @@ void ShowBitmapContextMenu(AppState& app, POINT screenPoint, HWND target) {
     EnableMenuItem(menu, CMD_CTX_REPLACE_BITMAP, MF_BYCOMMAND | needsRow);
     EnableMenuItem(menu, CMD_CTX_DELETE_BITMAP, MF_BYCOMMAND | needsRow);
     EnableMenuItem(menu, CMD_CTX_EXPORT_BITMAP, MF_BYCOMMAND | needsRow);
+    EnableMenuItem(menu, CMD_CTX_COPY, MF_BYCOMMAND | needsRow);
+    EnableMenuItem(menu, CMD_CTX_PASTE,
+                   MF_BYCOMMAND | (loaded && ClipboardHoldsImage() ? MF_ENABLED : MF_GRAYED));
 
     TrackPopupMenu(menu, TPM_RIGHTBUTTON, screenPoint.x, screenPoint.y, 0, app.mainWindow, nullptr);
 }

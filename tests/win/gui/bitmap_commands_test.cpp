@@ -6,6 +6,7 @@
 #include <cstring>
 #include <map>
 
+#include "bitmaps/png_convert.h"
 #include "gui_test.h"
 
 namespace {
@@ -221,5 +222,45 @@ TEST_F(MainWindowTest, DroppedFilesAreOpenedAddedReplacedImportedOrRefused) {
         EXPECT_EQ(WindowText(app().mainWindow), c.names[0] == std::wstring(L"other.obk")
                                                     ? L"Orvix - " + Path(L"other.obk")
                                                     : std::wstring(L"Orvix - ") + kDocPath + L" *");
+    }
+}
+
+// Copy puts the selected bitmap on the clipboard; in another container Paste
+// stores it under the ID typed (101 offered), Ctrl+Shift+V over the selected
+// one after a question: byte for byte what was copied, with alpha or without.
+TEST_F(MainWindowTest, CopiedBitmapsPasteByteForByteIntoAnotherContainer) {
+    const DibPayload alpha = DibFromRgba({1, 1, {1, 2, 3, 128}});
+    const std::vector<WORD> paste = {VK_CONTROL, 'V'}, over = {VK_CONTROL, VK_SHIFT, 'V'};
+    const struct {
+        const char* what;
+        int row;  // copied: 0 holds TinyBitmap(7), 1 alpha
+        std::vector<WORD> keys;
+        std::vector<RobotStep> script;
+        std::vector<ResourceId> pastedAs;
+    } cases[] = {
+        {"opaque, as 12", 0, paste, {TypeId(L"12")}, {12}},
+        {"alpha, as the offered 101", 1, paste, {Press(kResourceId, IDOK)}, {101}},
+        {"over the selected, Yes", 1, over, {Press(L"Replace Bitmap", IDYES)}, {3}},
+        {"over the selected, No", 0, over, {Press(L"Replace Bitmap", IDNO)}, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Load({7, 9});
+        app().doc.bitmaps[9] = alpha;
+        SelectRow(c.row);
+        PressKeys({VK_CONTROL, 'C'});
+        Load({3}, Path(L"other.obk"));
+        SelectRow(0);
+        Answer(c.script, [&] { PressKeys(c.keys); });
+        if (c.keys == paste) {
+            EXPECT_EQ(robot.shown[0].fields, std::vector<std::wstring>{L"101"});
+        } else {
+            EXPECT_EQ(robot.shown[0].text,
+                      L"Replace bitmap 00003 with the image on the clipboard?");
+        }
+        BitmapStore expected = StoreOf({3});
+        for (ResourceId id : c.pastedAs)
+            expected[id] = c.row ? alpha : TinyBitmap(7);
+        EXPECT_EQ(app().doc.bitmaps, expected);
     }
 }

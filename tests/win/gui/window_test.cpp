@@ -8,6 +8,7 @@
 namespace {
 
 constexpr int kContextMenu = 3;  // after the main menu's File, Options and Help
+constexpr int kKeysOnly = -1;
 const wchar_t kOpenFirst[] = L"   Open or create an OBK first.";
 const wchar_t kNoFile[] = L"No file loaded.";
 const wchar_t kExportWhich[] = L"Select a bitmap to export.";
@@ -50,6 +51,12 @@ const Command kCommands[] = {
     {CMD_CTX_CHANGE_ID, kContextMenu, L"Change &ID", {VK_F2}, L"", L"Select a resource to rename.",
      nullptr},
     {CMD_CTX_EXPORT_BITMAP, kContextMenu, L"&Export Bitmap", {}, kOpenFirst, kExportWhich, nullptr},
+    {CMD_CTX_COPY, kContextMenu, L"&Copy", {VK_CONTROL, 'C'}, kOpenFirst, L"Select a bitmap to copy.",
+     nullptr},
+    // With nothing on the clipboard, as every test starts.
+    {CMD_CTX_PASTE, kContextMenu, L"&Paste", {VK_CONTROL, 'V'}, kOpenFirst, nullptr, nullptr},
+    {CMD_PASTE_OVER, kKeysOnly, L"", {VK_CONTROL, VK_SHIFT, 'V'}, L"",
+     L"Select a bitmap to replace.", nullptr},
 };
 // clang-format on
 
@@ -82,8 +89,9 @@ TEST_F(MainWindowTest, MenusAndKeysCarryEveryCommand) {
         AddMenuItems(GetSubMenu(bar, popup), popup, shown);
     }
     AddMenuItems(GetSubMenu(app().contextMenu, 0), kContextMenu, shown);
-    for (const Command& c : kCommands)
-        expected[c.id] = {c.menu, c.text};
+    for (const Command& c : kCommands) {
+        if (c.menu != kKeysOnly) expected[c.id] = {c.menu, c.text};
+    }
     EXPECT_EQ(titles, (std::vector<std::wstring>{L"&File", L"Options", L"&Help"}));
     EXPECT_EQ(shown, expected);
     // Each key reaches the window as its command through the program's own
@@ -200,7 +208,8 @@ TEST_F(MainWindowTest, ContextMenuGraysWhatTheDocumentAndTheRowCannotGive) {
         std::vector<std::wstring> expected;
         for (const Command& command : kCommands) {
             // Change ID is never grayed.
-            const bool lacks = (command.noFile && !c.file) || (command.noRow && selected < 0);
+            const bool lacks = (command.noFile && !c.file) || (command.noRow && selected < 0) ||
+                               command.id == CMD_CTX_PASTE;  // the clipboard is empty
             if (command.menu != kContextMenu) continue;
             if (command.id == CMD_CTX_CHANGE_ID || command.id == CMD_CTX_EXPORT_BITMAP)
                 expected.push_back(L"");  // separators before them

@@ -23,6 +23,12 @@ bool MainWindowTest::Start() {
     if (!RegisterMainWindowClass(app().instance)) return false;
     if (!CreateMainWindow(app())) return false;
     shortcuts = LoadShortcuts(app().instance);
+    // The clipboard outlives the process; a test finds it empty, whatever
+    // ran before it.
+    if (OpenClipboard(app().mainWindow)) {
+        EmptyClipboard();
+        CloseClipboard();
+    }
     ShowWindow(app().mainWindow, SW_SHOWNORMAL);
     UpdateWindow(app().mainWindow);
     SetForegroundWindow(app().mainWindow);
