@@ -13,9 +13,10 @@ bool IsAsciiDigit(wchar_t c) {
     return c >= L'0' && c <= L'9';
 }
 
-// Five ASCII digits and a lower-case ".bmp" or ".png": nine code units in
-// UTF-16 and in UTF-32 alike, since any other character already disqualifies
-// the name.
+}  // namespace
+
+// Nine code units in UTF-16 and in UTF-32 alike, since any other character
+// already disqualifies the name.
 bool ParseNumberedName(const std::wstring& name, std::int32_t& number, bool& png, bool anyCase) {
     if (name.size() != 9) return false;
     std::wstring extension = name.substr(5);
@@ -32,8 +33,6 @@ bool ParseNumberedName(const std::wstring& name, std::int32_t& number, bool& png
     number = value;
     return true;
 }
-
-}  // namespace
 
 void ScanNumberedBitmaps(const std::wstring& folder, std::vector<NumberedBitmapFile>& result,
                          bool anyCase) {

@@ -23,6 +23,11 @@ struct NumberedBitmapFile {
 void ScanNumberedBitmaps(const std::wstring& folder, std::vector<NumberedBitmapFile>& result,
                          bool anyCase = false);
 
+// True for a file name (no folder) of five ASCII digits and ".bmp" or ".png",
+// lower-case unless anyCase; number and png then tell which.
+bool ParseNumberedName(const std::wstring& name, std::int32_t& number, bool& png,
+                       bool anyCase = false);
+
 // What an import takes of a scan: one file per number, its ".bmp" where it
 // has both; returns how many ".png" files that leaves out.
 std::size_t TakeBitmapsOverPngs(std::vector<NumberedBitmapFile>& files);

@@ -122,3 +122,13 @@ void SelectBitmapById(AppState& app, ResourceId id) {
     SendMessageW(app.listView, LVM_ENSUREVISIBLE, match, FALSE);
     ShowSelectedBitmap(app);
 }
+
+bool BitmapIdAt(const AppState& app, POINT inMainWindow, ResourceId& id) {
+    LVHITTESTINFO hit{};
+    hit.pt = inMainWindow;
+    MapWindowPoints(app.mainWindow, app.listView, &hit.pt, 1);
+    const LRESULT row = SendMessageW(app.listView, LVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit));
+    if (row < 0 || static_cast<std::size_t>(row) >= app.listIds.size()) return false;
+    id = app.listIds[static_cast<std::size_t>(row)];
+    return true;
+}

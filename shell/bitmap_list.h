@@ -15,3 +15,6 @@ void RefreshBitmapList(AppState& app);
 bool OnBitmapListNotify(AppState& app, const NMHDR& header, LRESULT& result);
 void ShowSelectedBitmap(AppState& app);
 void SelectBitmapById(AppState& app, ResourceId id);
+// The ID of the row under a point of the main window's client area; false
+// off the rows.
+bool BitmapIdAt(const AppState& app, POINT inMainWindow, ResourceId& id);

@@ -2,14 +2,36 @@
 
 #include <commctrl.h>
 
+#include <cstdint>
+
+#include "batch/drop_plan.h"
 #include "batch/win32/import_folder_command.h"
 #include "batch/win32/new_container_command.h"
 #include "bitmaps/win32/bitmap_commands.h"
+#include "bitmaps/win32/clipboard_commands.h"
 #include "bitmaps/win32/export_commands.h"
 #include "dialogs/prompts.h"
 #include "document/win32/document_commands.h"
 #include "document/win32/file_commands.h"
 #include "resources/resource_ids.h"
+
+namespace {
+
+// Enough of a file's start to tell a bitmap or PNG image by; a file that
+// cannot be read gives nothing, and is refused.
+std::vector<std::uint8_t> FileHead(const std::wstring& path) {
+    std::vector<std::uint8_t> head(16);
+    DWORD read = 0;
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return {};
+    if (!ReadFile(file, head.data(), static_cast<DWORD>(head.size()), &read, nullptr)) read = 0;
+    CloseHandle(file);
+    head.resize(read);
+    return head;
+}
+
+}  // namespace
 
 void DispatchCommand(AppState& app, WORD commandId) {
     switch (commandId) {
@@ -66,6 +88,15 @@ void DispatchCommand(AppState& app, WORD commandId) {
         case CMD_IMPORT_FOLDER:
             ImportBitmapFolder(app);
             break;
+        case CMD_CTX_COPY:
+            CopyBitmap(app);
+            break;
+        case CMD_CTX_PASTE:
+            PasteBitmap(app);
+            break;
+        case CMD_PASTE_OVER:
+            PasteOverBitmap(app);
+            break;
         default:
             break;
     }
@@ -101,6 +132,36 @@ void ShowBitmapContextMenu(AppState& app, POINT screenPoint, HWND target) {
     EnableMenuItem(menu, CMD_CTX_REPLACE_BITMAP, MF_BYCOMMAND | needsRow);
     EnableMenuItem(menu, CMD_CTX_DELETE_BITMAP, MF_BYCOMMAND | needsRow);
     EnableMenuItem(menu, CMD_CTX_EXPORT_BITMAP, MF_BYCOMMAND | needsRow);
+    EnableMenuItem(menu, CMD_CTX_COPY, MF_BYCOMMAND | needsRow);
+    EnableMenuItem(menu, CMD_CTX_PASTE,
+                   MF_BYCOMMAND | (loaded && ClipboardHoldsImage() ? MF_ENABLED : MF_GRAYED));
 
     TrackPopupMenu(menu, TPM_RIGHTBUTTON, screenPoint.x, screenPoint.y, 0, app.mainWindow, nullptr);
+}
+
+void DropFiles(AppState& app, const std::vector<std::wstring>& paths, const ResourceId* row) {
+    std::vector<DroppedFile> files;
+    for (const std::wstring& path : paths)
+        files.push_back({path, ClassifyDroppedFile(path, FileHead(path))});
+    DropPlan plan = PlanDrop(files, row != nullptr);
+    switch (plan.action) {
+        case DropAction::Open:
+            OpenNamedContainer(app, plan.file);
+            break;
+        case DropAction::Add:
+            AddBitmapFile(app, plan.file);
+            break;
+        case DropAction::Replace:
+            ReplaceBitmapWithFile(app, *row, plan.file);
+            break;
+        case DropAction::Import:
+            ImportNumberedFiles(app, std::move(plan.numbered));
+            break;
+        case DropAction::Nothing:
+            break;
+    }
+    if (!plan.refused.empty()) {
+        MessageBoxW(app.mainWindow, DropRefusalMessage(plan.refused).c_str(), L"Info",
+                    MB_OK | MB_ICONINFORMATION);
+    }
 }

@@ -2,8 +2,13 @@
 
 #include <commctrl.h>
 #include <objbase.h>
+#include <shellapi.h>
 #include <windowsx.h>
 
+#include <string>
+#include <vector>
+
+#include "document/command_line.h"
 #include "document/display_text.h"
 #include "document/win32/file_commands.h"
 #include "resources/resource_ids.h"
@@ -24,6 +29,7 @@ LRESULT OnCreate(AppState& app) {
     app.contextMenu = LoadMenuW(app.instance, MAKEINTRESOURCEW(IDM_CONTEXT_MENU));
     app.views = {RefreshBitmapList, ShowSelectedBitmap, UpdateWindowTitle, SelectBitmapById};
     UpdateWindowTitle(app);
+    DragAcceptFiles(app.mainWindow, TRUE);
     return 0;
 }
 
@@ -87,6 +93,33 @@ LRESULT OnContextMenu(AppState& app, WPARAM wParam, LPARAM lParam) {
     return 0;
 }
 
+// The list is the only child that takes keys: whenever the window gets the
+// focus (at start-up, when a dialog or a picker ends, on a click on the
+// title bar), the arrow keys must move through the rows at once.
+LRESULT OnSetFocus(AppState& app) {
+    if (app.listView) SetFocus(app.listView);
+    return 0;
+}
+
+// The drop is read and let go of before anything is asked: the file
+// manager waits on it no longer than it must.
+LRESULT OnDropFiles(AppState& app, HDROP drop) {
+    std::vector<std::wstring> paths;
+    const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+    for (UINT i = 0; i < count; ++i) {
+        std::wstring path(DragQueryFileW(drop, i, nullptr, 0) + 1, L'\0');
+        path.resize(DragQueryFileW(drop, i, path.data(), static_cast<UINT>(path.size())));
+        paths.push_back(std::move(path));
+    }
+    POINT at{};
+    const bool inClient = DragQueryPoint(drop, &at) != FALSE;
+    DragFinish(drop);
+    ResourceId row = 0;
+    const bool onRow = inClient && BitmapIdAt(app, at, row);
+    DropFiles(app, paths, onRow ? &row : nullptr);
+    return 0;
+}
+
 LRESULT OnCommand(AppState& app, WPARAM wParam) {
     DispatchCommand(app, LOWORD(wParam));
     return 0;
@@ -119,6 +152,10 @@ LRESULT CALLBACK MainWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
             return OnContextMenu(*app, wParam, lParam);
         case WM_COMMAND:
             return OnCommand(*app, wParam);
+        case WM_SETFOCUS:
+            return OnSetFocus(*app);
+        case WM_DROPFILES:
+            return OnDropFiles(*app, reinterpret_cast<HDROP>(wParam));
         case WM_DESTROY:
             return OnDestroy(*app, hwnd, wParam, lParam);
         default:
@@ -183,7 +220,22 @@ void DispatchLoopMessage(HWND mainWindow, HACCEL shortcuts, MSG& msg) {
     DispatchMessageW(&msg);
 }
 
-int RunOrvix(HINSTANCE instance, int showCommand) {
+namespace {
+
+std::vector<std::wstring> CommandLineWords(const wchar_t* commandLine) {
+    std::vector<std::wstring> words;
+    int count = 0;
+    if (LPWSTR* split = CommandLineToArgvW(commandLine, &count)) {
+        for (int i = 0; i < count; ++i)
+            words.emplace_back(split[i]);
+        LocalFree(split);
+    }
+    return words;
+}
+
+}  // namespace
+
+int RunOrvix(HINSTANCE instance, int showCommand, const wchar_t* commandLine) {
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
@@ -199,6 +251,10 @@ int RunOrvix(HINSTANCE instance, int showCommand) {
         HACCEL shortcuts = LoadShortcuts(instance);
         ShowWindow(app.mainWindow, showCommand);
         UpdateWindow(app.mainWindow);
+        // After the window is up, so that a file that cannot be opened is
+        // reported over the window it would have filled.
+        const std::wstring startFile = ContainerToOpenAtStart(CommandLineWords(commandLine));
+        if (!startFile.empty()) OpenContainerFile(app, startFile);
 
         MSG msg{};
         while (GetMessageW(&msg, nullptr, 0, 0) > 0)

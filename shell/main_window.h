@@ -29,8 +29,10 @@ HACCEL LoadShortcuts(HINSTANCE instance);  // tells the user when the table is m
 // One turn of the message loop: shortcuts always go to the main window.
 void DispatchLoopMessage(HWND mainWindow, HACCEL shortcuts, MSG& msg);
 
-// Runs the whole program; the process exit code.
-int RunOrvix(HINSTANCE instance, int showCommand);
+// Runs the whole program with the file the command line names open (the
+// whole line, the program's name first, as GetCommandLineW gives it); the
+// process exit code.
+int RunOrvix(HINSTANCE instance, int showCommand, const wchar_t* commandLine = L"Orvix.exe");
 
 // True for a list notification that changed a row's selected bit.
 bool IsSelectionChange(const NMHDR& header, HWND listView);

@@ -3,5 +3,5 @@
 #include "shell/main_window.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
-    return RunOrvix(instance, showCommand);
+    return RunOrvix(instance, showCommand, GetCommandLineW());
 }

@@ -11,6 +11,43 @@
 #include "dialogs/prompts.h"
 #include "dialogs/wait_cursor.h"
 
+namespace {
+
+// Every scanned or dropped file goes through here, so that a taken ID is
+// asked about and a file without an ID is counted the same way whichever
+// way it came.
+void StoreNumberedFiles(AppState& app, const std::vector<NumberedBitmapFile>& files,
+                        FolderNumbering& numbering, std::size_t shadowed) {
+    {
+        WaitCursor wait;
+        OverwritePolicy policy;
+        for (const NumberedBitmapFile& file : files) {
+            // Every scanned file spends its sequential ID, stored or not.
+            const auto id = numbering.Take(file);
+            if (!id) continue;
+            std::vector<std::uint8_t> bytes;
+            if (!ReadWholeFile(file.path, bytes)) continue;
+            bool store = true;
+            if (app.doc.bitmaps.count(*id) != 0) {
+                store =
+                    policy.NeedsQuestion()
+                        ? policy.Answer(AskOverwriteAnswer(app.mainWindow, OverwriteQuestion(*id)))
+                        : policy.OverwriteWithoutAsking();
+            }
+            // A file that is not a bitmap file is left out without a word.
+            if (store) StoreImageFile(app.doc, *id, bytes);
+        }
+    }
+    RefreshViews(app);
+    if (numbering.leftOut() > 0 || shadowed > 0) {
+        MessageBoxW(app.mainWindow,
+                    LeftOutMessage(numbering.leftOut(), static_cast<int>(shadowed)).c_str(),
+                    L"Import", MB_OK | MB_ICONINFORMATION);
+    }
+}
+
+}  // namespace
+
 void ImportBitmapFolder(AppState& app) {
     if (!app.doc.loaded) {
         MessageBoxW(app.mainWindow, L"Open or create an OBK first.", L"Info",
@@ -39,30 +76,12 @@ void ImportBitmapFolder(AppState& app) {
         return;
     }
 
-    {
-        WaitCursor wait;
-        OverwritePolicy policy;
-        for (const NumberedBitmapFile& file : files) {
-            // Every scanned file spends its sequential ID, stored or not.
-            const auto id = numbering.Take(file);
-            if (!id) continue;
-            std::vector<std::uint8_t> bytes;
-            if (!ReadWholeFile(file.path, bytes)) continue;
-            bool store = true;
-            if (app.doc.bitmaps.count(*id) != 0) {
-                store =
-                    policy.NeedsQuestion()
-                        ? policy.Answer(AskOverwriteAnswer(app.mainWindow, OverwriteQuestion(*id)))
-                        : policy.OverwriteWithoutAsking();
-            }
-            // A file that is not a bitmap file is left out without a word.
-            if (store) StoreImageFile(app.doc, *id, bytes);
-        }
-    }
-    RefreshViews(app);
-    if (numbering.leftOut() > 0 || shadowed > 0) {
-        MessageBoxW(app.mainWindow,
-                    LeftOutMessage(numbering.leftOut(), static_cast<int>(shadowed)).c_str(),
-                    L"Import", MB_OK | MB_ICONINFORMATION);
-    }
+    StoreNumberedFiles(app, files, numbering, shadowed);
+}
+
+void ImportNumberedFiles(AppState& app, std::vector<NumberedBitmapFile> files) {
+    if (!RequireOpenDocument(app)) return;
+    const std::size_t shadowed = TakeBitmapsOverPngs(files);
+    FolderNumbering numbering = FolderNumbering::Numeric();
+    StoreNumberedFiles(app, files, numbering, shadowed);
 }

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "batch/drop_plan.h"
 #include "bitmaps/bitmap_codec.h"
 #include "bitmaps/png_convert.h"
 #include "dialogs/pickers.h"
@@ -27,12 +28,26 @@ bool StoreChosenFile(AppState& app, ResourceId id, const std::wstring& path, boo
     return true;
 }
 
+void PutFileInPlace(AppState& app, ResourceId id, const std::wstring& path) {
+    bool refused = false;
+    if (!StoreChosenFile(app, id, path, refused)) return;
+    if (refused) {
+        MessageBoxW(app.mainWindow, L"Failed to replace bitmap.", L"Error", MB_OK | MB_ICONERROR);
+    }
+    WaitCursor wait;
+    RefreshViewsAndSelect(app, id);
+}
+
 }  // namespace
 
 void AddBitmap(AppState& app) {
     if (!RequireOpenDocument(app)) return;
     std::wstring path;
-    if (!PickOpenFile(app.mainWindow, kImageFilter, path)) return;
+    if (PickOpenFile(app.mainWindow, kImageFilter, path)) AddBitmapFile(app, path);
+}
+
+void AddBitmapFile(AppState& app, const std::wstring& path) {
+    if (!RequireOpenDocument(app)) return;
     const ResourceId id = PromptResourceId(app.mainWindow, kProposedBitmapId);
     if (id <= 0) return;
     bool refused = false;
@@ -48,14 +63,15 @@ void ReplaceBitmap(AppState& app) {
     ResourceId id = 0;
     if (!RequireSelection(app, L"Select a bitmap to replace.", id)) return;
     std::wstring path;
-    if (!PickOpenFile(app.mainWindow, kImageFilter, path)) return;
-    bool refused = false;
-    if (!StoreChosenFile(app, id, path, refused)) return;
-    if (refused) {
-        MessageBoxW(app.mainWindow, L"Failed to replace bitmap.", L"Error", MB_OK | MB_ICONERROR);
-    }
-    WaitCursor wait;
-    RefreshViewsAndSelect(app, id);
+    if (PickOpenFile(app.mainWindow, kImageFilter, path)) PutFileInPlace(app, id, path);
+}
+
+void ReplaceBitmapWithFile(AppState& app, ResourceId id, const std::wstring& path) {
+    if (!app.doc.loaded) return;
+    // A drop is easily made on the wrong row; a picker is not.
+    if (MessageBoxW(app.mainWindow, ReplaceDropQuestion(id, path).c_str(), L"Replace Bitmap",
+                    MB_YESNO | MB_ICONQUESTION) == IDYES)
+        PutFileInPlace(app, id, path);
 }
 
 void ExportBitmap(AppState& app) {

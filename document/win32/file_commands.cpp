@@ -55,16 +55,25 @@ void SaveTo(AppState& app, const std::wstring& destination) {
     RefreshTitle(app);
 }
 
+// Before another file takes the window: the open document is saved, dropped
+// or kept as the user answers; true when it is gone.
+bool LetGoOfDocument(AppState& app) {
+    if (!app.doc.loaded) return true;
+    if (!SaveOrDropChanges(app)) return false;
+    CloseDocument(app);
+    return true;
+}
+
 }  // namespace
 
 void OpenContainerCommand(AppState& app) {
-    if (app.doc.loaded) {
-        if (!SaveOrDropChanges(app)) return;
-        CloseDocument(app);
-    }
-
+    if (!LetGoOfDocument(app)) return;
     std::wstring path;
     if (!PickOpenFile(app.mainWindow, kContainerFilter, path)) return;
+    OpenContainerFile(app, path);
+}
+
+void OpenContainerFile(AppState& app, const std::wstring& path) {
     bool loaded = false;
     pe::ResourceSurvey survey;
     {
@@ -81,6 +90,10 @@ void OpenContainerCommand(AppState& app) {
     if (const std::wstring notice = DroppedResourcesNotice(survey); !notice.empty()) {
         MessageBoxW(app.mainWindow, notice.c_str(), L"Info", MB_OK | MB_ICONINFORMATION);
     }
+}
+
+void OpenNamedContainer(AppState& app, const std::wstring& path) {
+    if (LetGoOfDocument(app)) OpenContainerFile(app, path);
 }
 
 bool SaveOrDropChanges(AppState& app) {

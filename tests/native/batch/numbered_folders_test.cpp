@@ -1,10 +1,12 @@
 // Which files of a folder count as numbered bitmaps and the paths they get,
-// which ID each then gets or why it is left out, and how the answers to the
-// overwrite question carry through one import.
+// which ID each then gets or why it is left out, how the answers to the
+// overwrite question carry through one import, and what a drop of files on
+// the window does.
 #include <gtest/gtest.h>
 
 #include <vector>
 
+#include "batch/drop_plan.h"
 #include "batch/folder_numbering.h"
 #include "batch/numbered_scan.h"
 #include "support/test_files.h"
@@ -179,4 +181,68 @@ TEST(OverwritePolicy, AnswersForAllStopTheQuestionsOthersAskAgain) {
             EXPECT_EQ(policy.OverwriteWithoutAsking(), c.overwritesWithoutAsking);
         }
     }
+}
+
+TEST(DropPlan, OpensAddsReplacesImportsOrRefusesWhatWasDropped) {
+    std::vector<std::uint8_t> bmp = {'B', 'M'}, png = {0x89, 'P', 'N', 'G', 13, 10, 26, 10};
+    bmp.resize(14);
+    const struct {
+        const wchar_t* path;
+        std::vector<std::uint8_t> head;
+        DroppedContent content;
+    } kinds[] = {{L"d/a.obk", {}, DroppedContent::Container},
+                 {L"d/B.OBK", bmp, DroppedContent::Container},
+                 {L"d/photo.jpg", bmp, DroppedContent::Image},
+                 {L"d/00012.txt", png, DroppedContent::Image},
+                 {L"d/00012.bmp", {'B', 'M'}, DroppedContent::Other},
+                 {L"d/notes.txt", {'h', 'i'}, DroppedContent::Other}};
+    for (const auto& k : kinds)
+        EXPECT_EQ(ClassifyDroppedFile(k.path, k.head), k.content)
+            << ::testing::PrintToString(k.path);
+
+    using C = DroppedContent;
+    using A = DropAction;
+    using Names = std::vector<std::wstring>;
+    const struct {
+        std::vector<DroppedFile> files;
+        bool onRow;
+        DropAction action;
+        Names taken, refused;
+    } cases[] = {
+        {{{L"d/a.obk", C::Container}}, true, A::Open, {L"d/a.obk"}, {}},
+        {{{L"d/p.png", C::Image}}, false, A::Add, {L"d/p.png"}, {}},
+        {{{L"d/p.png", C::Image}}, true, A::Replace, {L"d/p.png"}, {}},
+        {{{L"d/notes.txt", C::Other}}, false, A::Nothing, {}, {L"notes.txt"}},
+        {{{L"d/a.obk", C::Container}, {L"e/b.obk", C::Container}},
+         false,
+         A::Nothing,
+         {},
+         {L"a.obk", L"b.obk"}},
+        {{{L"d/00012.png", C::Image},
+          {L"d/00003.bmp", C::Image},
+          {L"d/00012.bmp", C::Image},
+          {L"d/a.obk", C::Container},
+          {L"d/p.png", C::Image},
+          {L"d/00004.bmp", C::Other},
+          {L"d/00005.BMP", C::Image}},
+         true,
+         A::Import,
+         {L"d/00003.bmp", L"d/00012.bmp", L"d/00012.png"},
+         {L"a.obk", L"p.png", L"00004.bmp", L"00005.BMP"}},
+    };
+    for (const auto& c : cases) {
+        const DropPlan plan = PlanDrop(c.files, c.onRow);
+        Names taken;
+        for (const auto& file : plan.numbered)
+            taken.push_back(file.path);
+        if (!plan.file.empty()) taken.push_back(plan.file);
+        EXPECT_EQ(plan.action, c.action) << ::testing::PrintToString(c.files[0].path);
+        EXPECT_EQ(taken, c.taken) << ::testing::PrintToString(c.files[0].path);
+        EXPECT_EQ(plan.refused, c.refused) << ::testing::PrintToString(c.files[0].path);
+    }
+    EXPECT_EQ(DropRefusalMessage({L"notes.txt", L"b.obk"}),
+              L"These files were not taken:\n\nnotes.txt\nb.obk\n\nDrop one .obk file to open "
+              L"it, one .bmp or .png image to add it (on a row, to replace that bitmap), or "
+              L"images named by their five-digit ID, as 00012.bmp, to import them.");
+    EXPECT_EQ(ReplaceDropQuestion(12, L"d/photo.png"), L"Replace bitmap 00012 with photo.png?");
 }

@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "bitmaps/bitmap_codec.h"
+#include "bitmaps/clipboard_image.h"
 #include "bitmaps/dib_layout.h"
 #include "bitmaps/png_convert.h"
 #include "fileio/atomic_file.h"
@@ -260,4 +261,37 @@ TEST(PngConversion, RefusesBrokenPicturesAndPicturesTooLarge) {
         EXPECT_NE(problem.find(c.problem), std::string::npos) << c.what << ": " << problem;
         EXPECT_TRUE(doc.bitmaps.empty() && !doc.dirty) << c.what;
     }
+}
+
+TEST(ClipboardImage, PasteTakesTheFirstDibItsOwnerPutThenPng) {
+    using C = ClipboardImage;
+    const struct {
+        std::vector<ClipboardImage> listed;
+        ClipboardImage taken;
+    } cases[] = {{{}, C::None},
+                 {{C::Png}, C::Png},
+                 {{C::Dib, C::DibV5}, C::Dib},
+                 {{C::Png, C::DibV5, C::Dib}, C::DibV5}};
+    for (const auto& c : cases)
+        EXPECT_EQ(ChoosePasteFormat(c.listed), c.taken) << c.listed.size() << " formats";
+}
+
+// A bitmap with alpha also goes as a V5 DIB; what comes back from either is
+// the stored bytes, cut to the length the header gives.
+TEST(ClipboardImage, CopyAndPasteKeepTheStoredBytes) {
+    const DibPayload opaque = DibFromRgba({1, 1, {1, 2, 3, 255}});
+    const DibPayload alpha = DibFromRgba({1, 1, {1, 2, 3, 128}});
+    EXPECT_EQ(ClipboardCopyOf(opaque).dib, opaque.ToBytes());
+    EXPECT_TRUE(ClipboardCopyOf(opaque).dibV5.empty());
+    EXPECT_EQ(ClipboardCopyOf(alpha).dib, alpha.ToBytes());
+    EXPECT_EQ(ClipboardCopyOf(alpha).dibV5, alpha.ToBytes());
+    Bytes padded = opaque.ToBytes();
+    padded.resize(padded.size() + 16);
+    DibPayload pasted;
+    EXPECT_TRUE(PayloadFromClipboard(ClipboardImage::Dib, padded, pasted));
+    EXPECT_EQ(pasted, opaque);
+    EXPECT_FALSE(PayloadFromClipboard(ClipboardImage::DibV5, Bytes{40, 0, 0}, pasted));
+    EXPECT_FALSE(PayloadFromClipboard(ClipboardImage::Png, padded, pasted));
+    EXPECT_EQ(ReplaceWithClipboardQuestion(9),
+              L"Replace bitmap 00009 with the image on the clipboard?");
 }

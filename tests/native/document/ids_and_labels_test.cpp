@@ -2,6 +2,7 @@
 // renumbering a bitmap in the store with the question it may ask first.
 #include <gtest/gtest.h>
 
+#include "document/command_line.h"
 #include "document/container_io.h"
 #include "document/display_text.h"
 #include "document/renumber.h"
@@ -34,6 +35,19 @@ TEST(DisplayText, CaptionNamesTheFileAndMarksUnsavedChanges) {
     }
     EXPECT_EQ(ChangedOnDiskQuestion(L"D:\\art\\tiles.obk"),
               L"D:\\art\\tiles.obk has changed on disk since it was opened. Overwrite it?");
+}
+
+TEST(CommandLine, OpensTheFirstNameAfterTheProgramsOwn) {
+    using Words = std::vector<std::wstring>;
+    const struct {
+        Words words;
+        const wchar_t* file;
+    } cases[] = {{{}, L""},
+                 {{L"Orvix.exe"}, L""},
+                 {{L"Orvix.exe", L""}, L""},
+                 {{L"Orvix.exe", L"D:\\my art\\a.obk", L"b.obk"}, L"D:\\my art\\a.obk"}};
+    for (const auto& c : cases)
+        EXPECT_EQ(ContainerToOpenAtStart(c.words), c.file) << c.words.size() << " words";
 }
 
 // A stored ID (one a file already holds) may also be 0.

@@ -1,5 +1,9 @@
 // Add, Replace, Change ID, Delete and Export of one bitmap as the user
-// drives them, answering the real pickers, prompts and message boxes.
+// drives them, answering the real pickers, prompts and message boxes, and
+// files dropped on the window from the file manager.
+#include <shlobj.h>
+
+#include <cstring>
 #include <map>
 
 #include "bitmaps/png_convert.h"
@@ -9,6 +13,21 @@ namespace {
 
 const wchar_t kResourceId[] = L"Resource ID";
 const wchar_t kExists[] = L"Resource Exists";
+
+// As the file manager drops files: a DROPFILES block with the point in the
+// window's client area and a double-NUL-terminated list of wide paths.
+void DropOn(HWND window, const std::vector<std::wstring>& paths, POINT at) {
+    std::wstring list;
+    for (const std::wstring& path : paths)
+        list += path + L'\0';
+    list += L'\0';
+    HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + list.size() * sizeof(wchar_t));
+    auto* header = static_cast<DROPFILES*>(GlobalLock(memory));
+    *header = {sizeof(DROPFILES), at, FALSE, TRUE};
+    std::memcpy(header + 1, list.data(), list.size() * sizeof(wchar_t));
+    GlobalUnlock(memory);
+    SendMessageW(window, WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0);
+}
 
 }  // namespace
 
@@ -146,5 +165,117 @@ TEST_F(MainWindowTest, EachBitmapCommandChangesTheStoreAsTheUserAnswers) {
         EXPECT_EQ(app().previewBytes, !c.previewed                  ? DibPayload{}
                                       : expected.count(c.previewed) ? expected[c.previewed]
                                                                     : shown9);
+    }
+}
+
+// The document holds 7, 9 and 101, with unsaved changes. One .obk opens
+// after the unsaved-changes question; one bitmap is added as Add adds it, or
+// replaces the row it lands on after a question; numbered files are imported
+// under their numbers; what is not taken is listed.
+TEST_F(MainWindowTest, DroppedFilesAreOpenedAddedReplacedImportedOrRefused) {
+    ASSERT_TRUE(WriteContainerFile(Path(L"other.obk"), {3, 4}));
+    for (auto [name, content] : {std::pair{L"new.bmp", 50}, {L"00009.bmp", 90}, {L"00012.bmp", 12}})
+        orvix_test::WriteBytes(scratch / name, TinyBitmapFile(content));
+    orvix_test::WriteBytes(scratch / "notes.txt", {'h', 'i'});
+    using Store = std::map<ResourceId, int>;  // ID -> TinyBitmap content
+    const Store same = {{7, 7}, {9, 9}, {101, 101}};
+    const std::wstring notTaken =
+        L"These files were not taken:\n\nnotes.txt\n\nDrop one .obk file "
+        L"to open it, one .bmp or .png image to add it (on a row, to "
+        L"replace that bitmap), or images named by their five-digit ID, "
+        L"as 00012.bmp, to import them.";
+    const struct {
+        const char* what;
+        std::vector<const wchar_t*> names;
+        bool onRow;  // on 9's row, else on the preview
+        std::vector<RobotStep> script;
+        Store after;
+        const wchar_t* says;  // the last window's text
+    } cases[] = {
+        // clang-format off
+        {"an .obk", {L"other.obk"}, false, {Press(L"Save Changes", IDNO)}, {{3, 3}, {4, 4}},
+         L"The current OBK has unsaved changes. Save now?"},
+        {"a bitmap", {L"new.bmp"}, false, {TypeId(L"12")}, {{7, 7}, {9, 9}, {12, 50}, {101, 101}},
+         nullptr},
+        {"a bitmap on a row, Yes", {L"new.bmp"}, true, {Press(L"Replace Bitmap", IDYES)},
+         {{7, 7}, {9, 50}, {101, 101}}, L"Replace bitmap 00009 with new.bmp?"},
+        {"a bitmap on a row, No", {L"new.bmp"}, true, {Press(L"Replace Bitmap", IDNO)}, same,
+         L"Replace bitmap 00009 with new.bmp?"},
+        {"numbered files and a note", {L"00012.bmp", L"notes.txt", L"00009.bmp"}, true,
+         {Press(kExists, IDNO), Press(L"Info", IDOK)}, {{7, 7}, {9, 9}, {12, 12}, {101, 101}},
+         notTaken.c_str()},
+        {"a note", {L"notes.txt"}, false, {Press(L"Info", IDOK)}, same, notTaken.c_str()},
+        // clang-format on
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Load({7, 9, 101});
+        app().doc.dirty = true;
+        RefreshTitle(app());
+        std::vector<std::wstring> paths;
+        for (const wchar_t* name : c.names)
+            paths.push_back(Path(name));
+        RECT row{};
+        ListView_GetItemRect(app().listView, 1, &row, LVIR_BOUNDS);
+        POINT at{row.left + 10, (row.top + row.bottom) / 2};
+        MapWindowPoints(app().listView, app().mainWindow, &at, 1);
+        if (!c.onRow) at = {500, 100};
+        Answer(c.script, [&] { DropOn(app().mainWindow, paths, at); });
+        if (c.script[0].caption == kResourceId) {
+            EXPECT_EQ(robot.shown[0].fields, std::vector<std::wstring>{L"101"});
+        }
+        if (c.says) {
+            EXPECT_EQ(robot.shown.back().text, c.says);
+            EXPECT_EQ(robot.shown.back().icon, c.script.back().caption == L"Info"
+                                                   ? ShownIcon::Information
+                                                   : ShownIcon::Question);
+        }
+        BitmapStore expected;
+        for (const auto& [id, content] : c.after)
+            expected[id] = TinyBitmap(content);
+        EXPECT_EQ(app().doc.bitmaps, expected);
+        EXPECT_EQ(WindowText(app().mainWindow), c.names[0] == std::wstring(L"other.obk")
+                                                    ? L"Orvix - " + Path(L"other.obk")
+                                                    : std::wstring(L"Orvix - ") + kDocPath + L" *");
+    }
+}
+
+// Copy puts the selected bitmap on the clipboard; in another container Paste
+// stores it under the ID typed (101 offered), Ctrl+Shift+V over the selected
+// one after a question: byte for byte what was copied, with alpha or without.
+TEST_F(MainWindowTest, CopiedBitmapsPasteByteForByteIntoAnotherContainer) {
+    const DibPayload alpha = DibFromRgba({1, 1, {1, 2, 3, 128}});
+    const std::vector<WORD> paste = {VK_CONTROL, 'V'}, over = {VK_CONTROL, VK_SHIFT, 'V'};
+    const struct {
+        const char* what;
+        int row;  // copied: 0 holds TinyBitmap(7), 1 alpha
+        std::vector<WORD> keys;
+        std::vector<RobotStep> script;
+        std::vector<ResourceId> pastedAs;
+    } cases[] = {
+        {"opaque, as 12", 0, paste, {TypeId(L"12")}, {12}},
+        {"alpha, as the offered 101", 1, paste, {Press(kResourceId, IDOK)}, {101}},
+        {"over the selected, Yes", 1, over, {Press(L"Replace Bitmap", IDYES)}, {3}},
+        {"over the selected, No", 0, over, {Press(L"Replace Bitmap", IDNO)}, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Load({7, 9});
+        app().doc.bitmaps[9] = alpha;
+        SelectRow(c.row);
+        PressKeys({VK_CONTROL, 'C'});
+        Load({3}, Path(L"other.obk"));
+        SelectRow(0);
+        Answer(c.script, [&] { PressKeys(c.keys); });
+        if (c.keys == paste) {
+            EXPECT_EQ(robot.shown[0].fields, std::vector<std::wstring>{L"101"});
+        } else {
+            EXPECT_EQ(robot.shown[0].text,
+                      L"Replace bitmap 00003 with the image on the clipboard?");
+        }
+        BitmapStore expected = StoreOf({3});
+        for (ResourceId id : c.pastedAs)
+            expected[id] = c.row ? alpha : TinyBitmap(7);
+        EXPECT_EQ(app().doc.bitmaps, expected);
     }
 }

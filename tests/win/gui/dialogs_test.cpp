@@ -33,7 +33,8 @@ TEST_F(MainWindowTest, DialogsShowTheirTextAndEndOnEachWayOut) {
         {L"Keyboard Shortcuts",
          L"Ctrl+N\nNew (32-bit OBK)\nCtrl+O\nOpen\nCtrl+W\nClose File\nCtrl+S\nSave\n"
          L"Ctrl+Shift+S\nSave As\nInsert\nAdd Bitmap\nCtrl+R\nReplace Bitmap\nDelete\n"
-         L"Delete Bitmap\nF2\nChange Resource ID",
+         L"Delete Bitmap\nF2\nChange Resource ID\nCtrl+C\nCopy Bitmap\nCtrl+V\nPaste as a New "
+         L"Bitmap\nCtrl+Shift+V\nPaste over the Selected Bitmap",
          {L"Sweet!"}},
         {L"About",
          L"                 Orvix 1.0.1\r\n\r\n     https://orvix.dev\r\n\r\n             (C) 2026 "

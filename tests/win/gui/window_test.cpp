@@ -8,6 +8,7 @@
 namespace {
 
 constexpr int kContextMenu = 3;  // after the main menu's File, Options and Help
+constexpr int kKeysOnly = -1;
 const wchar_t kOpenFirst[] = L"   Open or create an OBK first.";
 const wchar_t kNoFile[] = L"No file loaded.";
 const wchar_t kExportWhich[] = L"Select a bitmap to export.";
@@ -50,6 +51,12 @@ const Command kCommands[] = {
     {CMD_CTX_CHANGE_ID, kContextMenu, L"Change &ID", {VK_F2}, L"", L"Select a resource to rename.",
      nullptr},
     {CMD_CTX_EXPORT_BITMAP, kContextMenu, L"&Export Bitmap", {}, kOpenFirst, kExportWhich, nullptr},
+    {CMD_CTX_COPY, kContextMenu, L"&Copy", {VK_CONTROL, 'C'}, kOpenFirst, L"Select a bitmap to copy.",
+     nullptr},
+    // With nothing on the clipboard, as every test starts.
+    {CMD_CTX_PASTE, kContextMenu, L"&Paste", {VK_CONTROL, 'V'}, kOpenFirst, nullptr, nullptr},
+    {CMD_PASTE_OVER, kKeysOnly, L"", {VK_CONTROL, VK_SHIFT, 'V'}, L"",
+     L"Select a bitmap to replace.", nullptr},
 };
 // clang-format on
 
@@ -82,8 +89,9 @@ TEST_F(MainWindowTest, MenusAndKeysCarryEveryCommand) {
         AddMenuItems(GetSubMenu(bar, popup), popup, shown);
     }
     AddMenuItems(GetSubMenu(app().contextMenu, 0), kContextMenu, shown);
-    for (const Command& c : kCommands)
-        expected[c.id] = {c.menu, c.text};
+    for (const Command& c : kCommands) {
+        if (c.menu != kKeysOnly) expected[c.id] = {c.menu, c.text};
+    }
     EXPECT_EQ(titles, (std::vector<std::wstring>{L"&File", L"Options", L"&Help"}));
     EXPECT_EQ(shown, expected);
     // Each key reaches the window as its command through the program's own
@@ -200,7 +208,8 @@ TEST_F(MainWindowTest, ContextMenuGraysWhatTheDocumentAndTheRowCannotGive) {
         std::vector<std::wstring> expected;
         for (const Command& command : kCommands) {
             // Change ID is never grayed.
-            const bool lacks = (command.noFile && !c.file) || (command.noRow && selected < 0);
+            const bool lacks = (command.noFile && !c.file) || (command.noRow && selected < 0) ||
+                               command.id == CMD_CTX_PASTE;  // the clipboard is empty
             if (command.menu != kContextMenu) continue;
             if (command.id == CMD_CTX_CHANGE_ID || command.id == CMD_CTX_EXPORT_BITMAP)
                 expected.push_back(L"");  // separators before them
@@ -212,5 +221,45 @@ TEST_F(MainWindowTest, ContextMenuGraysWhatTheDocumentAndTheRowCannotGive) {
         EXPECT_EQ(SelectedRow(), selected);
         EXPECT_EQ(app().previewId, selected < 0 ? 0 : ListIds()[static_cast<size_t>(selected)]);
         if (app().doc.loaded) CloseDocument(app());
+    }
+}
+
+// Down moves through the rows with no click on the list first: at start-up,
+// after Open through the picker, after a dialog; after Replace and Change ID
+// it goes on from that bitmap's row.
+TEST_F(MainWindowTest, ArrowKeysReachTheListWithoutAClick) {
+    const std::wstring file = Path(L"keys.obk");
+    ASSERT_TRUE(WriteContainerFile(file, {3, 9, 27}));
+    orvix_test::WriteBytes(scratch / "new.bmp", TinyBitmapFile(50));
+    const struct {
+        const char* what;
+        bool loaded;
+        std::vector<WORD> keys;  // none: the Shortcuts dialog
+        std::vector<RobotStep> script;
+        std::vector<ResourceId> rows;
+        int row;  // selected after Down
+    } cases[] = {
+        // clang-format off
+        {"start-up", true, {}, {}, {3, 9, 27}, 0},
+        {"Open", false, {VK_CONTROL, 'O'}, {ChooseFile(L"Open", file)}, {3, 9, 27}, 0},
+        {"Shortcuts", true, {}, {Press(L"Keyboard Shortcuts", IDOK)}, {3, 9, 27}, 0},
+        {"Replace", true, {VK_CONTROL, 'R'}, {ChooseFile(L"Open", Path(L"new.bmp"))}, {3, 9, 27}, 2},
+        {"Change ID 9 to 1", true, {VK_F2}, {TypeId(L"1")}, {1, 3, 27}, 1},
+        // clang-format on
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Stop();
+        ASSERT_TRUE(Start());
+        if (c.loaded) Load({3, 9, 27}, file);
+        if (c.row > 0) SelectRow(1);
+        Answer(c.script, [&] {
+            if (!c.keys.empty()) PressKeys(c.keys);
+            if (!c.script.empty() && c.keys.empty()) Send(CMD_SHORTCUTS);
+        });
+        PressKeys({VK_DOWN});
+        EXPECT_EQ(ListIds(), c.rows);
+        EXPECT_EQ(SelectedRow(), c.row);
+        EXPECT_EQ(app().previewId, c.rows[static_cast<size_t>(c.row)]);
     }
 }

@@ -24,10 +24,15 @@ bool MainWindowTest::Start() {
     if (!RegisterMainWindowClass(app().instance)) return false;
     if (!CreateMainWindow(app())) return false;
     shortcuts = LoadShortcuts(app().instance);
+    // The clipboard outlives the process; a test finds it empty, whatever
+    // ran before it.
+    if (OpenClipboard(app().mainWindow)) {
+        EmptyClipboard();
+        CloseClipboard();
+    }
     ShowWindow(app().mainWindow, SW_SHOWNORMAL);
     UpdateWindow(app().mainWindow);
     SetForegroundWindow(app().mainWindow);
-    SetFocus(app().listView);
     Pump(100);
     return true;
 }
@@ -71,7 +76,7 @@ void MainWindowTest::Send(WORD command) {
 
 void MainWindowTest::PressKeys(const std::vector<WORD>& virtualKeys) {
     SetForegroundWindow(app().mainWindow);
-    if (GetFocus() == nullptr) SetFocus(app().listView);
+    if (GetFocus() == nullptr) SetFocus(app().mainWindow);
     std::vector<INPUT> inputs(2 * virtualKeys.size());
     for (size_t i = 0; i < inputs.size(); ++i) {
         const bool down = i < virtualKeys.size();
