@@ -9,6 +9,7 @@
 #include "bitmaps/clipboard_image.h"
 #include "bitmaps/dib_layout.h"
 #include "bitmaps/png_convert.h"
+#include "bitmaps/preview_view.h"
 #include "fileio/atomic_file.h"
 #include "support/dib_files.h"
 
@@ -294,4 +295,50 @@ TEST(ClipboardImage, CopyAndPasteKeepTheStoredBytes) {
     EXPECT_FALSE(PayloadFromClipboard(ClipboardImage::Png, padded, pasted));
     EXPECT_EQ(ReplaceWithClipboardQuestion(9),
               L"Replace bitmap 00009 with the image on the clipboard?");
+}
+
+// The preview's zoom in a 400 x 300 pane: the size drawn, and scroll bars only
+// where a chosen zoom outgrows the pane; fit shrinks whole, never enlarges.
+TEST(PreviewView, DrawnSizeAtEachZoomAndFit) {
+    const struct {
+        std::int64_t w, h;
+        int step;  // 4 is 1:1
+        bool fit;
+        DrawnSize drawn;
+    } cases[] = {
+        {20, 10, 4, false, {20, 10, false}},     {20, 10, 6, false, {40, 20, false}},
+        {20, 10, 8, false, {80, 40, false}},     {20, 10, 2, false, {10, 5, false}},
+        {20, 10, 1, false, {7, 3, false}},       {2, 1, 0, false, {1, 1, false}},
+        {20, 10, 12, false, {320, 160, false}},  {30, 10, 12, false, {480, 160, true}},
+        {600, 500, 4, false, {600, 500, false}}, {600, 500, 4, true, {360, 300, false}},
+        {800, 100, 9, true, {400, 50, false}},   {20, 10, 9, true, {20, 10, false}},
+    };
+    for (const auto& c : cases) {
+        const DrawnSize d = PreviewDrawnSize(c.w, c.h, 400, 300, c.step, c.fit);
+        EXPECT_EQ((std::vector<std::int64_t>{d.width, d.height, d.pans}),
+                  (std::vector<std::int64_t>{c.drawn.width, c.drawn.height, c.drawn.pans}))
+            << c.w << " x " << c.h << " step " << c.step << " fit " << c.fit;
+    }
+    std::vector<int> up{0}, down{12};
+    while (up.size() < 14)
+        up.push_back(ZoomInStep(up.back(), 20, 10));
+    while (down.size() < 14)
+        down.push_back(ZoomOutStep(down.back()));
+    EXPECT_EQ(up, (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 12}));
+    EXPECT_EQ(down, (std::vector<int>{12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0, 0}));
+    EXPECT_EQ(ZoomInStep(7, 1 << 24, 1), 8) << "4 x 2^24 is drawn";
+    EXPECT_EQ(ZoomInStep(8, 1 << 24, 1), 8) << "6 x 2^24 is past the longest side";
+}
+
+TEST(PreviewView, InfoTipSaysSizeDepthCompressionBytesAndWhyNotDrawn) {
+    EXPECT_EQ(BitmapInfoTip(MakeDib({.width = 20, .height = 10}, 644)),
+              L"20 \u00D7 10, 24-bit, RGB, 644 bytes");
+    EXPECT_EQ(
+        BitmapInfoTip(MakeDib(
+            {.width = 5, .height = -3, .bitCount = 8, .compression = 1, .sizeImage = 4}, 1068)),
+        L"5 \u00D7 3, 8-bit, RLE8, 1068 bytes\n"
+        L"Not previewed: run-length pixels stored top-down are not valid");
+    EXPECT_EQ(BitmapInfoTip(MakeDib({.width = 20, .height = 10}, 639)),
+              L"20 \u00D7 10, 24-bit, RGB, 639 bytes\n"
+              L"Not previewed: its pixels end at byte 640, past its 639 bytes");
 }
