@@ -5,9 +5,11 @@
 #include <algorithm>
 #include <vector>
 
+#include "bitmaps/preview_view.h"
 #include "document/display_text.h"
 #include "resources/resource_ids.h"
 #include "shell/main_window.h"
+#include "shell/preview_pane.h"
 
 HWND CreateBitmapList(AppState& app, const RECT& client) {
     HWND list =
@@ -15,7 +17,10 @@ HWND CreateBitmapList(AppState& app, const RECT& client) {
                         WS_CHILD | WS_VISIBLE | LVS_REPORT | LVS_SINGLESEL | LVS_OWNERDATA, 0, 0,
                         kListWidth, client.bottom, app.mainWindow,
                         reinterpret_cast<HMENU>(INT_PTR{IDC_BITMAP_LIST}), app.instance, nullptr);
-    SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
+    SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0,
+                 LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP);
+    // A tip breaks its lines only once it has a width to wrap at.
+    if (HWND tips = ListView_GetToolTips(list)) SendMessageW(tips, TTM_SETMAXTIPWIDTH, 0, 600);
     wchar_t header[] = L"Resource ID";
     LVCOLUMNW column{};
     column.mask = LVCF_WIDTH | LVCF_TEXT;
@@ -71,6 +76,17 @@ bool OnBitmapListNotify(AppState& app, const NMHDR& header, LRESULT& result) {
         }
         return true;
     }
+    if (header.code == LVN_GETINFOTIPW) {
+        // The whole tip is ours: labels are never cut short, so the list's
+        // own text is not worth keeping in front of it.
+        auto& tip = const_cast<NMLVGETINFOTIPW&>(reinterpret_cast<const NMLVGETINFOTIPW&>(header));
+        const auto row = static_cast<std::size_t>(tip.iItem);
+        if (row >= app.listIds.size() || !tip.pszText || tip.cchTextMax <= 0) return true;
+        const auto found = app.doc.bitmaps.find(app.listIds[row]);
+        if (found == app.doc.bitmaps.end()) return true;
+        lstrcpynW(tip.pszText, BitmapInfoTip(found->second).c_str(), tip.cchTextMax);
+        return true;
+    }
     if (header.code == LVN_ODFINDITEMW) {
         // Typing in the list: the next row from the start row on whose label
         // begins with what was typed, wrapping round once.
@@ -96,6 +112,7 @@ bool OnBitmapListNotify(AppState& app, const NMHDR& header, LRESULT& result) {
 }
 
 void ShowSelectedBitmap(AppState& app) {
+    const std::int32_t before = app.previewId;
     app.previewBytes = {};
     app.previewId = 0;
     ResourceId id = 0;
@@ -106,7 +123,7 @@ void ShowSelectedBitmap(AppState& app) {
             app.previewId = id;
         }
     }
-    InvalidateRect(app.previewWindow, nullptr, TRUE);
+    PreviewBitmapChanged(app, app.previewId != before);
 }
 
 void SelectBitmapById(AppState& app, ResourceId id) {

@@ -14,6 +14,7 @@
 #include "document/win32/document_commands.h"
 #include "document/win32/file_commands.h"
 #include "resources/resource_ids.h"
+#include "shell/preview_pane.h"
 
 namespace {
 
@@ -96,6 +97,18 @@ void DispatchCommand(AppState& app, WORD commandId) {
             break;
         case CMD_PASTE_OVER:
             PasteOverBitmap(app);
+            break;
+        case CMD_ZOOM_IN:
+            ZoomPreview(app, +1);
+            break;
+        case CMD_ZOOM_OUT:
+            ZoomPreview(app, -1);
+            break;
+        case CMD_ZOOM_ONE_TO_ONE:
+            ShowPreviewOneToOne(app);
+            break;
+        case CMD_ZOOM_FIT:
+            TogglePreviewFit(app);
             break;
         default:
             break;

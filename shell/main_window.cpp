@@ -214,7 +214,27 @@ HACCEL LoadShortcuts(HINSTANCE instance) {
     return shortcuts;
 }
 
+namespace {
+
+// Ctrl and the wheel anywhere in the window zoom the preview, and the wheel
+// alone over the preview scrolls it: the list, which holds the focus, would
+// otherwise take both.
+bool PassWheelToPreview(HWND mainWindow, const MSG& msg) {
+    if (msg.message != WM_MOUSEWHEEL) return false;
+    if (msg.hwnd != mainWindow && !IsChild(mainWindow, msg.hwnd)) return false;
+    auto* app = reinterpret_cast<AppState*>(GetWindowLongPtrW(mainWindow, GWLP_USERDATA));
+    if (!app || !app->previewWindow) return false;
+    const POINT at{GET_X_LPARAM(msg.lParam), GET_Y_LPARAM(msg.lParam)};
+    const bool zoom = (GET_KEYSTATE_WPARAM(msg.wParam) & MK_CONTROL) != 0;
+    if (!zoom && WindowFromPoint(at) != app->previewWindow) return false;
+    PreviewWheel(*app, msg.wParam);
+    return true;
+}
+
+}  // namespace
+
 void DispatchLoopMessage(HWND mainWindow, HACCEL shortcuts, MSG& msg) {
+    if (PassWheelToPreview(mainWindow, msg)) return;
     if (shortcuts && TranslateAcceleratorW(mainWindow, shortcuts, &msg)) return;
     TranslateMessage(&msg);
     DispatchMessageW(&msg);

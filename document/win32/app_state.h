@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "bitmaps/preview_view.h"
 #include "document/container_doc.h"
 
 struct AppState;
@@ -35,6 +36,10 @@ struct AppState {
     // gives the store new bytes and leaves these as they are on screen.
     DibPayload previewBytes;
     std::int32_t previewId = 0;  // 0 when nothing is previewed
+    // The preview's zoom, a row of kZoomSteps; fit stays on from one bitmap
+    // to the next, a zoom does not.
+    int previewZoomStep = kOneToOneStep;
+    bool previewFit = false;
     DocumentViews views;
 };
 
