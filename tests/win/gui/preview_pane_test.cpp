@@ -243,3 +243,99 @@ TEST_F(PreviewPaneTest, EachBitmapShowsCentredWhereItFitsInItsTrueColours) {
     });
     // clang-format on
 }
+
+// The keys and the wheel step the zoom (1, 1.5, 2, 3, 4 up; 2/3, 1/2 down),
+// enlarged pixels stay sharp, the frame follows, and the picture stays
+// centred; F fits a larger bitmap whole and, pressed again, returns to 1:1.
+TEST_F(PreviewPaneTest, ZoomStepsFitAndOneToOneRedrawTheCentredPicture) {
+    const std::vector<WORD> in{VK_CONTROL, VK_OEM_PLUS}, out{VK_CONTROL, VK_OEM_MINUS},
+        keypadIn{VK_CONTROL, VK_ADD}, wheel{}, fit{'F'};
+    const DibPayload halves = Build({.top = 0xFF8000, .bottom = 0x0080FF});
+    const DibPayload wide =
+        Build({.width = 802, .height = 150, .top = 0x2E8B57, .bottom = 0x2E8B57});
+    const struct {
+        const char* name;
+        DibPayload payload;
+        std::vector<std::vector<WORD>> presses;  // wheel: Ctrl and the wheel turned up
+        Picture shown;
+    } cases[] = {
+        {"2x", halves, {in, in}, {180, 140, 40, 20, 0xFF8000, 0x0080FF}},
+        {"4x from the keypad",
+         halves,
+         {keypadIn, keypadIn, keypadIn, keypadIn},
+         {160, 130, 80, 40, 0xFF8000, 0x0080FF}},
+        {"2x by the wheel", halves, {wheel, wheel}, {180, 140, 40, 20, 0xFF8000, 0x0080FF}},
+        {"4x, then Ctrl+0", halves, {in, in, in, in, {VK_CONTROL, '0'}}, Small(0xFF8000, 0x0080FF)},
+        {"1/2x",
+         Build({.top = 0x6B8E23, .bottom = 0x6B8E23}),
+         {out, out},
+         {195, 147, 10, 5, 0x6B8E23, 0x6B8E23}},
+        {"fit a bitmap wider than the pane", wide, {fit}, {0, 112, 401, 75, 0x2E8B57, 0x2E8B57}},
+        {"fit kept from the row before, F again: 1:1",
+         wide,
+         {fit},
+         {0, 75, 802, 150, 0x2E8B57, 0x2E8B57}},
+    };
+    for (const auto& c : cases) {
+        Show(c.payload);
+        for (const std::vector<WORD>& keys : c.presses) {
+            if (!keys.empty()) PressKeys(keys);
+            if (keys.empty()) {
+                PostMessageW(app().listView, WM_MOUSEWHEEL, MAKEWPARAM(MK_CONTROL, WHEEL_DELTA), 0);
+                Pump();
+            }
+        }
+        EXPECT_EQ(Mismatches(Shot(), c.shown), "") << c.name;
+    }
+    // Zoomed past the pane, the picture pans under two scroll bars as long as
+    // it is drawn; 1:1 takes them away.
+    Show(Build({.width = 40, .height = 20}));
+    for (int press = 0; press < 8; ++press)
+        PressKeys(in);
+    SCROLLINFO across{sizeof across, SIF_ALL, 0, 0, 0, 0, 0}, down = across;
+    GetScrollInfo(app().previewWindow, SB_HORZ, &across);
+    GetScrollInfo(app().previewWindow, SB_VERT, &down);
+    EXPECT_EQ((std::vector<int>{across.nMax, down.nMax}), (std::vector<int>{639, 319}));
+    PressKeys({VK_CONTROL, '0'});
+    EXPECT_EQ(GetWindowLongW(app().previewWindow, GWL_STYLE) & (WS_HSCROLL | WS_VSCROLL), 0);
+}
+
+// Another bitmap comes up at 1:1 after a zoom, and fitted while fit is on;
+// F leaves typing a label into the list as it was.
+TEST_F(PreviewPaneTest, AnotherBitmapComesUpAtOneToOneUnlessFitIsOn) {
+    const DibPayload small = Build({.top = 0x3366CC, .bottom = 0x3366CC});
+    const DibPayload tall =
+        Build({.width = 100, .height = 600, .top = 0xA0522D, .bottom = 0xA0522D});
+    app().doc.bitmaps = {{1, small}, {2, small}, {3, tall}, {4, tall}};
+    app().doc.loaded = true;
+    RefreshViews(app());
+    SelectBitmapById(app(), 1);
+    PressKeys({VK_CONTROL, VK_OEM_PLUS});
+    PressKeys({VK_DOWN});
+    EXPECT_EQ(Mismatches(Shot(), Small(0x3366CC, 0x3366CC)), "") << "zoomed, then Down";
+    for (WORD key : {WORD{'0'}, WORD{'0'}, WORD{'F'}, WORD{'0'}, WORD{'0'}, WORD{'3'}})
+        PressKeys({key});
+    EXPECT_EQ(app().previewId, 3) << "typed 00003 with F in between";
+    PressKeys({VK_DOWN});
+    EXPECT_EQ(Mismatches(Shot(), {175, 0, 50, 300, 0xA0522D, 0xA0522D}), "") << "fit on, then Down";
+}
+
+// Hovering a row tells what the bitmap is, and why it is not shown.
+TEST_F(PreviewPaneTest, ListRowsTellSizeDepthCompressionAndBytesOnHover) {
+    const DibPayload rgb = Build({});
+    app().doc.bitmaps = {{1, rgb}, {2, Cut(rgb, rgb.size() - 1)}};
+    app().doc.loaded = true;
+    RefreshViews(app());
+    std::vector<std::wstring> tips;
+    for (int row : {0, 1}) {
+        wchar_t text[INFOTIPSIZE] = L"";
+        NMLVGETINFOTIPW tip{
+            {app().listView, IDC_BITMAP_LIST, LVN_GETINFOTIPW}, 0, text, INFOTIPSIZE, row, 0, 0};
+        SendMessageW(app().mainWindow, WM_NOTIFY, IDC_BITMAP_LIST, reinterpret_cast<LPARAM>(&tip));
+        tips.push_back(text);
+    }
+    EXPECT_EQ(tips, (std::vector<std::wstring>{
+                        L"20 \u00D7 10, 24-bit, RGB, 640 bytes",
+                        L"20 \u00D7 10, 24-bit, RGB, 639 bytes\nNot previewed: its pixels end at "
+                        L"byte 640, past its 639 bytes"}));
+}

@@ -57,6 +57,13 @@ const Command kCommands[] = {
     {CMD_CTX_PASTE, kContextMenu, L"&Paste", {VK_CONTROL, 'V'}, kOpenFirst, nullptr, nullptr},
     {CMD_PASTE_OVER, kKeysOnly, L"", {VK_CONTROL, VK_SHIFT, 'V'}, L"",
      L"Select a bitmap to replace.", nullptr},
+    {CMD_ZOOM_IN, kKeysOnly, L"", {VK_CONTROL, VK_OEM_PLUS}, nullptr, nullptr, nullptr},
+    {CMD_ZOOM_IN, kKeysOnly, L"", {VK_CONTROL, VK_SHIFT, VK_OEM_PLUS}, nullptr, nullptr, nullptr},
+    {CMD_ZOOM_IN, kKeysOnly, L"", {VK_CONTROL, VK_ADD}, nullptr, nullptr, nullptr},
+    {CMD_ZOOM_OUT, kKeysOnly, L"", {VK_CONTROL, VK_OEM_MINUS}, nullptr, nullptr, nullptr},
+    {CMD_ZOOM_OUT, kKeysOnly, L"", {VK_CONTROL, VK_SUBTRACT}, nullptr, nullptr, nullptr},
+    {CMD_ZOOM_ONE_TO_ONE, kKeysOnly, L"", {VK_CONTROL, '0'}, nullptr, nullptr, nullptr},
+    {CMD_ZOOM_FIT, kKeysOnly, L"", {'F'}, nullptr, nullptr, nullptr},
 };
 // clang-format on
 
