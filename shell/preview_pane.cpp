@@ -254,7 +254,8 @@ void PreviewBitmapChanged(AppState& app, bool another) {
     // The picture itself may have grown past what a kept zoom may draw.
     const Shown shown = ShownBitmap(app);
     if (std::max(shown.width, shown.height) > kMaxDrawnSide) app.previewZoomStep = kOneToOneStep;
-    if (app.previewWindow) UpdateScrollBars(app.previewWindow, app, {});
+    if (!app.previewWindow) return;
+    UpdateScrollBars(app.previewWindow, app, {});
     InvalidateRect(app.previewWindow, nullptr, TRUE);
 }
 
