@@ -47,8 +47,10 @@ bool NumberedBitmapPath(const std::wstring& folder, ResourceId id, std::wstring&
     }
 }
 
-bool ExportAllBitmaps(const ContainerDoc& doc, const std::wstring& folder) {
+bool ExportAllBitmaps(const ContainerDoc& doc, const std::wstring& folder, const ExportStep& step) {
+    std::size_t done = 0;
     for (const auto& entry : doc.bitmaps) {
+        if (step && !step(done++)) return true;
         std::wstring path;
         if (!NumberedBitmapPath(folder, entry.first, path) ||
             !WriteBitmapFile(doc, entry.first, path)) {

@@ -1,6 +1,8 @@
 // Exporting bitmaps as five-digit-numbered .bmp files.
 #pragma once
 
+#include <cstddef>
+#include <functional>
 #include <string>
 
 #include "document/container_doc.h"
@@ -13,7 +15,12 @@
 bool NumberedBitmapPath(const std::wstring& folder, ResourceId id, std::wstring& path,
                         const wchar_t* extension = L".bmp");
 
+// Told before each file how many are written, it may stop the export there
+// (false); what was written stays.
+using ExportStep = std::function<bool(std::size_t done)>;
+
 // Writes every bitmap of the store into folder as %05d.bmp, ascending, as
 // exported copies (WriteBitmapFile); stops at the first failure. An empty
-// store writes nothing and succeeds.
-bool ExportAllBitmaps(const ContainerDoc& doc, const std::wstring& folder);
+// store writes nothing and succeeds; so does an export its step stopped.
+bool ExportAllBitmaps(const ContainerDoc& doc, const std::wstring& folder,
+                      const ExportStep& step = {});

@@ -20,13 +20,15 @@ std::vector<ResourceId> StoredIdsInRange(const BitmapStore& store, ResourceId fi
 }
 
 RangeExportCounts ExportBitmapsInRange(const ContainerDoc& doc, const std::wstring& folder,
-                                       ResourceId first, ResourceId second) {
+                                       ResourceId first, ResourceId second,
+                                       const ExportStep& step) {
     const std::int64_t span = static_cast<std::int64_t>(std::max(first, second)) -
                               static_cast<std::int64_t>(std::min(first, second)) + 1;
     const std::vector<ResourceId> ids = StoredIdsInRange(doc.bitmaps, first, second);
     RangeExportCounts counts;
     counts.missing = span - static_cast<std::int64_t>(ids.size());
     for (ResourceId id : ids) {
+        if (step && !step(static_cast<std::size_t>(counts.exported + counts.failed))) break;
         std::wstring path;
         if (NumberedBitmapPath(folder, id, path) && WriteBitmapFile(doc, id, path)) {
             ++counts.exported;

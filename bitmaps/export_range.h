@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "bitmaps/export_all.h"
 #include "document/container_doc.h"
 
 // 64-bit so that a range as wide as the whole ID type is counted exactly.
@@ -25,9 +26,12 @@ std::vector<ResourceId> StoredIdsInRange(const BitmapStore& store, ResourceId fi
 // added unless folder ends with one). An ID of the range without a bitmap
 // counts as missing and touches no file; an ID whose file is not written, or
 // whose path would not fit a 260-unit path buffer, counts as failed, and the
-// export goes on. Each file is an exported copy (WriteBitmapFile).
+// export goes on. Each file is an exported copy (WriteBitmapFile). A step
+// that stops the export leaves the IDs after it uncounted, but for the
+// missing ones.
 RangeExportCounts ExportBitmapsInRange(const ContainerDoc& doc, const std::wstring& folder,
-                                       ResourceId first, ResourceId second);
+                                       ResourceId first, ResourceId second,
+                                       const ExportStep& step = {});
 
 // The three-line summary shown after a range export.
 std::wstring RangeExportSummary(const RangeExportCounts& counts);

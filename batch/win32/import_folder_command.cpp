@@ -8,6 +8,7 @@
 #include "bitmaps/bitmap_codec.h"
 #include "bitmaps/png_convert.h"
 #include "dialogs/pickers.h"
+#include "dialogs/progress_window.h"
 #include "dialogs/prompts.h"
 #include "dialogs/wait_cursor.h"
 
@@ -20,19 +21,25 @@ void StoreNumberedFiles(AppState& app, const std::vector<NumberedBitmapFile>& fi
                         FolderNumbering& numbering, std::size_t shadowed) {
     {
         WaitCursor wait;
+        ProgressWindow progress(app.mainWindow, L"Import", ProgressVerb::Importing, files.size());
         OverwritePolicy policy;
-        for (const NumberedBitmapFile& file : files) {
+        std::size_t done = 0;
+        // A cancelled run keeps what it stored, as the end of a full one does.
+        for (auto file = files.begin(); file != files.end() && progress.Step(done);
+             ++file, ++done) {
             // Every scanned file spends its sequential ID, stored or not.
-            const auto id = numbering.Take(file);
+            const auto id = numbering.Take(*file);
             if (!id) continue;
             std::vector<std::uint8_t> bytes;
-            if (!ReadWholeFile(file.path, bytes)) continue;
+            if (!ReadWholeFile(file->path, bytes)) continue;
             bool store = true;
             if (app.doc.bitmaps.count(*id) != 0) {
-                store =
-                    policy.NeedsQuestion()
-                        ? policy.Answer(AskOverwriteAnswer(app.mainWindow, OverwriteQuestion(*id)))
-                        : policy.OverwriteWithoutAsking();
+                store = policy.OverwriteWithoutAsking();
+                if (policy.NeedsQuestion()) {
+                    store =
+                        policy.Answer(AskOverwriteAnswer(app.mainWindow, OverwriteQuestion(*id)));
+                    progress.RestartClock();
+                }
             }
             // A file that is not a bitmap file is left out without a word.
             if (store) StoreImageFile(app.doc, *id, bytes);

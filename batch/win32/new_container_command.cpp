@@ -9,6 +9,7 @@
 #include "bitmaps/bitmap_codec.h"
 #include "bitmaps/png_convert.h"
 #include "dialogs/pickers.h"
+#include "dialogs/progress_window.h"
 #include "dialogs/prompts.h"
 #include "dialogs/wait_cursor.h"
 #include "document/blank_container.h"
@@ -56,11 +57,14 @@ bool AskForFolder(AppState& app, InitialBitmaps& initial, int& leftOut, int& sha
         numbering = FolderNumbering::Sequential(start);
     }
     WaitCursor wait;
-    for (const NumberedBitmapFile& file : files) {
+    ProgressWindow progress(app.mainWindow, L"Import", ProgressVerb::Importing, files.size());
+    std::size_t done = 0;
+    // A cancelled run still makes the file, with the bitmaps read so far.
+    for (auto file = files.begin(); file != files.end() && progress.Step(done); ++file, ++done) {
         std::vector<std::uint8_t> bytes;
         // Only a file that was read takes a sequential ID.
-        if (!ReadWholeFile(file.path, bytes)) continue;
-        if (const auto id = numbering.Take(file)) initial.emplace_back(*id, std::move(bytes));
+        if (!ReadWholeFile(file->path, bytes)) continue;
+        if (const auto id = numbering.Take(*file)) initial.emplace_back(*id, std::move(bytes));
     }
     leftOut = numbering.leftOut();
     shadowedPngs = shadowed;

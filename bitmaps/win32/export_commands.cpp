@@ -5,6 +5,7 @@
 #include "bitmaps/export_all.h"
 #include "bitmaps/export_range.h"
 #include "dialogs/pickers.h"
+#include "dialogs/progress_window.h"
 #include "dialogs/prompts.h"
 #include "dialogs/wait_cursor.h"
 
@@ -27,7 +28,10 @@ void ExportBitmapRange(AppState& app) {
     RangeExportCounts counts;
     {
         WaitCursor wait;
-        counts = ExportBitmapsInRange(app.doc, folder, first, second);
+        ProgressWindow progress(app.mainWindow, L"Export Range", ProgressVerb::Exporting,
+                                StoredIdsInRange(app.doc.bitmaps, first, second).size());
+        counts = ExportBitmapsInRange(app.doc, folder, first, second,
+                                      [&](std::size_t done) { return progress.Step(done); });
     }
     MessageBoxW(app.mainWindow, RangeExportSummary(counts).c_str(), L"Export Range",
                 MB_OK | MB_ICONINFORMATION);
@@ -40,7 +44,10 @@ void ExportAllCommand(AppState& app) {
     bool exported = false;
     {
         WaitCursor wait;
-        exported = ExportAllBitmaps(app.doc, folder);
+        ProgressWindow progress(app.mainWindow, L"Export All", ProgressVerb::Exporting,
+                                app.doc.bitmaps.size());
+        exported = ExportAllBitmaps(app.doc, folder,
+                                    [&](std::size_t done) { return progress.Step(done); });
     }
     if (!exported) {
         MessageBoxW(app.mainWindow, L"Failed to export one or more bitmaps.", L"Error",

@@ -9,6 +9,7 @@
 #include "batch/drop_plan.h"
 #include "batch/folder_numbering.h"
 #include "batch/numbered_scan.h"
+#include "batch/progress_report.h"
 #include "support/test_files.h"
 
 using namespace orvix_test;
@@ -181,6 +182,27 @@ TEST(OverwritePolicy, AnswersForAllStopTheQuestionsOthersAskAgain) {
             EXPECT_EQ(policy.OverwriteWithoutAsking(), c.overwritesWithoutAsking);
         }
     }
+}
+
+TEST(ProgressReport, ShowsPastHalfASecondWhileFilesRemainAndSaysWhichFile) {
+    const struct {
+        std::uint64_t ms;
+        std::size_t done, total;
+        bool shows;
+    } when[] = {{0, 0, 10000, false},      {500, 10, 10000, false}, {501, 10, 10000, true},
+                {9000, 9999, 10000, true}, {9000, 2, 2, false},     {9000, 0, 0, false}};
+    for (const auto& w : when)
+        EXPECT_EQ(ShowsProgress(w.ms, w.done, w.total), w.shows) << w.ms << " " << w.done;
+    const struct {
+        ProgressVerb verb;
+        std::size_t done, total;
+        const wchar_t* line;
+    } lines[] = {{ProgressVerb::Importing, 0, 10000, L"Importing 1 of 10000 bitmaps"},
+                 {ProgressVerb::Importing, 1233, 10000, L"Importing 1234 of 10000 bitmaps"},
+                 {ProgressVerb::Exporting, 10000, 10000, L"Exporting 10000 of 10000 bitmaps"},
+                 {ProgressVerb::Exporting, 0, 1, L"Exporting 1 of 1 bitmap"}};
+    for (const auto& l : lines)
+        EXPECT_EQ(ProgressText(l.verb, l.done, l.total), l.line);
 }
 
 TEST(DropPlan, OpensAddsReplacesImportsOrRefusesWhatWasDropped) {

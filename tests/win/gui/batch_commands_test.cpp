@@ -3,6 +3,7 @@
 // folder picker, their questions, the boxes they end with and the files
 // they leave.
 #include <algorithm>
+#include <cstdio>
 #include <map>
 
 #include "gui_test.h"
@@ -222,5 +223,51 @@ TEST_F(BatchCommandsTest, NumberedFilesAreStoredAsTheUserChooses) {
         EXPECT_EQ(StoreOnDisk(created), app().doc.bitmaps);
         EXPECT_FALSE(app().doc.dirty);
         EXPECT_EQ(WindowText(app().mainWindow), L"Orvix - " + created);
+    }
+}
+
+// An import that runs long shows how far it is, with the main window shut to
+// other commands; Cancel or Esc there stops it between two files and keeps
+// what it stored. New OBK then makes its file of the bitmaps read so far.
+TEST_F(BatchCommandsTest, ALongImportShowsProgressAndStopsWhenCancelled) {
+    constexpr std::size_t kCount = 10000;
+    const std::wstring folder = Folder(L"many"), created = Path(L"fresh.obk");
+    const auto bytes = TinyBitmapFile(7);
+    for (std::size_t n = 1; n <= kCount; ++n) {
+        wchar_t name[16];
+        std::swprintf(name, 16, L"%05zu.bmp", n);
+        orvix_test::WriteBytes(scratch / L"many" / name, bytes);
+    }
+    const struct {
+        const char* what;
+        WORD command;
+        RobotStep answer;
+    } cases[] = {{"left to run", CMD_IMPORT_FOLDER, Look(L"Import")},
+                 {"Cancel", CMD_IMPORT_FOLDER, Press(L"Import", IDCANCEL)},
+                 {"Esc", CMD_IMPORT_FOLDER, PressKey(L"Import", VK_ESCAPE)},
+                 {"new, Cancel", CMD_NEW_CONTAINER_32, Press(L"Import", IDCANCEL)}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Load({});
+        const bool isNew = c.command == CMD_NEW_CONTAINER_32;
+        std::vector<RobotStep> script = {ChooseFile(kPicker, folder), Press(L"Import Mode", IDYES),
+                                         c.answer};
+        if (isNew)
+            script.insert(script.begin(), {ChooseFile(L"Save As", Path(L"fresh")),
+                                           Press(L"Create New OBK", IDC_NEW_FROM_FOLDER)});
+        Answer(script, c.command);
+        const std::wstring line = robot.shown[script.size() - 1].text;
+        EXPECT_TRUE(line.starts_with(L"Importing ") && line.ends_with(L" of 10000 bitmaps"))
+            << line;
+        EXPECT_TRUE(IsWindowEnabled(app().mainWindow));
+        const std::size_t stored = app().doc.bitmaps.size();
+        EXPECT_EQ(stored == kCount, c.answer.kind == RobotStep::Kind::Look) << stored;
+        EXPECT_GT(stored, 0u);
+        EXPECT_EQ(app().doc.dirty, !isNew);
+        if (isNew) {
+            EXPECT_EQ(StoreOnDisk(created), app().doc.bitmaps);
+        }
+        EXPECT_EQ(static_cast<std::size_t>(ListView_GetItemCount(app().listView)), stored);
+        EXPECT_EQ(app().doc.bitmaps.rbegin()->first, static_cast<ResourceId>(stored));
     }
 }

@@ -39,7 +39,7 @@ struct ShownWindow {
 };
 
 struct RobotStep {
-    enum class Kind { Button, TypeThenOk, Key, CloseBox, MenuKey, MenuCharacter };
+    enum class Kind { Button, TypeThenOk, Key, CloseBox, MenuKey, MenuCharacter, Look };
     Kind kind = Kind::Button;
     std::wstring caption{};  // the dialog this step answers; empty for menus
     int id = 0;              // the button to press, or the field to type into
@@ -70,6 +70,10 @@ inline RobotStep PressKey(std::wstring caption, WPARAM key) {
 }
 inline RobotStep CloseBox(std::wstring caption) {
     return {.kind = RobotStep::Kind::CloseBox, .caption = std::move(caption)};
+}
+// Reads a window that goes by itself, as a progress window does, and leaves it be.
+inline RobotStep Look(std::wstring caption) {
+    return {.kind = RobotStep::Kind::Look, .caption = std::move(caption)};
 }
 inline RobotStep Then(RobotStep step) {
     step.followUp = true;

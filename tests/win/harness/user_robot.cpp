@@ -77,6 +77,7 @@ void PostKey(HWND target, WPARAM key) {
 
 void Act(HWND window, const RobotStep& step) {
     using Kind = RobotStep::Kind;
+    if (step.kind == Kind::Look) return;
     if (step.kind == Kind::MenuCharacter) {
         PostMessageW(window, WM_CHAR, step.key, 1);
     } else if (step.kind == Kind::MenuKey) {
