@@ -14,21 +14,11 @@ std::wstring NameOf(const std::wstring& path) {
     return std::wstring(last.base(), path.end());
 }
 
-bool NamesContainer(const std::wstring& path) {
-    std::wstring name = NameOf(path);
-    if (name.size() < 4) return false;
-    std::wstring extension = name.substr(name.size() - 4);
-    for (wchar_t& c : extension) {
-        if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
-    }
-    return extension == L".obk";
-}
-
 }  // namespace
 
 DroppedContent ClassifyDroppedFile(const std::wstring& path,
                                    const std::vector<std::uint8_t>& head) {
-    if (NamesContainer(path)) return DroppedContent::Container;
+    if (EndsWithAsciiNoCase(path, L".obk")) return DroppedContent::Container;
     if (LooksLikeBitmapFile(head) || IsPng(head)) return DroppedContent::Image;
     return DroppedContent::Other;
 }
@@ -50,10 +40,7 @@ DropPlan PlanDrop(const std::vector<DroppedFile>& files, bool onRow) {
     }
     // In a folder scan's order, which the import's choice between a
     // number's two files relies on.
-    std::sort(plan.numbered.begin(), plan.numbered.end(),
-              [](const NumberedBitmapFile& a, const NumberedBitmapFile& b) {
-                  return a.number != b.number ? a.number < b.number : !a.png && b.png;
-              });
+    std::sort(plan.numbered.begin(), plan.numbered.end(), InScanOrder);
     if (!plan.numbered.empty()) plan.action = DropAction::Import;
     return plan;
 }

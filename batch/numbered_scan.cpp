@@ -19,12 +19,11 @@ bool IsAsciiDigit(wchar_t c) {
 // already disqualifies the name.
 bool ParseNumberedName(const std::wstring& name, std::int32_t& number, bool& png, bool anyCase) {
     if (name.size() != 9) return false;
-    std::wstring extension = name.substr(5);
-    for (wchar_t& c : extension) {
-        if (anyCase && c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
-    }
-    if (extension != L".bmp" && extension != L".png") return false;
-    png = extension == L".png";
+    const auto is = [&](std::wstring_view extension) {
+        return anyCase ? EndsWithAsciiNoCase(name, extension) : name.ends_with(extension);
+    };
+    if (!is(L".bmp") && !is(L".png")) return false;
+    png = is(L".png");
     std::int32_t value = 0;
     for (std::size_t i = 0; i < 5; ++i) {
         if (!IsAsciiDigit(name[i])) return false;
@@ -32,6 +31,10 @@ bool ParseNumberedName(const std::wstring& name, std::int32_t& number, bool& png
     }
     number = value;
     return true;
+}
+
+bool InScanOrder(const NumberedBitmapFile& a, const NumberedBitmapFile& b) {
+    return a.number != b.number ? a.number < b.number : !a.png && b.png;
 }
 
 void ScanNumberedBitmaps(const std::wstring& folder, std::vector<NumberedBitmapFile>& result,
@@ -64,10 +67,7 @@ void ScanNumberedBitmaps(const std::wstring& folder, std::vector<NumberedBitmapF
             result.push_back(NumberedBitmapFile{number, folder + name, png});
         }
         // A listing that failed part-way still yields what it found.
-        std::sort(result.begin(), result.end(),
-                  [](const NumberedBitmapFile& a, const NumberedBitmapFile& b) {
-                      return a.number != b.number ? a.number < b.number : !a.png && b.png;
-                  });
+        std::sort(result.begin(), result.end(), InScanOrder);
     } catch (const std::exception&) {
         // Out of memory or a folder name the file system cannot represent:
         // nothing trustworthy was listed.

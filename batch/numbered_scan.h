@@ -28,6 +28,9 @@ void ScanNumberedBitmaps(const std::wstring& folder, std::vector<NumberedBitmapF
 bool ParseNumberedName(const std::wstring& name, std::int32_t& number, bool& png,
                        bool anyCase = false);
 
+// The scan's order: by number, a number's ".bmp" before its ".png".
+bool InScanOrder(const NumberedBitmapFile& a, const NumberedBitmapFile& b);
+
 // What an import takes of a scan: one file per number, its ".bmp" where it
 // has both; returns how many ".png" files that leaves out.
 std::size_t TakeBitmapsOverPngs(std::vector<NumberedBitmapFile>& files);

@@ -9,6 +9,7 @@
 #include "bitmaps/png_codec.h"
 #include "fileio/byte_order.h"
 #include "fileio/new_file.h"
+#include "fileio/path_separator.h"
 
 namespace {
 
@@ -290,12 +291,7 @@ bool StoreImageFile(ContainerDoc& doc, ResourceId id, const std::vector<std::uin
 }
 
 bool NamesPngFile(const std::wstring& path) {
-    if (path.size() < 4) return false;
-    std::wstring extension = path.substr(path.size() - 4);
-    for (wchar_t& c : extension) {
-        if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
-    }
-    return extension == L".png";
+    return EndsWithAsciiNoCase(path, L".png");
 }
 
 bool WritePngFile(const ContainerDoc& doc, ResourceId id, const std::wstring& path,
