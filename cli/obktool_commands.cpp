@@ -73,19 +73,30 @@ Outcome Check(const std::wstring& file, ImageFile& image, pe::ResourceSurvey& su
     return {};
 }
 
-Outcome Open(const std::wstring& file, ContainerDoc& doc, pe::ResourceSurvey& survey) {
+using ImageBytes = std::shared_ptr<const FileBlock>;
+
+// Reads the file once, whole: the bitmaps, what else it holds and the bytes a
+// commit writes the new image from. Only a file that fails is looked at again,
+// to say why.
+Outcome Open(const std::wstring& file, ContainerDoc& doc, pe::ResourceSurvey& survey,
+             ImageBytes& bytes) {
+    const std::string name = Utf8(file);
+    if (const std::string problem = FileProblem(file); !problem.empty()) {
+        return Outcome::Fail(name + ": " + problem);
+    }
+    const bool loaded = LoadContainer(doc, file, pe::FixedLanguageOrder(), &survey, &bytes);
+    if (loaded && survey.fileSize != 0 && !survey.Truncated()) return {};
     ImageFile image;
     if (Outcome o = Check(file, image, survey); o.status != Status::Ok) return o;
-    if (!LoadContainer(doc, file, pe::FixedLanguageOrder()))
-        return Outcome::Fail(Utf8(file) + ": its bitmaps cannot be read");
+    if (!loaded) return Outcome::Fail(name + ": its bitmaps cannot be read");
     return {};
 }
 
 // Open for a change: with --strict, a file whose save would drop something
 // is refused before anything is done.
 Outcome OpenForChange(const Common& c, const std::wstring& file, ContainerDoc& doc,
-                      pe::ResourceSurvey& survey) {
-    if (Outcome o = Open(file, doc, survey); o.status != Status::Ok) return o;
+                      pe::ResourceSurvey& survey, ImageBytes& bytes) {
+    if (Outcome o = Open(file, doc, survey, bytes); o.status != Status::Ok) return o;
     if (std::string refusal = StrictRefusal(c.strict, Utf8(file), survey); !refusal.empty()) {
         return Outcome::Fail(std::move(refusal));
     }
@@ -106,9 +117,9 @@ Outcome OpenListing(const std::wstring& file, Listing& listing, pe::ResourceSurv
 // Writes the changed store in place or to -o, and warns about what the file
 // held that the new one does not.
 Outcome Commit(const Common& c, const std::wstring& file, const ContainerDoc& doc,
-               const pe::ResourceSurvey& survey) {
+               const pe::ResourceSurvey& survey, const ImageBytes& bytes) {
     const std::wstring target = c.output.empty() ? file : c.output;
-    if (!WriteContainerFrom(file, doc.bitmaps, target)) {
+    if (!WriteContainerFrom({bytes->data, bytes->size}, doc.bitmaps, target)) {
         return Outcome::Fail(
             WriteFailure(Utf8(target), TakeAtomicWriteError(), "; every file is as it was"));
     }
@@ -340,7 +351,9 @@ Outcome Add(const Common& c, const std::wstring& file, const std::string& idText
     if (Outcome o = Hold(c, file, lock); o.status != Status::Ok) return o;
     ContainerDoc doc;
     pe::ResourceSurvey survey;
-    if (Outcome o = OpenForChange(c, file, doc, survey); o.status != Status::Ok) return o;
+    ImageBytes fileBytes;
+    if (Outcome o = OpenForChange(c, file, doc, survey, fileBytes); o.status != Status::Ok)
+        return o;
     if (!replace && doc.bitmaps.count(id) != 0) {
         return Outcome::Fail(Utf8(file) + ": ID " + Label(id) +
                              " already holds a bitmap (--replace replaces it)");
@@ -348,7 +361,7 @@ Outcome Add(const Common& c, const std::wstring& file, const std::string& idText
     std::vector<std::uint8_t> bytes;
     if (Outcome o = ReadBitmap(bmp, bytes); o.status != Status::Ok) return o;
     if (Outcome o = Store(doc, id, bmp, bytes); o.status != Status::Ok) return o;
-    if (Outcome o = Commit(c, file, doc, survey); o.status != Status::Ok) return o;
+    if (Outcome o = Commit(c, file, doc, survey, fileBytes); o.status != Status::Ok) return o;
     Say(c, "stored " + Utf8(bmp) + " as " + Label(id));
     return {};
 }
@@ -361,12 +374,14 @@ Outcome Remove(const Common& c, const std::wstring& file, const std::string& ids
     if (Outcome o = Hold(c, file, lock); o.status != Status::Ok) return o;
     ContainerDoc doc;
     pe::ResourceSurvey survey;
-    if (Outcome o = OpenForChange(c, file, doc, survey); o.status != Status::Ok) return o;
+    ImageBytes fileBytes;
+    if (Outcome o = OpenForChange(c, file, doc, survey, fileBytes); o.status != Status::Ok)
+        return o;
     const auto selected = SelectIds(doc.bitmaps, *list, error);
     if (!selected) return Outcome::Fail(Utf8(file) + ": " + error);
     for (ResourceId id : *selected)
         doc.bitmaps.erase(id);
-    if (Outcome o = Commit(c, file, doc, survey); o.status != Status::Ok) return o;
+    if (Outcome o = Commit(c, file, doc, survey, fileBytes); o.status != Status::Ok) return o;
     Say(c, "removed " + std::to_string(selected->size()) + " bitmaps");
     return {};
 }
@@ -384,7 +399,9 @@ Outcome Renumber(const Common& c, const std::wstring& file, const std::string& o
     if (Outcome o = Hold(c, file, lock); o.status != Status::Ok) return o;
     ContainerDoc doc;
     pe::ResourceSurvey survey;
-    if (Outcome o = OpenForChange(c, file, doc, survey); o.status != Status::Ok) return o;
+    ImageBytes fileBytes;
+    if (Outcome o = OpenForChange(c, file, doc, survey, fileBytes); o.status != Status::Ok)
+        return o;
     if (doc.bitmaps.count(ids[0]) == 0) {
         return Outcome::Fail(Utf8(file) + ": no bitmap with ID " + Label(ids[0]));
     }
@@ -395,7 +412,7 @@ Outcome Renumber(const Common& c, const std::wstring& file, const std::string& o
     if (!MoveBitmapId(doc, ids[0], ids[1], true)) {
         return Outcome::Fail(Utf8(file) + ": " + Label(ids[0]) + " cannot be moved");
     }
-    if (Outcome o = Commit(c, file, doc, survey); o.status != Status::Ok) return o;
+    if (Outcome o = Commit(c, file, doc, survey, fileBytes); o.status != Status::Ok) return o;
     Say(c, "renumbered " + Label(ids[0]) + " as " + Label(ids[1]));
     return {};
 }
@@ -409,7 +426,9 @@ Outcome Import(const Common& c, const std::wstring& file, const std::wstring& fo
     if (Outcome o = Hold(c, file, lock); o.status != Status::Ok) return o;
     ContainerDoc doc;
     pe::ResourceSurvey survey;
-    if (Outcome o = OpenForChange(c, file, doc, survey); o.status != Status::Ok) return o;
+    ImageBytes fileBytes;
+    if (Outcome o = OpenForChange(c, file, doc, survey, fileBytes); o.status != Status::Ok)
+        return o;
     std::size_t stored = 0, skipped = 0, count = 0;
     const auto take = [&](ResourceId id, const NumberedBitmapFile& f,
                           const std::vector<std::uint8_t>& bytes) -> Outcome {
@@ -431,7 +450,7 @@ Outcome Import(const Common& c, const std::wstring& file, const std::wstring& fo
         return o;
     }
     if (count == 0) return Outcome::Fail(Utf8(folder) + ": no 5-digit numbered .bmp or .png files");
-    if (Outcome o = Commit(c, file, doc, survey); o.status != Status::Ok) return o;
+    if (Outcome o = Commit(c, file, doc, survey, fileBytes); o.status != Status::Ok) return o;
     Say(c, "imported " + std::to_string(stored) + " bitmaps, skipped " + std::to_string(skipped));
     return {};
 }

@@ -2,20 +2,27 @@
 // and show nothing; the calling command chooses the message.
 #pragma once
 
+#include <cstdint>
+#include <memory>
+#include <span>
 #include <string>
+#include <vector>
 
 #include "document/container_doc.h"
 #include "document/pe_resource_reader.h"
 #include "document/pe_resource_survey.h"
+#include "fileio/whole_file.h"
 
 // Reads every numeric-ID RT_BITMAP resource of the PE image at path into
 // doc.bitmaps, each in the language version order picks. On success the
 // document is loaded and clean, doc.stamp is the file's, and survey (when
 // given) says what else the file holds; on failure the document is closed
-// with an empty store and doc.path naming the file that failed.
+// with an empty store and doc.path naming the file that failed. image (when
+// given) receives the file's bytes, which the bitmaps are views of.
 bool LoadContainer(ContainerDoc& doc, const std::wstring& path,
                    const pe::LanguageOrder& order = pe::PlatformLanguageOrder(),
-                   pe::ResourceSurvey* survey = nullptr);
+                   pe::ResourceSurvey* survey = nullptr,
+                   std::shared_ptr<const FileBlock>* image = nullptr);
 
 // Replaces the resource table of the image at destination with one RT_BITMAP
 // resource per store entry (ascending, language 0). The destination is
@@ -35,6 +42,10 @@ bool OverwritesChangesOnDisk(const ContainerDoc& doc, const std::wstring& destin
 // table replaced by store, replaces destination atomically (the two may be
 // the same file). On failure destination is byte-identical to before.
 bool WriteContainerFrom(const std::wstring& imagePath, const BitmapStore& store,
+                        const std::wstring& destination);
+// The same from an image already in memory, such as the bytes a load read
+// while the file has been held unchanged since: nothing is read again.
+bool WriteContainerFrom(std::span<const std::uint8_t> image, const BitmapStore& store,
                         const std::wstring& destination);
 
 // Moves the payload of oldId to newId. True when it now stands under newId,

@@ -8,7 +8,7 @@
 #include "fileio/whole_file.h"
 
 bool LoadContainer(ContainerDoc& doc, const std::wstring& path, const pe::LanguageOrder& order,
-                   pe::ResourceSurvey* survey) {
+                   pe::ResourceSurvey* survey, std::shared_ptr<const FileBlock>* imageOut) {
     try {
         // path may be doc.path itself: take the copy before touching the doc.
         std::wstring file = path;
@@ -20,14 +20,15 @@ bool LoadContainer(ContainerDoc& doc, const std::wstring& path, const pe::Langua
         // Taken before the read: a change made while it reads is a change
         // made since the document was loaded.
         const FileStamp stamp = ReadFileStamp(doc.path);
-        // The file is read once, whole; every bitmap is a view of those bytes.
-        std::vector<std::uint8_t> bytes;
-        if (!ReadWholeFile(doc.path, bytes)) return false;
-        const auto image = std::make_shared<const std::vector<std::uint8_t>>(std::move(bytes));
+        // The file is taken once, whole; every bitmap is a view of its bytes.
+        const std::shared_ptr<const FileBlock> image = ReadFileBlock(doc.path);
+        if (!image) return false;
+        const std::span<const std::uint8_t> bytes(image->data, image->size);
         BitmapStore bitmaps;
-        if (!pe::ViewBitmapResources(image, bitmaps, order)) return false;
-        if (survey && !pe::SurveyResources(pe::SpanSource(*image), *survey)) *survey = {};
+        if (!pe::ViewBitmapResources(image, bytes, bitmaps, order)) return false;
+        if (survey && !pe::SurveyResources(pe::SpanSource(bytes), *survey)) *survey = {};
         doc.bitmaps = std::move(bitmaps);
+        if (imageOut) *imageOut = image;
         doc.stamp = stamp;
         doc.loaded = true;
         doc.dirty = false;

@@ -25,6 +25,18 @@ bool WriteContainerFrom(const std::wstring& imagePath, const BitmapStore& store,
     }
 }
 
+bool WriteContainerFrom(std::span<const std::uint8_t> image, const BitmapStore& store,
+                        const std::wstring& destination) {
+    try {
+        const auto produce = [&](const AtomicWriteSink& sink) {
+            return pe::WriteImageWithBitmaps(image, store, sink);
+        };
+        return WriteFileAtomically(destination, produce);
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
 bool SaveContainer(ContainerDoc& doc, const std::wstring& destination) {
     try {
         const std::wstring target = destination;  // may be doc.path itself

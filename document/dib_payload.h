@@ -36,10 +36,16 @@ public:
     // long as any view of it. The caller has checked that they lie inside.
     static DibPayload View(std::shared_ptr<const Bytes> block, std::size_t offset,
                            std::size_t size) {
+        const std::uint8_t* at = block->data() + offset;
+        return View(std::move(block), at, size);
+    }
+    // size bytes at data, inside a block of any kind that owner keeps alive.
+    static DibPayload View(std::shared_ptr<const void> owner, const std::uint8_t* data,
+                           std::size_t size) {
         DibPayload p;
-        p.data_ = block->data() + offset;
+        p.data_ = data;
         p.size_ = size;
-        p.owner_ = std::move(block);
+        p.owner_ = std::move(owner);
         return p;
     }
 
@@ -70,7 +76,7 @@ private:
         owner_ = std::move(block);
     }
 
-    std::shared_ptr<const Bytes> owner_;
+    std::shared_ptr<const void> owner_;
     const std::uint8_t* data_ = nullptr;
     std::size_t size_ = 0;
 };

@@ -33,6 +33,7 @@ bool ByteReader::U64(std::uint64_t offset, std::uint64_t& out) const {
 ImageSource SpanSource(std::span<const std::uint8_t> bytes) {
     ImageSource source;
     source.size = bytes.size();
+    source.memory = bytes.data();
     source.read = [bytes](std::uint64_t offset, std::span<std::uint8_t> out) {
         if (offset > bytes.size() || out.size() > bytes.size() - offset) return false;
         std::copy_n(bytes.begin() + static_cast<std::ptrdiff_t>(offset), out.size(), out.begin());

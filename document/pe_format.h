@@ -93,6 +93,9 @@ struct ImageSource {
     std::uint64_t size = 0;
     // Fills out with the bytes at offset; false when they cannot be read.
     std::function<bool(std::uint64_t offset, std::span<std::uint8_t> out)> read;
+    // The size bytes themselves when they are already in memory: readers
+    // take them in place instead of through windows of copies.
+    const std::uint8_t* memory = nullptr;
 };
 
 // A source over bytes already in memory; they must outlive it.

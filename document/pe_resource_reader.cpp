@@ -76,6 +76,10 @@ struct CachedReader {
     }
     bool Bytes(std::uint64_t offset, std::size_t length, std::uint8_t* out) {
         if (!Has(offset, length)) return false;
+        if (source->memory) {
+            std::copy_n(source->memory + offset, length, out);
+            return true;
+        }
         while (length > 0) {
             const std::uint8_t* b = Block(offset / blockSize);
             if (!b) return false;
@@ -298,7 +302,18 @@ bool Locate(const ImageSource& image, const LanguageOrder& languageOrder,
         std::max<std::uint64_t>(std::uint64_t{8} * image.size, std::uint64_t{256} << 20);
     std::uint64_t total = 0;
 
+    // Where the IDs ascend strictly, a by-ID find of each listed ID lands on
+    // that entry itself, and tens of thousands of searches can be skipped.
+    bool ascending = true;
+    std::uint32_t previous = 0;
+    for (std::uint32_t i = names.named; i < names.total && ascending; ++i) {
+        const std::uint32_t name = EntryAt(tree, names, i).name;
+        ascending = name <= 0xFFFF && (i == names.named || name > previous);
+        previous = name;
+    }
+
     std::vector<bool> seen(0x10000);
+    located.reserve(names.total);
     for (std::uint32_t i = 0; i < names.total; ++i) {
         const Entry listed = EntryAt(tree, names, i);
         if (listed.name & kResourceHighBit) continue;  // a string name
@@ -310,7 +325,12 @@ bool Locate(const ImageSource& image, const LanguageOrder& languageOrder,
         // the enumerated entry: with duplicate or unsorted IDs they differ.
         Entry nameEntry, dataEntry;
         Directory languages;
-        if (!FindById(tree, names, id, true, nameEntry)) continue;
+        if (ascending && i >= names.named) {
+            if (!listed.IsDirectory()) continue;
+            nameEntry = listed;
+        } else if (!FindById(tree, names, id, true, nameEntry)) {
+            continue;
+        }
         if (!ReadDirectory(tree, nameEntry.TargetOffset(), languages)) continue;
         if (!ChooseLanguage(tree, languages, languageOrder, dataEntry)) continue;
         if (otherVersions) *otherVersions += languages.total - 1;
@@ -391,14 +411,14 @@ bool ReadBitmapResources(std::span<const std::uint8_t> image, BitmapStore& out,
     return ReadBitmapResources(SpanSource(image), out, languageOrder);
 }
 
-bool ViewBitmapResources(const std::shared_ptr<const std::vector<std::uint8_t>>& image,
-                         BitmapStore& out, const LanguageOrder& languageOrder) {
+bool ViewBitmapResources(const std::shared_ptr<const void>& owner,
+                         std::span<const std::uint8_t> image, BitmapStore& out,
+                         const LanguageOrder& languageOrder) {
     out.clear();
     std::vector<Located> located;
-    if (!Locate(SpanSource(*image), languageOrder, located)) return false;
+    if (!Locate(SpanSource(image), languageOrder, located)) return false;
     for (const Located& l : located) {
-        out.try_emplace(out.end(), l.id,
-                        DibPayload::View(image, static_cast<std::size_t>(l.offset), l.size));
+        out.try_emplace(out.end(), l.id, DibPayload::View(owner, image.data() + l.offset, l.size));
     }
     return true;
 }

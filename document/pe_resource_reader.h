@@ -51,9 +51,14 @@ bool ReadBitmapResources(std::span<const std::uint8_t> image, BitmapStore& out,
 
 // The same bitmaps as views into image, a whole file read in one go: no
 // payload is copied, and the file's bytes live as long as any of them.
-bool ViewBitmapResources(const std::shared_ptr<const std::vector<std::uint8_t>>& image,
-                         BitmapStore& out,
+bool ViewBitmapResources(const std::shared_ptr<const void>& owner,
+                         std::span<const std::uint8_t> image, BitmapStore& out,
                          const LanguageOrder& languageOrder = kEnglishUsLanguageOrder);
+inline bool ViewBitmapResources(const std::shared_ptr<const std::vector<std::uint8_t>>& image,
+                                BitmapStore& out,
+                                const LanguageOrder& languageOrder = kEnglishUsLanguageOrder) {
+    return ViewBitmapResources(image, *image, out, languageOrder);
+}
 
 // The same bitmaps with only the first keep bytes of each payload in heads,
 // and each payload's whole length in sizes: what a listing needs, without

@@ -46,8 +46,9 @@ AtomicWriteError TakeAtomicWriteError();
 // interrupted: SIGINT, SIGTERM and SIGHUP (on Windows the console's Ctrl+C,
 // Ctrl+Break, close, logoff and shutdown) remove the files of the writes in
 // progress and end the process with status 128 + the signal's number (130,
-// 143, 129). A signal the process was started with ignored stays ignored, as
-// nohup and a shell's background jobs expect.
+// 143, 129), and so does SIGBUS, which a mapped container that another
+// program cuts short raises (135). A signal the process was started with
+// ignored stays ignored, as nohup and a shell's background jobs expect.
 void RemoveTemporariesOnInterrupt();
 
 // Test hook: when set, a write fails once this many bytes have gone to the

@@ -144,7 +144,9 @@ bool SettleLiveFile(int slot, const std::function<bool()>& finish) {
 }
 
 void RemoveTemporariesOnInterrupt() {
-    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    // SIGBUS too: a container another program cuts short while its mapping
+    // is read ends the run as an interrupt does, with no temporary left.
+    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGBUS}) {
         struct sigaction old {};
         if (::sigaction(signal, nullptr, &old) != 0 || old.sa_handler == SIG_IGN) continue;
         struct sigaction action {};

@@ -1,10 +1,26 @@
 // Reading a file into memory in one piece.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 // Reads the whole file. False when it cannot be opened, is empty, or the read
 // delivers fewer bytes than its length; out is then left as it was.
 bool ReadWholeFile(const std::wstring& path, std::vector<std::uint8_t>& out);
+
+// A whole file's bytes as one block that its holders share. On POSIX it is a
+// read-only mapping: a load then costs what its reader touches, and a rename
+// over the file leaves the mapped bytes as they were. Elsewhere, where a
+// mapping would keep the file from being replaced, the bytes are read.
+// Null on the failures of ReadWholeFile.
+struct FileBlock {
+    const std::uint8_t* data = nullptr;
+    std::size_t size = 0;
+};
+std::shared_ptr<const FileBlock> ReadFileBlock(const std::wstring& path);
+
+// The bytes themselves, for platforms that read rather than map.
+std::shared_ptr<const FileBlock> ReadFileBlockCopy(const std::wstring& path);

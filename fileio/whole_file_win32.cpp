@@ -49,3 +49,7 @@ bool ReadWholeFile(const std::wstring& path, std::vector<std::uint8_t>& out) {
         return false;  // out of memory
     }
 }
+
+std::shared_ptr<const FileBlock> ReadFileBlock(const std::wstring& path) {
+    return ReadFileBlockCopy(path);
+}
