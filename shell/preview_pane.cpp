@@ -5,6 +5,8 @@
 #include <cstring>
 #include <vector>
 
+#include <windowsx.h>
+
 #include "bitmaps/dib_layout.h"
 #include "bitmaps/preview_view.h"
 #include "resources/resource_ids.h"
@@ -43,9 +45,25 @@ DrawnSize Drawn(const AppState& app, const Shown& shown, int paneWidth, int pane
                             app.previewFit);
 }
 
-int ScrollPosition(HWND pane, int bar, DWORD style) {
-    return (GetWindowLongW(pane, GWL_STYLE) & static_cast<LONG>(style)) ? GetScrollPos(pane, bar)
-                                                                        : 0;
+bool HasBar(HWND pane, int bar) {
+    const LONG style = GetWindowLongW(pane, GWL_STYLE);
+    return (style & (bar == SB_HORZ ? WS_HSCROLL : WS_VSCROLL)) != 0;
+}
+
+// How far the picture is moved along one axis: the scroll bar's position
+// where the axis has one, else the pan kept in the state, within what the
+// picture overhangs the pane.
+int ScrollPosition(HWND pane, int bar) {
+    if (HasBar(pane, bar)) return GetScrollPos(pane, bar);
+    const AppState* app = StateOf(pane);
+    if (!app) return 0;
+    RECT client{};
+    GetClientRect(pane, &client);
+    const DrawnSize drawn = Drawn(*app, ShownBitmap(*app), client.right, client.bottom);
+    const std::int64_t overhang =
+        bar == SB_HORZ ? drawn.width - client.right : drawn.height - client.bottom;
+    const int pan = bar == SB_HORZ ? app->previewPan.x : app->previewPan.y;
+    return static_cast<int>(std::clamp<std::int64_t>(pan, 0, std::max<std::int64_t>(overhang, 0)));
 }
 
 void DrawPreview(HWND pane, HDC dc, const AppState& app, int paneWidth, int paneHeight) {
@@ -60,8 +78,8 @@ void DrawPreview(HWND pane, HDC dc, const AppState& app, int paneWidth, int pane
     const DrawnSize drawn = Drawn(app, shown, paneWidth, paneHeight);
     const auto dw = static_cast<int>(std::min<std::int64_t>(drawn.width, INT_MAX));
     const auto dh = static_cast<int>(std::min<std::int64_t>(drawn.height, INT_MAX));
-    const int x = Place(paneWidth, dw) - ScrollPosition(pane, SB_HORZ, WS_HSCROLL);
-    const int y = Place(paneHeight, dh) - ScrollPosition(pane, SB_VERT, WS_VSCROLL);
+    const int x = Place(paneWidth, dw) - ScrollPosition(pane, SB_HORZ);
+    const int y = Place(paneHeight, dh) - ScrollPosition(pane, SB_VERT);
     // Enlarged pixels stay sharp squares; shrunk ones are averaged.
     SetStretchBltMode(dc, drawn.width > shown.width ? COLORONCOLOR : HALFTONE);
     SetBrushOrgEx(dc, 0, 0, nullptr);
@@ -115,8 +133,8 @@ ViewCentre CentreOf(HWND pane, const DrawnSize& drawn) {
     const auto share = [](int position, int page, std::int64_t length) {
         return length > page ? (position + page / 2.0) / static_cast<double>(length) : 0.5;
     };
-    return {share(ScrollPosition(pane, SB_HORZ, WS_HSCROLL), client.right, drawn.width),
-            share(ScrollPosition(pane, SB_VERT, WS_VSCROLL), client.bottom, drawn.height)};
+    return {share(ScrollPosition(pane, SB_HORZ), client.right, drawn.width),
+            share(ScrollPosition(pane, SB_VERT), client.bottom, drawn.height)};
 }
 
 // Shows a bar on each axis the drawn picture outgrows, given the room the
@@ -166,6 +184,7 @@ void SetView(AppState& app, int step, bool fit) {
         CentreOf(app.previewWindow, Drawn(app, ShownBitmap(app), client.right, client.bottom));
     app.previewZoomStep = step;
     app.previewFit = fit;
+    app.previewPan = {};
     UpdateScrollBars(app.previewWindow, app, centre);
 }
 
@@ -229,6 +248,64 @@ LRESULT OnScroll(HWND hwnd, int bar, WORD request) {
     return 0;
 }
 
+// Moves the picture by (dx, dy) pixels of the pane, as far as it overhangs.
+void PanBy(HWND pane, AppState& app, int dx, int dy) {
+    for (const int bar : {SB_HORZ, SB_VERT}) {
+        const int by = bar == SB_HORZ ? dx : dy;
+        if (by == 0) continue;
+        const int position = ScrollPosition(pane, bar) + by;
+        if (HasBar(pane, bar)) {
+            SetScrollPos(pane, bar, position, TRUE);  // kept inside the range
+        } else {
+            (bar == SB_HORZ ? app.previewPan.x : app.previewPan.y) = position;
+            const int kept = ScrollPosition(pane, bar);
+            (bar == SB_HORZ ? app.previewPan.x : app.previewPan.y) = kept;
+        }
+    }
+    InvalidateRect(pane, nullptr, FALSE);
+}
+
+bool Overhangs(HWND pane, const AppState& app) {
+    RECT client{};
+    GetClientRect(pane, &client);
+    const DrawnSize drawn = Drawn(app, ShownBitmap(app), client.right, client.bottom);
+    return drawn.width > client.right || drawn.height > client.bottom;
+}
+
+LRESULT OnLeftButtonDown(HWND hwnd, LPARAM lParam) {
+    AppState* app = StateOf(hwnd);
+    if (!app || !Overhangs(hwnd, *app)) return 0;
+    app->previewDragging = true;
+    app->previewDragAt = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+    SetCapture(hwnd);
+    return 0;
+}
+
+LRESULT OnMouseMove(HWND hwnd, LPARAM lParam) {
+    AppState* app = StateOf(hwnd);
+    if (!app || !app->previewDragging) return 0;
+    const POINT at{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+    // The picture follows the mouse: dragging left shows more of its right.
+    PanBy(hwnd, *app, app->previewDragAt.x - at.x, app->previewDragAt.y - at.y);
+    app->previewDragAt = at;
+    return 0;
+}
+
+LRESULT OnDragEnd(HWND hwnd) {
+    if (AppState* app = StateOf(hwnd)) app->previewDragging = false;
+    if (GetCapture() == hwnd) ReleaseCapture();
+    return 0;
+}
+
+LRESULT OnSetCursor(HWND hwnd, WPARAM wParam, LPARAM lParam) {
+    const AppState* app = StateOf(hwnd);
+    if (LOWORD(lParam) == HTCLIENT && app && Overhangs(hwnd, *app)) {
+        SetCursor(LoadCursorW(nullptr, IDC_SIZEALL));
+        return TRUE;
+    }
+    return DefWindowProcW(hwnd, WM_SETCURSOR, wParam, lParam);
+}
+
 LRESULT OnMouseWheel(HWND hwnd, WPARAM wParam) {
     if (AppState* app = StateOf(hwnd)) PreviewWheel(*app, wParam);
     return 0;
@@ -251,6 +328,7 @@ HWND CreatePreviewPane(AppState& app, const RECT& client) {
 
 void PreviewBitmapChanged(AppState& app, bool another) {
     if (another && !app.previewFit) app.previewZoomStep = kOneToOneStep;
+    if (another) app.previewPan = {};
     // The picture itself may have grown past what a kept zoom may draw.
     const Shown shown = ShownBitmap(app);
     if (std::max(shown.width, shown.height) > kMaxDrawnSide) app.previewZoomStep = kOneToOneStep;
@@ -282,8 +360,12 @@ void PreviewWheel(AppState& app, WPARAM wParam) {
         ZoomPreview(app, turn > 0 ? +1 : -1);
         return;
     }
-    if (GetWindowLongW(app.previewWindow, GWL_STYLE) & WS_VSCROLL)
-        OnScroll(app.previewWindow, SB_VERT, turn > 0 ? SB_LINEUP : SB_LINEDOWN);
+    const int by = turn > 0 ? -kScrollLine : kScrollLine;
+    if (GET_KEYSTATE_WPARAM(wParam) & MK_SHIFT) {
+        PanBy(app.previewWindow, app, by, 0);
+    } else {
+        PanBy(app.previewWindow, app, 0, by);
+    }
 }
 
 LRESULT CALLBACK PreviewWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -300,6 +382,15 @@ LRESULT CALLBACK PreviewWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
             return OnScroll(hwnd, SB_VERT, LOWORD(wParam));
         case WM_MOUSEWHEEL:
             return OnMouseWheel(hwnd, wParam);
+        case WM_LBUTTONDOWN:
+            return OnLeftButtonDown(hwnd, lParam);
+        case WM_MOUSEMOVE:
+            return OnMouseMove(hwnd, lParam);
+        case WM_LBUTTONUP:
+        case WM_CAPTURECHANGED:
+            return OnDragEnd(hwnd);
+        case WM_SETCURSOR:
+            return OnSetCursor(hwnd, wParam, lParam);
         default:
             return DefWindowProcW(hwnd, message, wParam, lParam);
     }

@@ -1,6 +1,8 @@
 // The preview pane on the right of the list: the selected bitmap at 1:1 or
 // the zoom the user chose, centred and framed where it fits, with scroll bars
 // where a zoomed picture outgrows the pane, painted from the preview copy only.
+// A picture larger than the pane pans under the mouse (drag) and the wheel
+// (Shift for across), at 1:1 too.
 #pragma once
 
 #include <windows.h>
@@ -20,7 +22,7 @@ void ZoomPreview(AppState& app, int direction);
 void ShowPreviewOneToOne(AppState& app);
 void TogglePreviewFit(AppState& app);
 // A wheel turn the main window's loop passes on: with Ctrl it zooms, without
-// it scrolls a zoomed picture up and down.
+// it pans a picture larger than the pane down and up, with Shift across.
 void PreviewWheel(AppState& app, WPARAM wParam);
 
 LRESULT CALLBACK PreviewWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);

@@ -40,6 +40,12 @@ struct AppState {
     // to the next, a zoom does not.
     int previewZoomStep = kOneToOneStep;
     bool previewFit = false;
+    // How far a picture larger than the pane is moved along each axis that
+    // has no scroll bar (at 1:1 the pane shows none, to keep its room); and
+    // where the mouse was during a drag of the picture.
+    POINT previewPan{};
+    bool previewDragging = false;
+    POINT previewDragAt{};
     DocumentViews views;
 };
 

@@ -3,6 +3,7 @@
 // colour, in its true colours; and the window colour alone when nothing is
 // selected or the payload cannot be drawn without reading past its end.
 #include <cstdio>
+#include <functional>
 #include <utility>
 
 #include "bitmaps/png_convert.h"
@@ -338,4 +339,46 @@ TEST_F(PreviewPaneTest, ListRowsTellSizeDepthCompressionAndBytesOnHover) {
                         L"20 \u00D7 10, 24-bit, RGB, 640 bytes",
                         L"20 \u00D7 10, 24-bit, RGB, 639 bytes\nNot previewed: its pixels end at "
                         L"byte 640, past its 639 bytes"}));
+}
+
+// At 1:1 a picture larger than the pane keeps its look, without scroll bars,
+// and pans under a drag and the wheel, never past its edges; another bitmap
+// comes up from the near edges again.
+TEST_F(PreviewPaneTest, APictureLargerThanThePanePansUnderTheMouseAtOneToOne) {
+    const std::uint32_t top = 0x2E8B57, bottom = 0xA0522D;
+    const DibPayload large = Build({.width = 600, .height = 500, .top = top, .bottom = bottom});
+    app().doc.bitmaps = {{1, large}, {2, large}};
+    app().doc.loaded = true;
+    RefreshViews(app());
+    SelectBitmapById(app(), 1);
+    HWND pane = app().previewWindow;
+    const auto drag = [this, pane](int fromX, int fromY, int toX, int toY) {
+        PostMessageW(pane, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(fromX, fromY));
+        PostMessageW(pane, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(toX, toY));
+        PostMessageW(pane, WM_LBUTTONUP, 0, MAKELPARAM(toX, toY));
+        Pump();
+    };
+    const auto wheel = [this, pane](WORD keys, int turn) {
+        PostMessageW(pane, WM_MOUSEWHEEL, MAKEWPARAM(keys, turn), 0);
+        Pump();
+    };
+    const struct {
+        const char* name;
+        std::function<void()> act;
+        int x, y;
+    } steps[] = {
+        {"as it comes up", [] {}, 0, 0},
+        {"dragged up and left", [&] { drag(300, 200, 200, 150); }, -100, -50},
+        {"the wheel down, Shift and the wheel up",
+         [&] { wheel(0, -WHEEL_DELTA), wheel(MK_SHIFT, WHEEL_DELTA); }, -84, -66},
+        {"dragged past the far edges", [&] { drag(300, 250, 0, 0); }, -199, -200},
+        {"dragged past the near edges", [&] { drag(0, 0, 390, 290); }, 0, 0},
+        {"dragged, then another bitmap",
+         [&] { drag(300, 200, 200, 150), SelectBitmapById(app(), 2); }, 0, 0},
+    };
+    for (const auto& step : steps) {
+        step.act();
+        EXPECT_EQ(Mismatches(Shot(), {step.x, step.y, 600, 500, top, bottom}), "") << step.name;
+    }
+    EXPECT_EQ(GetWindowLongW(pane, GWL_STYLE) & (WS_HSCROLL | WS_VSCROLL), 0);
 }
