@@ -34,7 +34,9 @@ TEST_F(MainWindowTest, DialogsShowTheirTextAndEndOnEachWayOut) {
          L"Ctrl+N\nNew (32-bit OBK)\nCtrl+O\nOpen\nCtrl+W\nClose File\nCtrl+S\nSave\n"
          L"Ctrl+Shift+S\nSave As\nInsert\nAdd Bitmap\nCtrl+R\nReplace Bitmap\nDelete\n"
          L"Delete Bitmap\nF2\nChange Resource ID\nCtrl+C\nCopy Bitmap\nCtrl+V\nPaste as a New "
-         L"Bitmap\nCtrl+Shift+V\nPaste over the Selected Bitmap",
+         L"Bitmap\nCtrl+Shift+V\nPaste over the Selected Bitmap\nCtrl+Plus\nZoom In (or Ctrl "
+         L"and the Wheel)\nCtrl+Minus\nZoom Out\nCtrl+0\nActual Size (1:1)\nF\nFit a Large "
+         L"Bitmap in the Preview",
          {L"Sweet!"}},
         {L"About",
          L"                 Orvix 1.0.1\r\n\r\n     https://orvix.dev\r\n\r\n             (C) 2026 "
