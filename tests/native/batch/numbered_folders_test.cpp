@@ -10,8 +10,6 @@
 #include "batch/folder_numbering.h"
 #include "batch/numbered_scan.h"
 #include "batch/progress_report.h"
-#include "bitmaps/export_range.h"
-#include "support/dib_files.h"
 #include "support/test_files.h"
 
 using namespace orvix_test;
@@ -205,28 +203,6 @@ TEST(ProgressReport, ShowsPastHalfASecondWhileFilesRemainAndSaysWhichFile) {
                  {ProgressVerb::Exporting, 0, 1, L"Exporting 1 of 1 bitmap"}};
     for (const auto& l : lines)
         EXPECT_EQ(ProgressText(l.verb, l.done, l.total), l.line);
-}
-
-// Cancelling between two files: what was written stays, nothing after it is.
-TEST(ProgressReport, AnExportStoppedByItsStepKeepsWhatItWrote) {
-    ContainerDoc doc;
-    for (ResourceId id : {1, 2, 3, 5})
-        doc.bitmaps[id] = MakeDib({}, 44);
-    ScratchFolder scratch;
-    const fs::path all = scratch / "all", range = scratch / "range";
-    fs::create_directories(all);
-    fs::create_directories(range);
-    std::vector<std::size_t> told;
-    EXPECT_TRUE(ExportAllBitmaps(doc, all.wstring(), [&](std::size_t done) {
-        told.push_back(done);
-        return done < 2;
-    }));
-    EXPECT_EQ(told, (std::vector<std::size_t>{0, 1, 2}));
-    const auto stopAtOne = [](std::size_t done) { return done < 1; };
-    EXPECT_EQ(ExportBitmapsInRange(doc, range.wstring(), 1, 6, stopAtOne),
-              (RangeExportCounts{1, 2, 0}));
-    for (const auto& [folder, files] : {std::pair{all, 2}, std::pair{range, 1}})
-        EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), files);
 }
 
 TEST(DropPlan, OpensAddsReplacesImportsOrRefusesWhatWasDropped) {

@@ -34,6 +34,12 @@ ContainerDoc DocOf(std::initializer_list<ResourceId> ids,
     return doc;
 }
 
+// No step at all unless one stops the export before the file of stopAt.
+ExportStep StopAt(std::size_t stopAt) {
+    if (stopAt == SIZE_MAX) return {};
+    return [stopAt](std::size_t done) { return done < stopAt; };
+}
+
 enum Fault { kNone, kDiskFull };
 void Inject(Fault fault) {
     SetAtomicWriteFailureAfterBytesForTesting(fault == kDiskFull ? 0 : -1);
@@ -52,13 +58,6 @@ std::vector<ResourceId> Exported(const fs::path& folder) {
     }
     std::sort(ids.begin(), ids.end());
     return ids;
-}
-
-// A real folder whose full path leaves room for a five-digit name, not six.
-fs::path DeepFolder(const ScratchFolder& scratch) {
-    const fs::path deep = scratch / std::string(259 - 9 - 1 - scratch.dir.native().size() - 1, 'd');
-    fs::create_directory(deep);
-    return deep;
 }
 
 }  // namespace
@@ -102,6 +101,8 @@ TEST(NumberedBitmapPath, JoinsWithOneSeparatorAndFiveDigitsOrRefusesPathsOf260Un
     }
 }
 
+// A step that stops the export before the file of stopAt is written keeps
+// the files written so far.
 TEST(ExportAll, WritesEveryBitmapOrStopsAtTheFirstFailure) {
     const struct {
         const char* what;
@@ -109,29 +110,21 @@ TEST(ExportAll, WritesEveryBitmapOrStopsAtTheFirstFailure) {
         Fault fault;
         bool exports;
         std::vector<ResourceId> files;
+        std::size_t stopAt = SIZE_MAX;
     } cases[] = {
         {"three", DocOf({200000, 3, 1}), kNone, true, {1, 3, 200000}},
         {"none", DocOf({}), kNone, true, {}},
         {"a short one stops the rest", DocOf({1, 3}, {2}), kNone, false, {1}},
         {"disk full", DocOf({1, 2}), kDiskFull, false, {}},
+        {"stopped after two", DocOf({1, 2, 3, 5}), kNone, true, {1, 2}, 2},
     };
-    const fs::path previous = fs::current_path();
     for (const auto& c : cases) {
-        // The folder typed bare, ending in a separator, or left empty for the
-        // current one.
-        for (int form = 0; form < 3; ++form) {
-            ScratchFolder scratch;
-            const std::wstring folders[] = {scratch.dir.wstring(), scratch.dir.wstring() + L"/",
-                                            L""};
-            fs::current_path(scratch.dir);
-            Inject(c.fault);
-            const bool exported = ExportAllBitmaps(c.doc, folders[form]);
-            Inject(kNone);
-            fs::current_path(previous);
-            EXPECT_EQ(exported, c.exports) << c.what;
-            EXPECT_EQ(Exported(scratch.dir), c.files)
-                << c.what << ", folder '" << fs::path(folders[form]).string() << "'";
-        }
+        ScratchFolder scratch;
+        Inject(c.fault);
+        const bool exported = ExportAllBitmaps(c.doc, scratch.dir.wstring(), StopAt(c.stopAt));
+        Inject(kNone);
+        EXPECT_EQ(exported, c.exports) << c.what;
+        EXPECT_EQ(Exported(scratch.dir), c.files) << c.what;
     }
     if (kFileNamesIgnoreCase) {  // "00001.BMP" is the file "00001.bmp" names
         ScratchFolder upper;
@@ -164,35 +157,25 @@ TEST(RangeExport, CountsExportedMissingAndFailed) {
         Fault fault;
         RangeExportCounts counts;
         std::vector<ResourceId> files;
+        std::size_t stopAt = SIZE_MAX;
     } cases[] = {
         {"typed high first", DocOf({3, 4, 5, 9}), 5, 3, kNone, {3, 0, 0}, {3, 4, 5}},
         {"gaps", DocOf({1, 3}), 1, 4, kNone, {2, 2, 0}, {1, 3}},
         {"nothing stored", DocOf({1}), 2, 4, kNone, {0, 3, 0}, {}},
         {"short payload", DocOf({1, 3}, {2}), 1, 3, kNone, {2, 0, 1}, {1, 3}},
         {"disk full", DocOf({1, 2}), 1, 2, kDiskFull, {0, 0, 2}, {}},
-        // Written whole but not known to be on the disk: not reported as exported.
         {"up to the largest ID", DocOf({7, kTop}), 1, kTop, kNone, {2, kTop - 2, 0}, {7, kTop}},
+        {"stopped after one", DocOf({1, 2, 3, 5}), 1, 6, kNone, {1, 2, 0}, {1}, 1},
     };
     for (const auto& c : cases) {
         ScratchFolder scratch;
         Inject(c.fault);
         const RangeExportCounts counts =
-            ExportBitmapsInRange(c.doc, scratch.dir.wstring(), c.first, c.second);
+            ExportBitmapsInRange(c.doc, scratch.dir.wstring(), c.first, c.second, StopAt(c.stopAt));
         Inject(kNone);
         EXPECT_EQ(counts, c.counts) << c.what;
         EXPECT_EQ(Exported(scratch.dir), c.files) << c.what;
     }
-}
-
-TEST(Exports, NamesTooLongFailNotCut) {
-    ScratchFolder scratch;
-    const fs::path deep = DeepFolder(scratch);
-    EXPECT_FALSE(ExportAllBitmaps(DocOf({1, 100000, 100001}), deep.wstring())) << "stops there";
-    EXPECT_EQ(Exported(deep), std::vector<ResourceId>{1});
-    EXPECT_EQ(ExportBitmapsInRange(DocOf({1, 100000, 100001}), deep.wstring(), 1, 100001),
-              (RangeExportCounts{1, 99998, 2}))
-        << "count as failed";
-    EXPECT_EQ(Exported(deep), std::vector<ResourceId>{1});
 }
 
 TEST(RangeExport, SummaryHasThreeLinesInOrder) {

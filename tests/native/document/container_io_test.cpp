@@ -69,13 +69,16 @@ TEST_F(ContainerIo, SavesAndReloadsWhateverTheNameAndTheStore) {
     }
 }
 
+// What the file cannot hold, or a write that fails part-way, fails the whole
+// save and leaves the file and the document as they were.
 TEST_F(ContainerIo, WhatTheFileCannotHoldFailsTheWholeSave) {
     const struct {
         ResourceId id;
         std::size_t size;
         bool saves;
+        long long failAfter = -1;
     } cases[] = {{1, 12, true},   {65535, 12, true},    {0, 12, true}, {65536, 12, false},
-                 {-1, 12, false}, {INT_MAX, 12, false}, {4, 0, false}};
+                 {-1, 12, false}, {INT_MAX, 12, false}, {4, 0, false}, {100, 5000, false, 4096}};
     for (const auto& c : cases) {
         const std::wstring path = MakeContainer("a.obk");
         const Bytes before = ReadBytes(path);
@@ -85,7 +88,9 @@ TEST_F(ContainerIo, WhatTheFileCannotHoldFailsTheWholeSave) {
         doc.dirty = true;
         const std::string what =
             "ID " + std::to_string(c.id) + ", " + std::to_string(c.size) + " bytes";
+        SetAtomicWriteFailureAfterBytesForTesting(c.failAfter);
         EXPECT_EQ(SaveContainer(doc, path), c.saves) << what;
+        SetAtomicWriteFailureAfterBytesForTesting(-1);
         EXPECT_EQ(doc.dirty, !c.saves) << what;
         ContainerDoc again;
         ASSERT_TRUE(LoadContainer(again, path));
@@ -95,7 +100,7 @@ TEST_F(ContainerIo, WhatTheFileCannotHoldFailsTheWholeSave) {
         if (!c.saves) {
             EXPECT_EQ(ReadBytes(path), before) << what << " changed the file";
         }
-        EXPECT_EQ(scratch.EntryCount(), 1u) << what;
+        EXPECT_EQ(scratch.EntryCount(), 1u) << what << ": a temporary file was left";
     }
 }
 
@@ -104,19 +109,24 @@ TEST_F(ContainerIo, SaveAsTakesTheDestinationsImageOrTheCurrentOne) {
         const char* what;
         int destination;  // 0: none, 1: a PE32 container, 2: a text file
         bool saves;
-    } cases[] = {
-        {"new name", 0, true}, {"existing PE32 container", 1, true}, {"not an image", 2, false}};
+        bool currentGone = false;
+    } cases[] = {{"new name", 0, true},
+                 {"existing PE32 container", 1, true},
+                 {"not an image", 2, false},
+                 {"new name, the current file deleted", 0, false, true}};
     for (const auto& c : cases) {
         const std::wstring current = MakeContainer("current.obk", c.destination != 0);
+        ContainerDoc doc;
+        ASSERT_TRUE(LoadContainer(doc, current));
+        if (c.currentGone) fs::remove(current);
         const Bytes currentBytes = ReadBytes(current);
         const std::wstring copy = Path("copy.obk");
+        fs::remove(copy);
         if (c.destination == 1) {
             ASSERT_TRUE(WriteBlankContainer(copy, false));
         }
         if (c.destination == 2) WriteBytes(copy, {'n', 'o', '\n'});
         const Bytes copyBefore = ReadBytes(copy);
-        ContainerDoc doc;
-        ASSERT_TRUE(LoadContainer(doc, current));
         doc.bitmaps[77] = Payload(33, 77);
         doc.dirty = true;
         EXPECT_EQ(SaveContainer(doc, copy), c.saves) << c.what;
@@ -125,6 +135,7 @@ TEST_F(ContainerIo, SaveAsTakesTheDestinationsImageOrTheCurrentOne) {
         EXPECT_EQ(ReadBytes(current), currentBytes) << c.what << ": the current file changed";
         if (!c.saves) {
             EXPECT_EQ(ReadBytes(copy), copyBefore) << c.what;
+            EXPECT_EQ(fs::exists(copy), c.destination != 0) << c.what;
             continue;
         }
         ContainerDoc again;
@@ -132,37 +143,7 @@ TEST_F(ContainerIo, SaveAsTakesTheDestinationsImageOrTheCurrentOne) {
         EXPECT_EQ(again.bitmaps, doc.bitmaps) << c.what;
         EXPECT_EQ(le::Get16(ReadBytes(copy), 0x98), 0x10B)
             << c.what << ": not the expected PE32 image";
-        std::filesystem::remove(scratch / "copy.obk");
     }
-}
-
-TEST_F(ContainerIo, SaveWithNeitherFileOnDiskFailsAndCreatesNothing) {
-    const std::wstring current = MakeContainer("current.obk");
-    ContainerDoc doc;
-    ASSERT_TRUE(LoadContainer(doc, current));
-    std::filesystem::remove(scratch / "current.obk");
-    doc.dirty = true;
-    EXPECT_FALSE(SaveContainer(doc, Path("new.obk")));
-    EXPECT_FALSE(SaveContainer(doc, current));
-    EXPECT_EQ(doc.path, current);
-    EXPECT_TRUE(doc.dirty);
-    ContainerDoc never;  // no path at all
-    EXPECT_FALSE(SaveContainer(never, Path("new.obk")));
-    EXPECT_EQ(scratch.EntryCount(), 0u);
-}
-
-TEST_F(ContainerIo, FailedWriteLeavesTheFileAndTheDocumentAsTheyWere) {
-    const std::wstring path = MakeContainer("a.obk");
-    const Bytes before = ReadBytes(path);
-    ContainerDoc doc;
-    ASSERT_TRUE(LoadContainer(doc, path));
-    doc.bitmaps[100] = Payload(5000, 100);
-    doc.dirty = true;
-    SetAtomicWriteFailureAfterBytesForTesting(4096);
-    EXPECT_FALSE(SaveContainer(doc, path));
-    EXPECT_EQ(ReadBytes(path), before);
-    EXPECT_EQ(scratch.EntryCount(), 1u) << "a temporary file was left";
-    EXPECT_TRUE(doc.dirty);
 }
 
 // Save asks before it overwrites what another program wrote since the load.

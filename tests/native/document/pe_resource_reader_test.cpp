@@ -18,42 +18,23 @@ TEST(ResourceReader, ReadsOnlyNumericBitmapsBesideNamedTypesAndNames) {
     const std::uint32_t bitmaps = t.Directory(3, {{0, 0}, {0, 0}, {0, 0}, {1, 0}, {2, 0}});
     const std::uint32_t others = t.Directory(0, {{1, 0}});
     std::uint32_t languages[6];
-    for (std::uint32_t i = 0; i < 6; ++i) {
-        const std::uint32_t entry = t.Append(16);
-        le::Put32(t.bytes, entry, kRsrcRva + t.Data(Payload(20 + i, static_cast<int>(i))));
-        le::Put32(t.bytes, entry + 4, 20 + i);
-        languages[i] = t.Directory(0, {{0, entry}}) | kDir;
-    }
-    auto link = [&](std::uint32_t table, std::uint32_t i, std::uint32_t name,
-                    std::uint32_t target) {
-        le::Put32(t.bytes, table + 16 + 8 * i, name);
-        le::Put32(t.bytes, table + 20 + 8 * i, target);
-    };
+    for (std::uint32_t i = 0; i < 6; ++i)
+        languages[i] = t.Directory(0, {{0, t.Entry(Payload(20 + i, static_cast<int>(i)))}}) | kDir;
     const char16_t* names[] = {u"A", u"B", u"C"};
     for (std::uint32_t i = 0; i < 3; ++i) {
-        link(root, i, t.String(names[i]) | kDir, others | kDir);
-        link(bitmaps, i, t.String(names[i]) | kDir, languages[i]);
+        t.Link(root, i, t.String(names[i]) | kDir, others | kDir);
+        t.Link(bitmaps, i, t.String(names[i]) | kDir, languages[i]);
     }
-    link(root, 3, 2, bitmaps | kDir);
-    link(root, 4, 3, others | kDir);
-    link(root, 5, 10, others | kDir);
-    link(bitmaps, 3, 1, languages[3]);
-    link(bitmaps, 4, 2, languages[4]);
-    link(others, 0, 1, languages[5]);
-    const Bytes image = ImageWith(t);
-    BitmapStore store, heads;
-    std::map<ResourceId, std::uint32_t> sizes;
-    std::vector<pe::BitmapLocation> where;
-    ASSERT_TRUE(pe::ReadBitmapResources(image, store));
+    t.Link(root, 3, 2, bitmaps | kDir);
+    t.Link(root, 4, 3, others | kDir);
+    t.Link(root, 5, 10, others | kDir);
+    t.Link(bitmaps, 3, 1, languages[3]);
+    t.Link(bitmaps, 4, 2, languages[4]);
+    t.Link(others, 0, 1, languages[5]);
+    BitmapStore store;
+    ASSERT_TRUE(pe::ReadBitmapResources(ImageWith(t), store));
     EXPECT_EQ(Describe(store), "1(23) 2(24) ");
     EXPECT_EQ(store[2], Payload(24, 4));
-    const pe::ImageSource source = pe::SpanSource(image);
-    ASSERT_TRUE(pe::ReadBitmapHeads(source, 4, heads, sizes));
-    EXPECT_EQ(sizes, (std::map<ResourceId, std::uint32_t>{{1, 23}, {2, 24}}));
-    ASSERT_TRUE(pe::LocateBitmapResources(source, where));
-    ASSERT_EQ(where.size(), 2u);
-    EXPECT_EQ(where[1].id, 2);
-    EXPECT_EQ(where[1].size, 24u);
 }
 
 TEST(ResourceReader, ChoosesTheLanguageVersionTheLoaderChooses) {
@@ -84,21 +65,13 @@ TEST(ResourceReader, ChoosesTheLanguageVersionTheLoaderChooses) {
     };
     for (const auto& c : cases) {
         Tree t;
-        const auto n = static_cast<std::uint32_t>(c.present.size());
         t.Directory(0, {{2, 24 | kDir}});
         t.Directory(0, {{5, 48 | kDir}});
-        std::vector<std::pair<std::uint32_t, std::uint32_t>> languages;
-        for (std::uint32_t i = 0; i < n; ++i)
-            languages.push_back({c.present[i], 64 + 8 * n + 16 * i});
-        t.Directory(0, languages);
-        std::vector<std::uint32_t> entries;
-        for (std::uint32_t i = 0; i < n; ++i)
-            entries.push_back(t.Append(16));
-        for (std::uint32_t i = 0; i < n; ++i) {
+        const std::uint32_t languages = t.Directory(0, {c.present.size(), {0, 0}});
+        for (std::uint32_t i = 0; i < c.present.size(); ++i) {
             Bytes data(2);
             le::Put16(data, 0, c.present[i]);
-            le::Put32(t.bytes, entries[i], kRsrcRva + t.Data(data));
-            le::Put32(t.bytes, entries[i] + 4, 2);
+            t.Link(languages, i, c.present[i], t.Entry(data));
         }
         BitmapStore store;
         ASSERT_TRUE(pe::ReadBitmapResources(ImageWith(t), store, c.order));
@@ -127,9 +100,7 @@ TEST(ResourceReader, SharedDataCannotMultiplyMemoryWithoutBound) {
         names.push_back({i + 1, language | kDir});
     t.Directory(0, names);
     t.Directory(0, {{0, language + 24}});
-    const std::uint32_t entry = t.Append(16);
-    le::Put32(t.bytes, entry, kRsrcRva + t.Data(Bytes(1 << 20, 0x33)));
-    le::Put32(t.bytes, entry + 4, 1 << 20);
+    t.Entry(Bytes(1 << 20, 0x33));
     BitmapStore store;
     EXPECT_FALSE(pe::ReadBitmapResources(ImageWith(t), store));
     le::Put16(t.bytes, 24 + 14, 10);
