@@ -11,11 +11,7 @@
 
 #ifndef _WIN32
 #include <fcntl.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
-
-#include <csignal>
 #endif
 
 #ifndef _WIN32
@@ -128,37 +124,6 @@ TEST_F(FileTest, FailuresLeaveTheTargetAsItWasAndNoTemporary) {
         << "a copy waits for no flush";
     EXPECT_EQ(ReadBytes(scratch / "a.bin"), original);
 }
-
-#ifndef _WIN32
-TEST_F(FileTest, FullDiskLeavesTheTargetAsItWas) {
-    // A child whose file size limit lies below the new file's size plays the
-    // full disk (root ignores permission bits, not this); with SIGXFSZ ignored
-    // the write fails with EFBIG.
-    const fs::path target = scratch / "a.bin";
-    const Bytes original(3000, 0x5A);
-    WriteBytes(target, original);
-    for (rlim_t limit : {rlim_t{0}, rlim_t{3000}, rlim_t{300000}}) {
-        const pid_t child = ::fork();
-        ASSERT_NE(child, -1);
-        if (child == 0) {
-            std::signal(SIGXFSZ, SIG_IGN);
-            const rlimit rl{limit, limit};
-            if (::setrlimit(RLIMIT_FSIZE, &rl) != 0) ::_exit(3);
-            const bool replaced = WriteFileAtomically(target.wstring(), Bytes(400000, 1));
-            const bool created =
-                WriteFileAtomically((scratch / "b.bin").wstring(), Bytes(400000, 1));
-            ::_exit(replaced || created ? 1 : 0);
-        }
-        int status = 0;
-        ASSERT_EQ(::waitpid(child, &status, 0), child);
-        ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
-        EXPECT_EQ(WEXITSTATUS(status), 0)
-            << "limit " << limit << ": a write past it reported success";
-        EXPECT_EQ(ReadBytes(target), original) << "limit " << limit;
-        EXPECT_EQ(scratch.EntryCount(), 1u) << "limit " << limit << ": a temporary file was left";
-    }
-}
-#endif
 
 TEST_F(FileTest, UnwritablePathsFailWithoutCreatingAnything) {
     for (const fs::path& target : {scratch / "no-such-folder" / "a.bin", scratch.dir}) {
