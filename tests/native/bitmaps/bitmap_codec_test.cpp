@@ -93,7 +93,9 @@ TEST_F(CodecTest, LayoutOfEveryHeaderKindExactFitAndOneByteShort) {
         const DibPayload shortOne(exact.begin(), exact.end() - 1);
         EXPECT_NE(DibProblemText(ReadDibLayout(shortOne)), "") << c.what << ", one byte short";
         EXPECT_FALSE(StoreBitmapFile(d, 2, MakeBmpFile(shortOne, c.offBits))) << c.what;
+        EXPECT_FALSE(WriteBitmapFile(d, 2, PathOf("2.bmp"))) << c.what << ": nothing stored";
     }
+    EXPECT_EQ(scratch.EntryCount(), 1u) << "a file of a refused export, or a temporary";
 }
 
 // What a .bmp file stores, or why it stores nothing: the file header, then
@@ -163,15 +165,9 @@ TEST_F(CodecTest, StoreBitmapFileTakesOutTheGapAndRefusesBrokenBitmaps) {
     EXPECT_FALSE(PayloadFitsBitmapFile(0xFFFFFFFFull - 13));
 }
 
-TEST_F(CodecTest, ExportRefusalsAndFailuresLeaveNoNewFile) {
-    doc.bitmaps[1] = DibPayload(39, 0);
+TEST_F(CodecTest, ExportFailingPartWayLeavesTheOldFile) {
     doc.bitmaps[2] = MakeDib({}, 40);
-    EXPECT_FALSE(WriteBitmapFile(doc, 99, PathOf("absent.bmp"))) << "ID not in the store";
-    EXPECT_FALSE(WriteBitmapFile(doc, 1, PathOf("short.bmp"))) << "39-byte payload";
-    EXPECT_FALSE(WriteBitmapFile(doc, 2, PathOf("no-such-folder/x.bmp")));
-    EXPECT_EQ(scratch.EntryCount(), 0u) << "no file, no temporary file";
     EXPECT_TRUE(WriteBitmapFile(doc, 2, PathOf("exact.bmp"))) << "40-byte payload";
-    // A write that fails part-way leaves the old file.
     const Bytes original = ReadBytes(scratch / "exact.bmp");
     doc.bitmaps[2] = MakeDib({}, 2000);
     SetAtomicWriteFailureAfterBytesForTesting(14 + 1000);
