@@ -100,9 +100,6 @@ inline void Put16(Bytes& b, std::size_t at, std::uint16_t v) {
 inline void Put32(Bytes& b, std::size_t at, std::uint32_t v) {
     Put(b, at, 4, v);
 }
-inline void Put64(Bytes& b, std::size_t at, std::uint64_t v) {
-    Put(b, at, 8, v);
-}
 }  // namespace le
 
 }  // namespace orvix_test

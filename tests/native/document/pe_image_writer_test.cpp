@@ -2,7 +2,7 @@
 // checked on hand-made images whose every section byte is known.
 #include <gtest/gtest.h>
 
-#include <set>
+#include <algorithm>
 #include <tuple>
 
 #include "document/blank_container.h"
@@ -30,10 +30,10 @@ BitmapStore Read(const Bytes& image) {
     return s;
 }
 
-// The offsets a save may write to in the headers of an image laid out as l
-// (which gains one section header when addsSection).
-std::set<std::size_t> PatchableHeaderBytes(const Layout& l, bool addsSection) {
-    std::set<std::size_t> s;
+// Below end, a save changes only these fields of the headers of an image laid
+// out as l, and its section table, one header longer.
+void ExpectOnlyPatchableBytesChanged(const Bytes& before, const Bytes& after, const Layout& l,
+                                     std::size_t end) {
     const std::pair<std::size_t, std::size_t> fields[] = {
         {l.kCoff + 2, 2},    // NumberOfSections
         {l.kCoff + 8, 4},    // PointerToSymbolTable
@@ -42,13 +42,14 @@ std::set<std::size_t> PatchableHeaderBytes(const Layout& l, bool addsSection) {
         {l.kOpt + 0x40, 4},  // CheckSum
         {l.Dirs() + 16, 8},  // resource directory
         {l.Dirs() + 32, 8},  // security directory
-        {l.SectionHeader(0), 40 * (l.sections.size() + (addsSection ? 1 : 0))},
+        {l.SectionHeader(0), 40 * (l.sections.size() + 1)},
     };
-    for (const auto& [at, size] : fields) {
-        for (std::size_t i = at; i < at + size; ++i)
-            s.insert(i);
+    for (std::size_t i = 0; i < end; ++i) {
+        if (std::none_of(std::begin(fields), std::end(fields),
+                         [i](const auto& f) { return i - f.first < f.second; })) {
+            ASSERT_EQ(after[i], before[i]) << "byte 0x" << std::hex << i;
+        }
     }
-    return s;
 }
 
 // A DLL-like image whose resource section is followed by a relocation
@@ -108,12 +109,7 @@ TEST(ImageWriter, SavesIntoABlankImageAddThenReuseTheLastSection) {
             for (const auto& [name, at, value] : fields)
                 EXPECT_EQ(Get32(image, at), value) << s.what << ": " << name;
             EXPECT_EQ(image.size(), 0x200u + s.rawSize) << s.what;
-            const auto patchable = PatchableHeaderBytes(l, true);
-            for (std::size_t i = 0; i < 512; ++i) {
-                if (!patchable.count(i)) {
-                    ASSERT_EQ(image[i], blank[i]) << s.what << ": header byte 0x" << std::hex << i;
-                }
-            }
+            ExpectOnlyPatchableBytesChanged(blank, image, l, 512);
         }
     }
 }
@@ -133,12 +129,7 @@ TEST(ImageWriter, ResourceSectionNotLastGetsANewSectionAndTheOldBytesStay) {
     EXPECT_EQ(Get32(out, l.Dirs() + 16), 0x4000u);
     EXPECT_EQ(Get32(out, l.Dirs() + 40), 0x3000u) << "relocations untouched";
     EXPECT_EQ(Get32(out, l.kOpt + 0x40), ReferenceChecksum(out, l.kOpt + 0x40));
-    const auto patchable = PatchableHeaderBytes(l, true);
-    for (std::size_t i = 0; i < 0xC00; ++i) {
-        if (!patchable.count(i)) {
-            ASSERT_EQ(out[i], image[i]) << "byte 0x" << std::hex << i;
-        }
-    }
+    ExpectOnlyPatchableBytesChanged(image, out, l, 0xC00);
 }
 
 TEST(ImageWriter, NewSectionHeaderNeedsFreeRoomInTheHeaders) {
@@ -216,30 +207,22 @@ TEST(ImageWriter, DataAfterTheLastSectionFollowsIt) {
 }
 
 TEST(ImageWriter, RefusesImagesItCannotCarryOver) {
-    struct Case {
+    const Layout l = RelocAfterRsrc();
+    const struct {
         const char* what;
-        std::function<void(Layout&)> layout;
-        std::function<void(Bytes&, const Layout&)> bytes;
+        std::size_t at, width;
+        std::uint32_t value;
+    } cases[] = {
+        {"no slot for data directory 2", l.kOpt + 0x6C, 4, 2},
+        {"section data past the end of the file", l.SectionHeader(2) + 0x10, 4, 0x400},
+        {"FileAlignment not a power of two", l.kOpt + 0x24, 4, 0x300},
+        {"SectionAlignment below FileAlignment", l.kOpt + 0x20, 4, 0x100},
+        {"SizeOfHeaders past the end of the file", l.kOpt + 0x3C, 4, 0x10000000},
+        {"not a PE image", 0, 1, 'X'},
     };
-    const auto none = [](Bytes&, const Layout&) {};
-    const auto keep = [](Layout&) {};
-    const Case cases[] = {
-        {"no slot for data directory 2", [](Layout& l) { l.numberOfRvaAndSizes = 2; }, none},
-        {"section data past the end of the file", keep,
-         [](Bytes& b, const Layout& l) { le::Put32(b, l.SectionHeader(2) + 0x10, 0x400); }},
-        {"FileAlignment not a power of two", [](Layout& l) { l.fileAlignment = 0x300; }, none},
-        {"SectionAlignment below FileAlignment", [](Layout& l) { l.sectionAlignment = 0x100; },
-         none},
-        {"SizeOfHeaders past the end of the file", keep,
-         [](Bytes& b, const Layout& l) { le::Put32(b, l.kOpt + 0x3C, 0x10000000); }},
-        {"not a PE image", keep, [](Bytes& b, const Layout&) { b[0] = 'X'; }},
-    };
-    for (const Case& c : cases) {
-        Layout l = RelocAfterRsrc();
-        c.layout(l);
+    for (const auto& c : cases) {
         Bytes image = BuildImage(l);
-        c.bytes(image, l);
-        Bytes out;
+        le::Put(image, c.at, c.width, c.value);
         bool called = false;
         EXPECT_FALSE(pe::WriteImageWithBitmaps(image, kStore, [&](std::span<const std::uint8_t>) {
             called = true;
