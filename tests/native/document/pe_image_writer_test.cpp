@@ -185,25 +185,22 @@ TEST(ImageWriter, DataAfterTheLastSectionFollowsIt) {
         image[i] = static_cast<std::uint8_t>(i * 7);
     le::Put32(image, l.kCoff + 8, 0xBFC);    // PointerToSymbolTable
     SetDirectory(image, l, 4, 0xC00, 0x58);  // certificate table: a file offset
-    const BitmapStore odd = {{1, Payload(0x1F3, 1)}};
-    const Bytes out = Save(image, odd);
-
-    const std::uint32_t symbols = Get32(out, l.kCoff + 8);
-    const std::uint32_t cert = Get32(out, l.Dirs() + 32);
-    EXPECT_EQ(symbols, 0x1004u) << "after the new section (0xC00 + 0x400), keeping 8-alignment";
-    EXPECT_EQ(cert, 0x1008u);
-    EXPECT_EQ(Get32(out, l.Dirs() + 36), 0x58u);
-    ASSERT_EQ(out.size(), symbols + 0x5Cu);
-    EXPECT_TRUE(std::equal(image.begin() + 0xBFC, image.end(), out.begin() + symbols));
-    EXPECT_EQ(Read(out), odd);
-
-    // Saving again, now into the last section, moves them back down.
-    const Bytes again = Save(out, {{2, Payload(8, 2)}});
-    const std::uint32_t symbols2 = Get32(again, l.kCoff + 8);
-    EXPECT_EQ(symbols2, 0xE04u);
-    EXPECT_EQ(Get32(again, l.Dirs() + 32), 0xE08u);
-    ASSERT_EQ(again.size(), symbols2 + 0x5Cu);
-    EXPECT_TRUE(std::equal(image.begin() + 0xBFC, image.end(), again.begin() + symbols2));
+    // Into a new section after .reloc (0xC00 + 0x400), then again into that
+    // last section, which moves them back down; 8-aligned each time.
+    const struct {
+        BitmapStore store;
+        std::uint32_t symbols;
+    } saves[] = {{{{1, Payload(0x1F3, 1)}}, 0x1004}, {{{2, Payload(8, 2)}}, 0xE04}};
+    Bytes out = image;
+    for (const auto& s : saves) {
+        out = Save(out, s.store);
+        EXPECT_EQ(Get32(out, l.kCoff + 8), s.symbols);
+        EXPECT_EQ(Get32(out, l.Dirs() + 32), s.symbols + 4);
+        EXPECT_EQ(Get32(out, l.Dirs() + 36), 0x58u);
+        ASSERT_EQ(out.size(), s.symbols + 0x5Cu);
+        EXPECT_TRUE(std::equal(image.begin() + 0xBFC, image.end(), out.begin() + s.symbols));
+        EXPECT_EQ(Read(out), s.store);
+    }
 }
 
 TEST(ImageWriter, RefusesImagesItCannotCarryOver) {
