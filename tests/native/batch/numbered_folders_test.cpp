@@ -46,6 +46,8 @@ Ids Number(FolderNumbering& numbering, const std::vector<std::int32_t>& numbers)
 
 }  // namespace
 
+// The folder string is kept as given and must end with a separator or be
+// empty; each name found is that string and the file's name.
 TEST(NumberedScan, KeepsOnlyFiveAsciiDigitsAndLowerCaseBmpOrPng) {
     ScratchFolder scratch;
     for (const char* name : {"00010.bmp", "00002.bmp", "00300.bmp", "00000.bmp", "99999.bmp",
@@ -61,6 +63,10 @@ TEST(NumberedScan, KeepsOnlyFiveAsciiDigitsAndLowerCaseBmpOrPng) {
     for (const char32_t* name : {U"\uFF10\uFF11\uFF12\uFF13\uFF14.bmp",
                                  U"\u0660\u0661\u0662\u0663\u0664.bmp", U"0000\u0967.bmp"})
         Touch(scratch / fs::path(name));
+    const std::u32string sub = U"b\u00efld\u00e9r-\U0001F600";
+    fs::create_directory(scratch / fs::path(sub));
+    Touch(scratch / fs::path(sub) / "00009.bmp");
+    const std::wstring dir = scratch.dir.wstring(), inSub = WidePathOf(scratch.dir, sub);
 #ifndef _WIN32
     Touch(scratch /
           "\xff\xfe"
@@ -69,58 +75,45 @@ TEST(NumberedScan, KeepsOnlyFiveAsciiDigitsAndLowerCaseBmpOrPng) {
     fs::create_symlink(scratch / "target", scratch / "00001.bmp");
     fs::create_directory_symlink(scratch / "01235.bmp", scratch / "00003.bmp");
     // Links count by their target; a number's .bmp comes before its .png.
-    const std::vector<std::int32_t> expected = {0, 1, 2, 10, 10, 20, 300, 99999};
+    const std::vector<std::int32_t> all = {0, 1, 2, 10, 10, 20, 300, 99999};
 #else
-    const std::vector<std::int32_t> expected = {0, 2, 10, 10, 20, 300, 99999};
+    const std::vector<std::int32_t> all = {0, 2, 10, 10, 20, 300, 99999};
 #endif
-    const std::wstring folder = scratch.dir.wstring() + L"/";
-    auto found = Scan(folder);
-    EXPECT_EQ(Numbers(found), expected);
-    for (const auto& f : found) {
-        wchar_t name[16];
-        std::swprintf(name, 16, f.png ? L"%05d.png" : L"%05d.bmp", f.number);
-        EXPECT_EQ(f.path, folder + name);
-    }
-    EXPECT_EQ(TakeBitmapsOverPngs(found), 1u) << "00010.png gives way to 00010.bmp";
-    for (const auto& f : found)
-        EXPECT_EQ(f.png, f.number == 20) << f.number;
-}
-
-TEST(NumberedScan, FolderStringIsKeptAsGivenAndMustEndWithASeparatorOrBeEmpty) {
-    ScratchFolder scratch;
-    Touch(scratch / "00001.bmp");
-    const std::u32string sub = U"b\u00efld\u00e9r-\U0001F600";
-    fs::create_directory(scratch / fs::path(sub));
-    Touch(scratch / fs::path(sub) / "00009.bmp");
-    const std::wstring dir = scratch.dir.wstring();
     const struct {
         std::wstring folder;
-        const wchar_t* name;  // nullptr: nothing found
+        std::vector<std::int32_t> numbers;
     } cases[] = {
-        {L"", L"00001.bmp"},  // the current folder, as bare names
-        {dir, nullptr},       // folder and name would run together
-        {dir + L"//", L"00001.bmp"},
-        {WidePathOf(scratch.dir, sub) + L"/", L"00009.bmp"},
-        {dir + L"/missing/", nullptr},
-        {dir + L"/00001.bmp/", nullptr},  // a file is not a folder
+        {dir + L"/", all},
+        {L"", all},  // the current folder, as bare names
+        {dir, {}},   // folder and name would run together
+        {dir + L"//", all},
+        {inSub + L"/", {9}},
+        {dir + L"/missing/", {}},
+        {dir + L"/00002.bmp/", {}},  // a file is not a folder
 #ifdef _WIN32
-        {dir + L"\\", L"00001.bmp"},
-        {WidePathOf(scratch.dir, sub) + L"\\", L"00009.bmp"},
+        {dir + L"\\", all},
+        {inSub + L"\\", {9}},
 #else
-        {dir + L"\\", nullptr},  // a backslash is part of a POSIX name
-        {L"/\xD800/", nullptr},  // no UTF-8 form
+        {dir + L"\\", {}},  // a backslash is part of a POSIX name
+        {L"/\xD800/", {}},  // no UTF-8 form
 #endif
     };
     const fs::path previous = fs::current_path();
     fs::current_path(scratch.dir);
     for (const auto& c : cases) {
         const auto found = Scan(c.folder);
-        EXPECT_EQ(found.size(), c.name ? 1u : 0u) << ::testing::PrintToString(c.folder);
-        if (c.name && !found.empty()) {
-            EXPECT_EQ(found[0].path, c.folder + c.name);
+        EXPECT_EQ(Numbers(found), c.numbers) << ::testing::PrintToString(c.folder);
+        for (const auto& f : found) {
+            wchar_t name[16];
+            std::swprintf(name, 16, f.png ? L"%05d.png" : L"%05d.bmp", f.number);
+            EXPECT_EQ(f.path, c.folder + name);
         }
     }
     fs::current_path(previous);
+    auto found = Scan(dir + L"/");
+    EXPECT_EQ(TakeBitmapsOverPngs(found), 1u) << "00010.png gives way to 00010.bmp";
+    for (const auto& f : found)
+        EXPECT_EQ(f.png, f.number == 20) << f.number;
 }
 
 TEST(FolderNumbering, GivesEachFileAnIdAContainerCanHoldOrLeavesItOut) {
