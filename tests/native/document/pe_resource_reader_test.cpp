@@ -111,8 +111,8 @@ TEST(ResourceReader, SharedDataCannotMultiplyMemoryWithoutBound) {
 // A container several read windows long, with bitmaps across every kind of
 // window edge (of the 8 KiB head windows and the 1 MiB payload windows), and
 // one larger than a window: loading, listing and streaming each give every
-// bitmap whole.
-TEST(ResourceReader, BitmapsAcrossReadWindowsComeBackWhole) {
+// bitmap whole; a read error fails a load or a save instead of losing data.
+TEST(ResourceReader, BitmapsAcrossReadWindowsComeBackWholeOrNotAtAll) {
     BitmapStore store;
     for (ResourceId id = 1; id <= 3000; ++id)
         store[id] = Payload(1000 + static_cast<std::size_t>(id * 7919 % 2000), id);
@@ -138,4 +138,32 @@ TEST(ResourceReader, BitmapsAcrossReadWindowsComeBackWhole) {
         ASSERT_EQ(sizes[id], payload.size()) << id;
         ASSERT_EQ(heads[id], Bytes(payload.begin(), payload.begin() + 124)) << id;
     }
+
+    // A source that fails every read reaching past a limit: a disk error, or
+    // a file cut short while it is read.
+    const auto failingAfter = [&image](std::uint64_t limit) {
+        pe::ImageSource failing = pe::SpanSource(image);
+        failing.read = [whole = failing.read, limit](std::uint64_t at,
+                                                     std::span<std::uint8_t> out) {
+            return at + out.size() <= limit && whole(at, out);
+        };
+        return failing;
+    };
+    const std::uint64_t size = image.size();
+    for (std::uint64_t limit :
+         {std::uint64_t{0}, std::uint64_t{100}, std::uint64_t{0x1000}, size / 2}) {
+        BitmapStore read{{1, {1}}};
+        EXPECT_FALSE(pe::ReadBitmapResources(failingAfter(limit), read))
+            << "limit " << limit << ": a read error must not look like a smaller container";
+        EXPECT_TRUE(read.empty());
+    }
+    // Saving needs the headers and, here, the data after the last section.
+    image.resize(size + 100, 0x77);
+    const auto save = [&](std::uint64_t limit) {
+        return pe::WriteImageWithBitmaps(failingAfter(limit), store,
+                                         [](std::span<const std::uint8_t>) { return true; });
+    };
+    for (std::uint64_t limit : {std::uint64_t{0}, std::uint64_t{100}, size / 2, size + 99})
+        EXPECT_FALSE(save(limit)) << "limit " << limit;
+    EXPECT_TRUE(save(size + 100));
 }
