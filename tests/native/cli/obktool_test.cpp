@@ -25,12 +25,11 @@ using namespace orvix_test;
 // 65535, or the message that refuses it.
 TEST(ObktoolRules, IdListsAsTypedSelectStoredIds) {
     const BitmapStore store = {{5, {1}}, {7, {1}}, {9, {1}}, {12, {1}}, {65535, {1}}};
-    struct Case {
+    const struct {
         const char* typed;
         std::vector<ResourceId> selected;
         const char* error;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"5", {5}, ""},
         {"5-100", {5, 7, 9, 12}, ""},
         {"12-9", {9, 12}, ""},  // either order, as the editor's range export
@@ -47,7 +46,7 @@ TEST(ObktoolRules, IdListsAsTypedSelectStoredIds) {
         {"5--7", {}, "'-7' is not"},
         {"x", {}, "'x' is not"},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         std::string error;
         const auto list = ParseIdList(c.typed, error);
         const auto selected = list ? SelectIds(store, *list, error) : std::nullopt;
@@ -132,24 +131,13 @@ struct Result {
     std::string out, err;
 };
 
-// ARGS go to obktool in a shell in dir, where `obktool` also names it (for
-// ARGS that chain or redirect). "fulldisk ARGS" runs with files limited to
-// 512 bytes (RLIMIT_FSIZE), as on a full disk: a write past that fails rather
-// than kill the process; "nobody ARGS" runs as user and group 65534; "sh
-// LINE" runs a shell line that calls obktool itself.
+// ARGS go to obktool in a shell in dir; "sh LINE" runs a shell line instead,
+// in which `obktool` names it too and $O is its path.
 Result Obktool(const fs::path& dir, const std::string& args) {
-    const bool full = args.starts_with("fulldisk "), nobody = args.starts_with("nobody "),
-               shell = args.starts_with("sh ");
-    const std::string command =
-        std::string(full ? "trap '' XFSZ; ulimit -f 1; " : "") + "cd '" + dir.string() +
-        "' && obktool() { " +
-        (nobody ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "") +
-        "'" OBKTOOL "' \"$@\"; } && { " + (shell ? "" : "obktool ") +
-        args.substr(full     ? 9
-                    : nobody ? 7
-                    : shell  ? 3
-                             : 0) +
-        "; } >stdout.txt 2>stderr.txt";
+    const std::string command = "cd '" + dir.string() +
+                                "' && O='" OBKTOOL "' && obktool() { \"$O\" \"$@\"; } && { " +
+                                (args.starts_with("sh ") ? args.substr(3) : "obktool " + args) +
+                                "; } >stdout.txt 2>stderr.txt";
     const int raw = std::system(command.c_str());
     Result run{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, {}, {}};
     const Bytes out = ReadBytes(dir / "stdout.txt"), err = ReadBytes(dir / "stderr.txt");
@@ -174,7 +162,7 @@ constexpr const char* kListed =
     "00009         88         3x4 24 info  RGB\n";
 
 TEST(ObktoolEndToEnd, CommandLinesTheirStatusOutputAndFiles) {
-    struct Row {
+    const struct Row {
         const char* args;
         int status;
         const char* out;        // contained in standard output
@@ -185,8 +173,7 @@ TEST(ObktoolEndToEnd, CommandLinesTheirStatusOutputAndFiles) {
         const char* same = "";
         const char* setup = "true";  // shell commands before the run
         const char* check = "";      // a shell test of the files afterwards
-    };
-    const Row rows[] = {
+    } rows[] = {
         {"list --json c.obk", 0,
          R"([{"id":5,"size":64,"width":2,"height":3,"bitDepth":24,"compression":0,)", ""},
         {"info c.obk", 0, "format:  PE32\nbitmaps: 3\nbytes:   228\nIDs:     00005-00009\n", ""},
@@ -202,7 +189,9 @@ TEST(ObktoolEndToEnd, CommandLinesTheirStatusOutputAndFiles) {
         {"add c.obk 5 bmps/00007.bmp", 1, "", "c.obk: ID 00005 already holds a bitmap"},
         {"add c.obk 5 bmps/00007.bmp --replace -o d.obk", 0, "", "", "list d.obk",
          "00005         76"},
-        {"fulldisk add c.obk 12 bmps/00005.bmp", 1, "",
+        // Files limited to 512 bytes (RLIMIT_FSIZE), as on a full disk: a write
+        // past that fails rather than kill the process.
+        {"sh trap '' XFSZ; ulimit -f 1; obktool add c.obk 12 bmps/00005.bmp", 1, "",
          "c.obk: cannot be written (File too large); every file is as it was"},
         // A link stays a link, and its target is replaced in its own folder.
         {"add c.obk 12 bmps/00005.bmp", 0, "", "", "list far/c.obk", "00012", "",
@@ -216,8 +205,9 @@ TEST(ObktoolEndToEnd, CommandLinesTheirStatusOutputAndFiles) {
          "chown 65534:65534 c.obk && chmod 2640 c.obk",
          "test $(stat -c %u:%g:%a c.obk) = 65534:65534:2640"},
         // The folder lets the user rename over the file; the file does not.
-        {"nobody add c.obk 12 bmps/00005.bmp", 1, "", "c.obk is read-only", "", "", "",
-         "chmod 777 .", "test $(stat -c %U:%a c.obk) = root:644"},
+        {"sh setpriv --reuid=65534 --regid=65534 --clear-groups \"$O\" add c.obk 12 bmps/00005.bmp",
+         1, "", "c.obk is read-only", "", "", "", "chmod 777 .",
+         "test $(stat -c %U:%a c.obk) = root:644"},
         {"add c.obk 12 bmps/00005.bmp --wait 0.1", 1, "",
          "c.obk is being changed by another process (waited 0.1 s", "", "", "",
          "(flock c.obk sleep 2 >/dev/null &) && sleep 0.3"},
@@ -287,7 +277,7 @@ TEST(ObktoolEndToEnd, CommandLinesTheirStatusOutputAndFiles) {
         SCOPED_TRACE(row.args);
         // Giving files away and becoming another user take root.
         if (::geteuid() != 0 &&
-            (std::strstr(row.setup, "chown") || !std::strncmp(row.args, "nobody", 6)))
+            (std::strstr(row.setup, "chown") || std::strstr(row.args, "setpriv")))
             continue;
         ScratchFolder dir;
         for (const char* folder : {"bmps", "more", "nothing", "blocked/00007.bmp"})
