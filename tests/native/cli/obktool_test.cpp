@@ -210,7 +210,8 @@ TEST(ObktoolEndToEnd, CommandLinesTheirStatusOutputAndFiles) {
          "test $(stat -c %U:%a c.obk) = root:644"},
         {"add c.obk 12 bmps/00005.bmp --wait 0.1", 1, "",
          "c.obk is being changed by another process (waited 0.1 s", "", "", "",
-         "(flock c.obk sleep 2 >/dev/null &) && sleep 0.3"},
+         "(flock c.obk sh -c ': >held; sleep 2' >/dev/null &) && until [ -e held ]; do sleep 0.05; "
+         "done"},
         // Eight writers at once: each waits its turn and reads what the last wrote.
         {"info c.obk", 0, "bitmaps: 11\n", "", "", "", "",
          "for i in 1 2 3 4 5 6 7 8; do obktool add -q c.obk 10$i bmps/00005.bmp & done; wait"},
