@@ -201,47 +201,38 @@ TEST(ProgressReport, ShowsPastHalfASecondWhileFilesRemainAndSaysWhichFile) {
 TEST(DropPlan, OpensAddsReplacesImportsOrRefusesWhatWasDropped) {
     std::vector<std::uint8_t> bmp = {'B', 'M'}, png = {0x89, 'P', 'N', 'G', 13, 10, 26, 10};
     bmp.resize(14);
+    using enum DroppedContent;
+    using enum DropAction;
     const struct {
         const wchar_t* path;
         std::vector<std::uint8_t> head;
         DroppedContent content;
-    } kinds[] = {{L"d/a.obk", {}, DroppedContent::Container},
-                 {L"d/B.OBK", bmp, DroppedContent::Container},
-                 {L"d/photo.jpg", bmp, DroppedContent::Image},
-                 {L"d/00012.txt", png, DroppedContent::Image},
-                 {L"d/00012.bmp", {'B', 'M'}, DroppedContent::Other},
-                 {L"d/notes.txt", {'h', 'i'}, DroppedContent::Other}};
+    } kinds[] = {{L"d/a.obk", {}, Container},         {L"d/B.OBK", bmp, Container},
+                 {L"d/photo.jpg", bmp, Image},        {L"d/00012.txt", png, Image},
+                 {L"d/00012.bmp", {'B', 'M'}, Other}, {L"d/notes.txt", {'h', 'i'}, Other}};
     for (const auto& k : kinds)
         EXPECT_EQ(ClassifyDroppedFile(k.path, k.head), k.content)
             << ::testing::PrintToString(k.path);
 
-    using C = DroppedContent;
-    using A = DropAction;
     using Names = std::vector<std::wstring>;
+    const std::vector<DroppedFile> several = {{L"d/00012.png", Image}, {L"d/00003.bmp", Image},
+                                              {L"d/00012.bmp", Image}, {L"d/a.obk", Container},
+                                              {L"d/p.png", Image},     {L"d/00004.bmp", Other},
+                                              {L"d/00005.BMP", Image}};
     const struct {
         std::vector<DroppedFile> files;
         bool onRow;
         DropAction action;
         Names taken, refused;
     } cases[] = {
-        {{{L"d/a.obk", C::Container}}, true, A::Open, {L"d/a.obk"}, {}},
-        {{{L"d/p.png", C::Image}}, false, A::Add, {L"d/p.png"}, {}},
-        {{{L"d/p.png", C::Image}}, true, A::Replace, {L"d/p.png"}, {}},
-        {{{L"d/notes.txt", C::Other}}, false, A::Nothing, {}, {L"notes.txt"}},
-        {{{L"d/a.obk", C::Container}, {L"e/b.obk", C::Container}},
-         false,
-         A::Nothing,
-         {},
-         {L"a.obk", L"b.obk"}},
-        {{{L"d/00012.png", C::Image},
-          {L"d/00003.bmp", C::Image},
-          {L"d/00012.bmp", C::Image},
-          {L"d/a.obk", C::Container},
-          {L"d/p.png", C::Image},
-          {L"d/00004.bmp", C::Other},
-          {L"d/00005.BMP", C::Image}},
+        {{{L"d/a.obk", Container}}, true, Open, {L"d/a.obk"}, {}},
+        {{{L"d/p.png", Image}}, false, Add, {L"d/p.png"}, {}},
+        {{{L"d/p.png", Image}}, true, Replace, {L"d/p.png"}, {}},
+        {{{L"d/notes.txt", Other}}, false, Nothing, {}, {L"notes.txt"}},
+        {{{L"a.obk", Container}, {L"b.obk", Container}}, false, Nothing, {}, {L"a.obk", L"b.obk"}},
+        {several,
          true,
-         A::Import,
+         Import,
          {L"d/00003.bmp", L"d/00012.bmp", L"d/00012.png"},
          {L"a.obk", L"p.png", L"00004.bmp", L"00005.BMP"}},
     };
