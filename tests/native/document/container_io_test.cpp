@@ -45,81 +45,73 @@ TEST_F(ContainerIo, LoadFailureClosesTheDocumentAndKeepsThePath) {
     }
 }
 
-// What the file cannot hold, or a write that fails part-way, fails the whole
-// save and leaves the file and the document as they were.
-TEST_F(ContainerIo, WhatTheFileCannotHoldFailsTheWholeSave) {
+// A save takes the destination's own image when there is one, else the open
+// file's. What the file cannot hold, a write that fails part-way, a
+// destination that is not an image and an open file gone from the disk fail
+// the whole save and leave every file and the document as they were.
+TEST_F(ContainerIo, SaveTakesTheDestinationsImageOrTheOpenOneOrFailsWhole) {
+    enum Destination { kSame, kNew, kPe32, kText };
     const struct {
+        const char* what;
+        Destination destination;
         ResourceId id;
         std::size_t size;
         bool saves;
         long long failAfter = -1;
-    } cases[] = {{1, 12, true},   {65535, 12, true},    {0, 12, true}, {65536, 12, false},
-                 {-1, 12, false}, {INT_MAX, 12, false}, {4, 0, false}, {100, 5000, false, 4096}};
+        bool openGone = false;
+    } cases[] = {
+        {"ID 1", kSame, 1, 12, true},
+        {"ID 65535", kSame, 65535, 12, true},
+        {"ID 0", kSame, 0, 12, true},
+        {"ID 65536", kSame, 65536, 12, false},
+        {"ID -1", kSame, -1, 12, false},
+        {"ID INT_MAX", kSame, INT_MAX, 12, false},
+        {"an empty bitmap", kSame, 4, 0, false},
+        {"a write failing part-way", kSame, 100, 5000, false, 4096},
+        {"a new name", kNew, 77, 33, true},
+        {"an existing PE32 container", kPe32, 77, 33, true},
+        {"not an image", kText, 77, 33, false},
+        {"a new name, the open file deleted", kNew, 77, 33, false, -1, true},
+    };
+    // The open file is PE32 where its image is the one saved into a new name.
     const std::u32string name = U"t\u00e9st-\u6587.obk";
-    const std::wstring path = WidePathOf(scratch.dir, name);
+    const std::wstring open = WidePathOf(scratch.dir, name), copy = Path("copy.obk");
+    const fs::path openFile = scratch / fs::path(name), copyFile = scratch / "copy.obk";
     for (const auto& c : cases) {
-        MakeContainer(path);
-        const Bytes before = ReadBytes(scratch / fs::path(name));
+        fs::remove(copyFile);
+        MakeContainer(open, c.destination != kNew);
         ContainerDoc doc;
-        ASSERT_TRUE(LoadContainer(doc, path));
-        doc.bitmaps[c.id] = Payload(c.size, 1);
-        doc.dirty = true;
-        const std::string what =
-            "ID " + std::to_string(c.id) + ", " + std::to_string(c.size) + " bytes";
-        SetAtomicWriteFailureAfterBytesForTesting(c.failAfter);
-        EXPECT_EQ(SaveContainer(doc, path), c.saves) << what;
-        SetAtomicWriteFailureAfterBytesForTesting(-1);
-        EXPECT_EQ(doc.dirty, !c.saves) << what;
-        ContainerDoc again;
-        ASSERT_TRUE(LoadContainer(again, path));
-        if (c.saves) {
-            EXPECT_EQ(again.bitmaps, doc.bitmaps) << what;
-        } else {
-            EXPECT_EQ(ReadBytes(scratch / fs::path(name)), before) << what << " changed the file";
-        }
-        EXPECT_EQ(scratch.EntryCount(), 1u) << what << ": a temporary file was left";
-    }
-}
-
-TEST_F(ContainerIo, SaveAsTakesTheDestinationsImageOrTheCurrentOne) {
-    const struct {
-        const char* what;
-        int destination;  // 0: none, 1: a PE32 container, 2: a text file
-        bool saves;
-        bool currentGone = false;
-    } cases[] = {{"new name", 0, true},
-                 {"existing PE32 container", 1, true},
-                 {"not an image", 2, false},
-                 {"new name, the current file deleted", 0, false, true}};
-    for (const auto& c : cases) {
-        const std::wstring current = MakeContainer(Path("current.obk"), c.destination != 0);
-        ContainerDoc doc;
-        ASSERT_TRUE(LoadContainer(doc, current));
-        if (c.currentGone) fs::remove(current);
-        const Bytes currentBytes = ReadBytes(current);
-        const std::wstring copy = Path("copy.obk");
-        fs::remove(copy);
-        if (c.destination == 1) {
+        ASSERT_TRUE(LoadContainer(doc, open));
+        if (c.openGone) fs::remove(openFile);
+        if (c.destination == kPe32) {
             ASSERT_TRUE(WriteBlankContainer(copy, false));
         }
-        if (c.destination == 2) WriteBytes(copy, {'n', 'o', '\n'});
-        const Bytes copyBefore = ReadBytes(copy);
-        doc.bitmaps[77] = Payload(33, 77);
+        if (c.destination == kText) WriteBytes(copyFile, {'n', 'o', '\n'});
+        const std::wstring destination = c.destination == kSame ? open : copy;
+        const fs::path file = c.destination == kSame ? openFile : copyFile;
+        const Bytes openBefore = ReadBytes(openFile), before = ReadBytes(file);
+        doc.bitmaps[c.id] = Payload(c.size, 1);
         doc.dirty = true;
-        EXPECT_EQ(SaveContainer(doc, copy), c.saves) << c.what;
-        EXPECT_EQ(doc.path, c.saves ? copy : current) << c.what;
+        SetAtomicWriteFailureAfterBytesForTesting(c.failAfter);
+        EXPECT_EQ(SaveContainer(doc, destination), c.saves) << c.what;
+        SetAtomicWriteFailureAfterBytesForTesting(-1);
         EXPECT_EQ(doc.dirty, !c.saves) << c.what;
-        EXPECT_EQ(ReadBytes(current), currentBytes) << c.what << ": the current file changed";
-        if (!c.saves) {
-            EXPECT_EQ(ReadBytes(copy), copyBefore) << c.what;
-            EXPECT_EQ(fs::exists(copy), c.destination != 0) << c.what;
-            continue;
+        EXPECT_EQ(doc.path, c.saves ? destination : open) << c.what;
+        if (c.saves) {
+            ContainerDoc again;
+            ASSERT_TRUE(LoadContainer(again, destination)) << c.what;
+            EXPECT_EQ(again.bitmaps, doc.bitmaps) << c.what;
+            EXPECT_EQ(le::Get16(ReadBytes(file), 0x98), c.destination == kSame ? 0x20B : 0x10B)
+                << c.what << ": not the image expected";
+        } else {
+            EXPECT_EQ(ReadBytes(file), before) << c.what << ": the destination changed";
         }
-        ContainerDoc again;
-        ASSERT_TRUE(LoadContainer(again, copy));
-        EXPECT_EQ(again.bitmaps, doc.bitmaps) << c.what;
-        EXPECT_EQ(le::Get16(ReadBytes(copy), 0x98), 0x10B)
-            << c.what << ": not the expected PE32 image";
+        EXPECT_TRUE(c.destination == kSame || ReadBytes(openFile) == openBefore)
+            << c.what << ": the open file changed";
+        // The open file, and a destination beside it that was there or was saved.
+        const bool second = c.destination != kSame && (c.saves || c.destination != kNew);
+        EXPECT_EQ(scratch.EntryCount(), (c.openGone ? 0u : 1u) + second)
+            << c.what << ": a file was made or left";
     }
 }
 
