@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -327,16 +328,14 @@ TEST(ObktoolEndToEnd, CommandLinesTheirStatusOutputAndFiles) {
     // wholly changed, and no temporary file.
     ScratchFolder dir;
     fs::create_directories(dir / "big");
-    for (int id = 1; id <= 200; ++id) {
+    for (int id = 1; id <= 200; ++id)
         WriteBytes(dir / "big" / (std::to_string(10000 + id) + ".bmp"), BmpFile(160, 160));
-    }
     ASSERT_EQ(Obktool(dir.dir, "new c.obk; obktool import c.obk big -o whole.obk").status, 0);
     const Bytes before = ReadBytes(dir / "c.obk"), whole = ReadBytes(dir / "whole.obk");
     const auto temporary = [&] {
-        for (const auto& e : fs::directory_iterator(dir.dir)) {
-            if (e.path().filename().string().starts_with(".orvix-")) return true;
-        }
-        return false;
+        return std::any_of(fs::directory_iterator(dir.dir), {}, [](const fs::directory_entry& e) {
+            return e.path().filename().string().starts_with(".orvix-");
+        });
     };
     std::minstd_rand random{std::random_device{}()};
     for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGINT}) {
