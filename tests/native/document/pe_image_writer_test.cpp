@@ -114,24 +114,6 @@ TEST(ImageWriter, SavesIntoABlankImageAddThenReuseTheLastSection) {
     }
 }
 
-TEST(ImageWriter, ResourceSectionNotLastGetsANewSectionAndTheOldBytesStay) {
-    Layout l = RelocAfterRsrc();
-    l.checkSum = 0x1234;  // an image that had one gets it recomputed
-    Bytes image = BuildImage(l);
-    SetDirectory(image, l, 2, 0x2000, 0x300);
-    SetDirectory(image, l, 5, 0x3000, 0x0C);
-    const Bytes out = Save(image);
-    EXPECT_EQ(Read(out), kStore);
-    EXPECT_EQ(Get16(out, l.kCoff + 2), 4);
-    const std::size_t h = l.SectionHeader(3);
-    EXPECT_EQ(Get32(out, h + 0x0C), 0x4000u) << "after .reloc in memory";
-    EXPECT_EQ(Get32(out, h + 0x14), 0xC00u) << "after .reloc in the file";
-    EXPECT_EQ(Get32(out, l.Dirs() + 16), 0x4000u);
-    EXPECT_EQ(Get32(out, l.Dirs() + 40), 0x3000u) << "relocations untouched";
-    EXPECT_EQ(Get32(out, l.kOpt + 0x40), ReferenceChecksum(out, l.kOpt + 0x40));
-    ExpectOnlyPatchableBytesChanged(image, out, l, 0xC00);
-}
-
 TEST(ImageWriter, NewSectionHeaderNeedsFreeRoomInTheHeaders) {
     // The table of three headers ends at 0x188 + 120 = 0x200. The new header
     // needs 40 more bytes within SizeOfHeaders, before any section's data and
@@ -172,15 +154,17 @@ TEST(ImageWriter, NewSectionHeaderNeedsFreeRoomInTheHeaders) {
     EXPECT_TRUE(pe::BuildImageWithBitmaps(BuildImage(many), kStore, out)) << "95 sections";
 }
 
-TEST(ImageWriter, DataAfterTheLastSectionFollowsIt) {
-    // An unstripped, signed-looking image: 4 bytes of COFF symbols at 0xBFC,
+TEST(ImageWriter, ResourceSectionNotLastGetsANewOneAndDataAfterTheLastFollows) {
+    // An unstripped, signed-looking DLL: 4 bytes of COFF symbols at 0xBFC,
     // where the last section's data ends, and a certificate table at the
-    // 8-aligned 0xC00.
+    // 8-aligned 0xC00; a checksum, which a save recomputes.
     Layout l = RelocAfterRsrc();
     l.sections[2].sizeOfRawData = 0x1FC;
     l.fileSize = 0xC58;
+    l.checkSum = 0x1234;
     Bytes image = BuildImage(l);
     SetDirectory(image, l, 2, 0x2000, 0x300);
+    SetDirectory(image, l, 5, 0x3000, 0x0C);
     for (std::size_t i = 0xBFC; i < image.size(); ++i)
         image[i] = static_cast<std::uint8_t>(i * 7);
     le::Put32(image, l.kCoff + 8, 0xBFC);    // PointerToSymbolTable
@@ -194,13 +178,20 @@ TEST(ImageWriter, DataAfterTheLastSectionFollowsIt) {
     Bytes out = image;
     for (const auto& s : saves) {
         out = Save(out, s.store);
+        EXPECT_EQ(Read(out), s.store);
         EXPECT_EQ(Get32(out, l.kCoff + 8), s.symbols);
         EXPECT_EQ(Get32(out, l.Dirs() + 32), s.symbols + 4);
         EXPECT_EQ(Get32(out, l.Dirs() + 36), 0x58u);
         ASSERT_EQ(out.size(), s.symbols + 0x5Cu);
         EXPECT_TRUE(std::equal(image.begin() + 0xBFC, image.end(), out.begin() + s.symbols));
-        EXPECT_EQ(Read(out), s.store);
+        EXPECT_EQ(Get32(out, l.kOpt + 0x40), ReferenceChecksum(out, l.kOpt + 0x40));
     }
+    EXPECT_EQ(Get16(out, l.kCoff + 2), 4);
+    EXPECT_EQ(Get32(out, l.SectionHeader(3) + 0x0C), 0x4000u) << "after .reloc in memory";
+    EXPECT_EQ(Get32(out, l.SectionHeader(3) + 0x14), 0xC00u) << "after .reloc in the file";
+    EXPECT_EQ(Get32(out, l.Dirs() + 16), 0x4000u);
+    EXPECT_EQ(Get32(out, l.Dirs() + 40), 0x3000u) << "relocations untouched";
+    ExpectOnlyPatchableBytesChanged(image, out, l, 0xBFC);
 }
 
 TEST(ImageWriter, RefusesImagesItCannotCarryOver) {
