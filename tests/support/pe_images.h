@@ -99,10 +99,9 @@ inline std::uint32_t ReferenceChecksum(const Bytes& b, std::size_t checkSumOffse
 }
 
 inline Bytes Payload(std::size_t size, int seed) {
-    Bytes b;
-    b.reserve(size);
+    Bytes b(size);
     for (std::size_t i = 0; i < size; ++i)
-        b.push_back(static_cast<std::uint8_t>(static_cast<std::size_t>(seed) * 29 + i * 3));
+        b[i] = static_cast<std::uint8_t>(static_cast<std::size_t>(seed) * 29 + i * 3);
     return b;
 }
 

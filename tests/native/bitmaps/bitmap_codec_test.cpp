@@ -82,7 +82,6 @@ TEST_F(CodecTest, LayoutOfEveryHeaderKindExactFitAndOneByteShort) {
     for (const auto& c : cases) {
         const DibPayload exact = MakeDib(c.fields, c.size);
         const DibLayout layout = ReadDibLayout(exact);
-        EXPECT_EQ(DibProblemText(layout), "") << c.what;
         EXPECT_EQ(layout.drawable, c.drawable) << c.what << ": " << DibNotDrawnText(layout);
         EXPECT_EQ(DibDrawingInfo(exact, layout).empty(), !c.drawable) << c.what;
         EXPECT_EQ(DibHeaderLength(exact), c.offBits - 14) << c.what;
@@ -91,8 +90,8 @@ TEST_F(CodecTest, LayoutOfEveryHeaderKindExactFitAndOneByteShort) {
         ASSERT_TRUE(WriteBitmapFile(d, 1, PathOf("out.bmp"))) << c.what;
         EXPECT_EQ(ReadBytes(scratch / "out.bmp"), MakeBmpFile(exact, c.offBits)) << c.what;
         const DibPayload shortOne(exact.begin(), exact.end() - 1);
-        EXPECT_NE(DibProblemText(ReadDibLayout(shortOne)), "") << c.what << ", one byte short";
-        EXPECT_FALSE(StoreBitmapFile(d, 2, MakeBmpFile(shortOne, c.offBits))) << c.what;
+        EXPECT_FALSE(StoreBitmapFile(d, 2, MakeBmpFile(shortOne, c.offBits)))
+            << c.what << ", one byte short";
         EXPECT_FALSE(WriteBitmapFile(d, 2, PathOf("2.bmp"))) << c.what << ": nothing stored";
     }
     EXPECT_EQ(scratch.EntryCount(), 1u) << "a file of a refused export, or a temporary";
@@ -249,14 +248,11 @@ TEST(PngConversion, RefusesBrokenPicturesAndPicturesTooLarge) {
 }
 
 TEST(ClipboardImage, PasteTakesTheFirstDibItsOwnerPutThenPng) {
-    using C = ClipboardImage;
+    using enum ClipboardImage;
     const struct {
         std::vector<ClipboardImage> listed;
         ClipboardImage taken;
-    } cases[] = {{{}, C::None},
-                 {{C::Png}, C::Png},
-                 {{C::Dib, C::DibV5}, C::Dib},
-                 {{C::Png, C::DibV5, C::Dib}, C::DibV5}};
+    } cases[] = {{{}, None}, {{Png}, Png}, {{Dib, DibV5}, Dib}, {{Png, DibV5, Dib}, DibV5}};
     for (const auto& c : cases)
         EXPECT_EQ(ChoosePasteFormat(c.listed), c.taken) << c.listed.size() << " formats";
 }

@@ -74,9 +74,6 @@ TEST(NumberedBitmapPath, JoinsWithOneSeparatorAndFiveDigitsOrRefusesPathsOf260Un
         {L"", 7, L"00007.bmp"},
         {L"pics/", 0, L"pics/00000.bmp"},
         {L"pics/", 99999, L"pics/99999.bmp"},
-        {L"pics/", 123456, L"pics/123456.bmp"},
-        {L"pics/", kTop, L"pics/2147483647.bmp"},
-        {L"pics/", -5, L"pics/-0005.bmp"},
 #ifdef _WIN32
         {L"C:\\pics", 7, L"C:\\pics\\00007.bmp"},
         {L"C:\\pics\\", 7, L"C:\\pics\\00007.bmp"},

@@ -140,13 +140,12 @@ Result Obktool(const fs::path& dir, const std::string& args) {
                                 (args.starts_with("sh ") ? args.substr(3) : "obktool " + args) +
                                 "; } >stdout.txt 2>stderr.txt";
     const int raw = std::system(command.c_str());
-    Result run{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, {}, {}};
-    const Bytes out = ReadBytes(dir / "stdout.txt"), err = ReadBytes(dir / "stderr.txt");
-    run.out.assign(out.begin(), out.end());
-    run.err.assign(err.begin(), err.end());
-    fs::remove(dir / "stdout.txt");
-    fs::remove(dir / "stderr.txt");
-    return run;
+    const auto take = [&dir](const char* name) {
+        const Bytes text = ReadBytes(dir / name);
+        fs::remove(dir / name);
+        return std::string(text.begin(), text.end());
+    };
+    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, take("stdout.txt"), take("stderr.txt")};
 }
 
 std::map<std::string, Bytes> Snapshot(const fs::path& dir) {
