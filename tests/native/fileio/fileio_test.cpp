@@ -9,32 +9,33 @@
 
 #include <atomic>
 
-#ifndef _WIN32
-#include <fcntl.h>
-#include <unistd.h>
-#endif
-
-#ifndef _WIN32
-extern "C" int __real_fsync(int fd);
-extern "C" int __wrap_fsync(int fd);
-#endif
-
 using namespace orvix_test;
 
-namespace {
-
 #ifdef _WIN32
-void FailFlush(bool fail) {
+static void FailFlush(bool fail) {
     SetAtomicFlushFailureForTesting(fail);
 }
 #else
+#include <fcntl.h>
+#include <unistd.h>
+
 // The system's own fsync (linked with --wrap=fsync) fails with EIO while set,
 // so that a writer which stopped flushing fails the test, not just a hook.
-std::atomic<bool> fsyncFails{false};
-void FailFlush(bool fail) {
+static std::atomic<bool> fsyncFails{false};
+static void FailFlush(bool fail) {
     fsyncFails = fail;
 }
+extern "C" int __real_fsync(int fd);
+extern "C" int __wrap_fsync(int fd) {
+    if (fsyncFails) {
+        errno = EIO;
+        return -1;
+    }
+    return __real_fsync(fd);
+}
 #endif
+
+namespace {
 
 struct FileTest : ::testing::Test {
     ScratchFolder scratch;
@@ -47,16 +48,6 @@ struct FileTest : ::testing::Test {
 };
 
 }  // namespace
-
-#ifndef _WIN32
-extern "C" int __wrap_fsync(int fd) {
-    if (fsyncFails) {
-        errno = EIO;
-        return -1;
-    }
-    return __real_fsync(fd);
-}
-#endif
 
 TEST_F(FileTest, WritesNewFilesAndReplacesOldOnesWhole) {
     // A character outside the BMP takes two UTF-16 units on Windows.
