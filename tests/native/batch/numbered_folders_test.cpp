@@ -33,17 +33,6 @@ std::vector<std::int32_t> Numbers(const std::vector<NumberedBitmapFile>& files) 
     return numbers;
 }
 
-using Ids = std::vector<std::int32_t>;  // -1: left out
-
-Ids Number(FolderNumbering& numbering, const std::vector<std::int32_t>& numbers) {
-    Ids ids;
-    for (std::int32_t n : numbers) {
-        auto id = numbering.Take(NumberedBitmapFile{n, L""});
-        ids.push_back(id ? *id : -1);
-    }
-    return ids;
-}
-
 }  // namespace
 
 // The folder string is kept as given and must end with a separator or be
@@ -122,7 +111,7 @@ TEST(FolderNumbering, GivesEachFileAnIdAContainerCanHoldOrLeavesItOut) {
         const char* what;
         FolderNumbering numbering;
         std::vector<std::int32_t> numbers;
-        Ids ids;
+        std::vector<std::int32_t> ids;
         int leftOut;
     } cases[] = {
         {"numeric", Numbering::Numeric(), {3, 10, 65535}, {3, 10, 65535}, 0},
@@ -132,7 +121,10 @@ TEST(FolderNumbering, GivesEachFileAnIdAContainerCanHoldOrLeavesItOut) {
     };
     for (const auto& c : cases) {
         FolderNumbering numbering = c.numbering;
-        EXPECT_EQ(Number(numbering, c.numbers), c.ids) << c.what;
+        std::vector<std::int32_t> ids;  // -1: left out
+        for (std::int32_t n : c.numbers)
+            ids.push_back(numbering.Take(NumberedBitmapFile{n, L""}).value_or(-1));
+        EXPECT_EQ(ids, c.ids) << c.what;
         EXPECT_EQ(numbering.leftOut(), c.leftOut) << c.what;
     }
 }
