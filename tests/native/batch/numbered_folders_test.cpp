@@ -26,13 +26,6 @@ std::vector<NumberedBitmapFile> Scan(const std::wstring& folder) {
     return found;
 }
 
-std::vector<std::int32_t> Numbers(const std::vector<NumberedBitmapFile>& files) {
-    std::vector<std::int32_t> numbers;
-    for (const auto& f : files)
-        numbers.push_back(f.number);
-    return numbers;
-}
-
 }  // namespace
 
 // The folder string is kept as given and must end with a separator or be
@@ -90,13 +83,14 @@ TEST(NumberedScan, KeepsOnlyFiveAsciiDigitsAndLowerCaseBmpOrPng) {
     const fs::path previous = fs::current_path();
     fs::current_path(scratch.dir);
     for (const auto& c : cases) {
-        const auto found = Scan(c.folder);
-        EXPECT_EQ(Numbers(found), c.numbers) << ::testing::PrintToString(c.folder);
-        for (const auto& f : found) {
+        std::vector<std::int32_t> numbers;
+        for (const auto& f : Scan(c.folder)) {
+            numbers.push_back(f.number);
             wchar_t name[16];
             std::swprintf(name, 16, f.png ? L"%05d.png" : L"%05d.bmp", f.number);
             EXPECT_EQ(f.path, c.folder + name);
         }
+        EXPECT_EQ(numbers, c.numbers) << ::testing::PrintToString(c.folder);
     }
     fs::current_path(previous);
     auto found = Scan(dir + L"/");
