@@ -40,10 +40,8 @@ ExportStep StopAt(std::size_t stopAt) {
     return [stopAt](std::size_t done) { return done < stopAt; };
 }
 
-enum Fault { kNone, kDiskFull };
-void Inject(Fault fault) {
-    SetAtomicWriteFailureAfterBytesForTesting(fault == kDiskFull ? 0 : -1);
-}
+// How many bytes the writes may take before they fail.
+enum Fault : long long { kNone = -1, kDiskFull = 0 };
 
 // The IDs exported into folder, ascending, each file checked to hold its
 // ID's bitmap under its five-digit name.
@@ -117,9 +115,9 @@ TEST(ExportAll, WritesEveryBitmapOrStopsAtTheFirstFailure) {
     };
     for (const auto& c : cases) {
         ScratchFolder scratch;
-        Inject(c.fault);
+        SetAtomicWriteFailureAfterBytesForTesting(c.fault);
         const bool exported = ExportAllBitmaps(c.doc, scratch.dir.wstring(), StopAt(c.stopAt));
-        Inject(kNone);
+        SetAtomicWriteFailureAfterBytesForTesting(kNone);
         EXPECT_EQ(exported, c.exports) << c.what;
         EXPECT_EQ(Exported(scratch.dir), c.files) << c.what;
     }
@@ -153,10 +151,10 @@ TEST(RangeExport, CountsExportedMissingAndFailed) {
     };
     for (const auto& c : cases) {
         ScratchFolder scratch;
-        Inject(c.fault);
+        SetAtomicWriteFailureAfterBytesForTesting(c.fault);
         const RangeExportCounts counts =
             ExportBitmapsInRange(c.doc, scratch.dir.wstring(), c.first, c.second, StopAt(c.stopAt));
-        Inject(kNone);
+        SetAtomicWriteFailureAfterBytesForTesting(kNone);
         EXPECT_EQ(counts, c.counts) << c.what;
         EXPECT_EQ(Exported(scratch.dir), c.files) << c.what;
     }
