@@ -223,8 +223,7 @@ TEST(PngConversion, RefusesBrokenPicturesAndPicturesTooLarge) {
         }
         return b;
     };
-    Bytes badCrc = good,
-          cut(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(good.size() / 2));
+    Bytes badCrc = good;
     const std::string idat = "IDAT";  // a byte of its data
     *(std::search(badCrc.begin(), badCrc.end(), idat.begin(), idat.end()) + 5) ^= 0x40;
     const struct {
@@ -233,7 +232,6 @@ TEST(PngConversion, RefusesBrokenPicturesAndPicturesTooLarge) {
         const char* problem;
     } cases[] = {
         {"a bad CRC", badCrc, "not a sound PNG image"},
-        {"cut in half", cut, "not a sound PNG image"},
         {"40000 pixels wide", withSize(40000, 1), "its size 40000 x 1 exceeds 32768"},
         {"20000 x 20000", withSize(20000, 20000), "needs more than 512 MiB"},
         {"no header chunk", Bytes(good.begin(), good.begin() + 20), "its header chunk"},
