@@ -156,11 +156,6 @@ std::map<std::string, Bytes> Snapshot(const fs::path& dir) {
     return files;
 }
 
-constexpr const char* kListed =
-    "00005         64         2x3 24 info  RGB\n"
-    "00007         76         4x3 24 info  RGB\n"
-    "00009         88         3x4 24 info  RGB\n";
-
 TEST(ObktoolEndToEnd, CommandLinesTheirStatusOutputAndFiles) {
     const struct Row {
         const char* args;
@@ -253,8 +248,8 @@ TEST(ObktoolEndToEnd, CommandLinesTheirStatusOutputAndFiles) {
         {"import c.obk more --on-conflict later", 2, "", "--on-conflict"},
         {"import c.obk bmps/00005.bmp", 1, "", "bmps/00005.bmp: is a file, not a folder"},
         {"import c.obk gone", 1, "", "gone: no such folder"},
-        {"new n.obk --from bmps", 0, "created n.obk (PE32) with 3 bitmaps", "", "list n.obk",
-         kListed},
+        // Every row's c.obk is made so; the rows after a change list what it holds.
+        {"new n.obk --from bmps", 0, "created n.obk (PE32) with 3 bitmaps", ""},
         {"new n.obk --64 --from bmps/00007.bmp", 0, "", "", "info --json n.obk",
          R"({"format":"PE32+","bitmaps":1,"totalSize":76,"firstId":101,"lastId":101,)"},
         {"new n.obk --from bmps --start 200", 0, "", "", "list n.obk", "00201         76"},
