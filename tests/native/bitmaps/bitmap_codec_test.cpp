@@ -10,7 +10,6 @@
 #include "bitmaps/dib_layout.h"
 #include "bitmaps/png_convert.h"
 #include "bitmaps/preview_view.h"
-#include "fileio/atomic_file.h"
 #include "support/dib_files.h"
 
 using namespace orvix_test;
@@ -22,9 +21,7 @@ constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();
 
 struct CodecTest : ::testing::Test {
     ScratchFolder scratch;
-    ContainerDoc doc;
     std::wstring PathOf(const char* name) const { return (scratch / name).wstring(); }
-    void TearDown() override { SetAtomicWriteFailureAfterBytesForTesting(-1); }
 };
 
 }  // namespace
@@ -162,17 +159,6 @@ TEST_F(CodecTest, StoreBitmapFileTakesOutTheGapAndRefusesBrokenBitmaps) {
     }
     EXPECT_TRUE(PayloadFitsBitmapFile(0xFFFFFFFFull - 14)) << "bfSize counts the 14-byte header";
     EXPECT_FALSE(PayloadFitsBitmapFile(0xFFFFFFFFull - 13));
-}
-
-TEST_F(CodecTest, ExportFailingPartWayLeavesTheOldFile) {
-    doc.bitmaps[2] = MakeDib({}, 40);
-    EXPECT_TRUE(WriteBitmapFile(doc, 2, PathOf("exact.bmp"))) << "40-byte payload";
-    const Bytes original = ReadBytes(scratch / "exact.bmp");
-    doc.bitmaps[2] = MakeDib({}, 2000);
-    SetAtomicWriteFailureAfterBytesForTesting(14 + 1000);
-    EXPECT_FALSE(WriteBitmapFile(doc, 2, PathOf("exact.bmp")));
-    EXPECT_EQ(ReadBytes(scratch / "exact.bmp"), original);
-    EXPECT_EQ(scratch.EntryCount(), 1u);
 }
 
 // PNG files of every colour type and depth (made by png/make_fixtures.py)

@@ -40,8 +40,9 @@ ExportStep StopAt(std::size_t stopAt) {
     return [stopAt](std::size_t done) { return done < stopAt; };
 }
 
-// How many bytes the writes may take before they fail.
-enum Fault : long long { kNone = -1, kDiskFull = 0 };
+// How many bytes the writes may take before they fail: none, or the file
+// header and 16 bytes of the bitmap.
+enum Fault : long long { kNone = -1, kDiskFull = 0, kPartWay = 30 };
 
 // The IDs exported into folder, ascending, each file checked to hold its
 // ID's bitmap under its five-digit name.
@@ -97,7 +98,7 @@ TEST(NumberedBitmapPath, JoinsWithOneSeparatorAndFiveDigitsOrRefusesPathsOf260Un
 }
 
 // A step that stops the export before the file of stopAt is written keeps
-// the files written so far.
+// the files written so far; a file replaced by a write that fails stays whole.
 TEST(ExportAll, WritesEveryBitmapOrStopsAtTheFirstFailure) {
     const struct {
         const char* what;
@@ -106,15 +107,18 @@ TEST(ExportAll, WritesEveryBitmapOrStopsAtTheFirstFailure) {
         bool exports;
         std::vector<ResourceId> files;
         std::size_t stopAt = SIZE_MAX;
+        bool oldFile = false;  // 00001.bmp there before, holding bitmap 1
     } cases[] = {
         {"three", DocOf({200000, 3, 1}), kNone, true, {1, 3, 200000}},
         {"none", DocOf({}), kNone, true, {}},
         {"a short one stops the rest", DocOf({1, 3}, {2}), kNone, false, {1}},
         {"disk full", DocOf({1, 2}), kDiskFull, false, {}},
         {"stopped after two", DocOf({1, 2, 3, 5}), kNone, true, {1, 2}, 2},
+        {"failing part-way over an old file", DocOf({1}), kPartWay, false, {1}, SIZE_MAX, true},
     };
     for (const auto& c : cases) {
         ScratchFolder scratch;
+        if (c.oldFile) WriteBytes(scratch / "00001.bmp", MakeBmpFile(Payload(1), 54));
         SetAtomicWriteFailureAfterBytesForTesting(c.fault);
         const bool exported = ExportAllBitmaps(c.doc, scratch.dir.wstring(), StopAt(c.stopAt));
         SetAtomicWriteFailureAfterBytesForTesting(kNone);
