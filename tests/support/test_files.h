@@ -28,9 +28,6 @@ struct ScratchFolder {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
         std::string name = "orvix-";
         name += info ? std::string(info->test_suite_name()) + "-" + info->name() : "scratch";
-        for (char& c : name) {
-            if (c == '/' || c == '\\' || c == ':') c = '_';
-        }
         dir = fs::temp_directory_path() / name;
         fs::remove_all(dir);
         fs::create_directories(dir);
