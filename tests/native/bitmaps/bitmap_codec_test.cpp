@@ -95,8 +95,21 @@ TEST_F(CodecTest, LayoutOfEveryHeaderKindExactFitAndOneByteShort) {
 }
 
 // What a .bmp file stores, or why it stores nothing: the file header, then
-// what proves the bitmap broken. A refusal leaves the store as it was.
-TEST_F(CodecTest, StoreBitmapFileTakesOutTheGapAndRefusesBrokenBitmaps) {
+// what proves the bitmap broken; and why a PNG image stores nothing, found
+// before anything is allocated. A refusal leaves the store as it was.
+TEST_F(CodecTest, StoringTakesOutTheGapAndRefusesBrokenBitmapsAndPictures) {
+    const Bytes good = ReadBytes(fs::path(ORVIX_PNG_FIXTURES) / "pal8.png");
+    const auto withSize = [&](std::uint32_t w, std::uint32_t h) {
+        Bytes b = good;
+        for (int i = 0; i < 4; ++i) {
+            b[16 + i] = static_cast<std::uint8_t>(w >> (24 - 8 * i));
+            b[20 + i] = static_cast<std::uint8_t>(h >> (24 - 8 * i));
+        }
+        return b;
+    };
+    Bytes badCrc = good;
+    const std::string idat = "IDAT";  // a byte of its data
+    *(std::search(badCrc.begin(), badCrc.end(), idat.begin(), idat.end()) + 5) ^= 0x40;
     const Bytes pixel = MakeDib({}, 44);
     const Bytes core = MakeDib({.biSize = 12, .width = 2, .bitCount = 8}, 12 + 6 + 4);
     Bytes fullCore = core;
@@ -146,13 +159,17 @@ TEST_F(CodecTest, StoreBitmapFileTakesOutTheGapAndRefusesBrokenBitmaps) {
          "its pixels end at byte 18446744065119617064"},
         {"JPEG longer than the bitmap", file({.bitCount = 0, .compression = 4, .sizeImage = 9}, 48),
          "its pixels end at byte 49"},
+        {"a PNG image with a bad CRC", badCrc, "not a sound PNG image"},
+        {"a PNG image 40000 pixels wide", withSize(40000, 1), "its size 40000 x 1 exceeds 32768"},
+        {"20000 x 20000", withSize(20000, 20000), "its size 20000 x 20000 needs more than 512 MiB"},
+        {"no PNG header chunk", Bytes(good.begin(), good.begin() + 20), "its header chunk"},
     };
     const DibPayload previous = MakeDib({.width = 2}, 48);
     for (const auto& c : cases) {
         ContainerDoc d;
         d.bitmaps[5] = previous;
         std::string problem;
-        EXPECT_EQ(StoreBitmapFile(d, 5, c.file, &problem), c.problem.empty()) << c.what;
+        EXPECT_EQ(StoreImageFile(d, 5, c.file, &problem), c.problem.empty()) << c.what;
         EXPECT_EQ(problem.substr(0, c.problem.size()), c.problem) << c.what << ": " << problem;
         EXPECT_EQ(d.dirty, c.problem.empty()) << c.what;
         EXPECT_EQ(d.bitmaps[5], c.problem.empty() ? c.payload : previous) << c.what;
@@ -196,39 +213,6 @@ TEST(PngConversion, EveryKindGivesTheDibOfItsPixelsAndComesBack) {
         EXPECT_EQ(again, dib) << name << ": the way back";
     }
     EXPECT_EQ(count, 23);
-}
-
-// What is refused, and why, before anything is allocated or half stored.
-TEST(PngConversion, RefusesBrokenPicturesAndPicturesTooLarge) {
-    const Bytes good = ReadBytes(fs::path(ORVIX_PNG_FIXTURES) / "pal8.png");
-    const auto withSize = [&](std::uint32_t w, std::uint32_t h) {
-        Bytes b = good;
-        for (int i = 0; i < 4; ++i) {
-            b[16 + i] = static_cast<std::uint8_t>(w >> (24 - 8 * i));
-            b[20 + i] = static_cast<std::uint8_t>(h >> (24 - 8 * i));
-        }
-        return b;
-    };
-    Bytes badCrc = good;
-    const std::string idat = "IDAT";  // a byte of its data
-    *(std::search(badCrc.begin(), badCrc.end(), idat.begin(), idat.end()) + 5) ^= 0x40;
-    const struct {
-        const char* what;
-        Bytes png;
-        const char* problem;
-    } cases[] = {
-        {"a bad CRC", badCrc, "not a sound PNG image"},
-        {"40000 pixels wide", withSize(40000, 1), "its size 40000 x 1 exceeds 32768"},
-        {"20000 x 20000", withSize(20000, 20000), "needs more than 512 MiB"},
-        {"no header chunk", Bytes(good.begin(), good.begin() + 20), "its header chunk"},
-    };
-    for (const auto& c : cases) {
-        ContainerDoc doc;
-        std::string problem;
-        EXPECT_FALSE(StoreImageFile(doc, 1, c.png, &problem)) << c.what;
-        EXPECT_NE(problem.find(c.problem), std::string::npos) << c.what << ": " << problem;
-        EXPECT_TRUE(doc.bitmaps.empty() && !doc.dirty) << c.what;
-    }
 }
 
 TEST(ClipboardImage, PasteTakesTheFirstDibItsOwnerPutThenPng) {
