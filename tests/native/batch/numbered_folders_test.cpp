@@ -16,10 +16,6 @@ using namespace orvix_test;
 
 namespace {
 
-void Touch(const fs::path& p) {
-    WriteBytes(p, {'x'});
-}
-
 std::vector<NumberedBitmapFile> Scan(const std::wstring& folder) {
     std::vector<NumberedBitmapFile> found = {{77, L"stale"}};
     ScanNumberedBitmaps(folder, found);
@@ -34,26 +30,25 @@ TEST(NumberedScan, KeepsOnlyFiveAsciiDigitsAndLowerCaseBmpOrPng) {
     ScratchFolder scratch;
     for (const char* name : {"00010.bmp", "00002.bmp", "00300.bmp", "00000.bmp", "99999.bmp",
                              "00010.png", "00020.png"})
-        Touch(scratch / name);
+        WriteBytes(scratch / name, {'x'});
     for (const char* name : {"1234.bmp", "012345.bmp", "0123a.bmp", "01234.bmp.bak", "01234.BMP",
                              "01234.PNG", "01234.pngx", "01234.Bmp", "01234.bmpx", " 1234.bmp",
                              "+1234.bmp", "-1234.bmp", "01234_bmp", "01234.dib", ".0123.bmp"})
-        Touch(scratch / name);
+        WriteBytes(scratch / name, {'x'});
     fs::create_directory(scratch / "01235.bmp");
     // Digits of other scripts, which some C runtimes' iswdigit accepts:
     // full-width, Arabic-Indic, Devanagari.
     for (const char32_t* name : {U"\uFF10\uFF11\uFF12\uFF13\uFF14.bmp",
                                  U"\u0660\u0661\u0662\u0663\u0664.bmp", U"0000\u0967.bmp"})
-        Touch(scratch / fs::path(name));
+        WriteBytes(scratch / fs::path(name), {'x'});
     const std::u32string sub = U"b\u00efld\u00e9r-\U0001F600";
     fs::create_directory(scratch / fs::path(sub));
-    Touch(scratch / fs::path(sub) / "00009.bmp");
+    WriteBytes(scratch / fs::path(sub) / "00009.bmp", {'x'});
     const std::wstring dir = scratch.dir.wstring(), inSub = WidePathOf(scratch.dir, sub);
 #ifndef _WIN32
-    Touch(scratch /
-          "\xff\xfe"
-          "123.bmp");  // not UTF-8: no wide name can qualify
-    Touch(scratch / "target");
+    // Not UTF-8: no wide name can qualify.
+    WriteBytes(scratch / (std::string{'\xff', '\xfe'} + "123.bmp"), {'x'});
+    WriteBytes(scratch / "target", {'x'});
     fs::create_symlink(scratch / "target", scratch / "00001.bmp");
     fs::create_directory_symlink(scratch / "01235.bmp", scratch / "00003.bmp");
     // Links count by their target; a number's .bmp comes before its .png.
