@@ -19,16 +19,12 @@ namespace {
 constexpr std::int32_t kMin = std::numeric_limits<std::int32_t>::min();
 constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();
 
-struct CodecTest : ::testing::Test {
-    ScratchFolder scratch;
-    std::wstring PathOf(const char* name) const { return (scratch / name).wstring(); }
-};
-
 }  // namespace
 
 // Every header kind, its exact fit and one byte short: where the pixels
 // start (the exported bfOffBits), and whether the platform draws it.
-TEST_F(CodecTest, LayoutOfEveryHeaderKindExactFitAndOneByteShort) {
+TEST(CodecTest, LayoutOfEveryHeaderKindExactFitAndOneByteShort) {
+    ScratchFolder scratch;
     const struct {
         const char* what;
         DibFields fields;
@@ -84,12 +80,13 @@ TEST_F(CodecTest, LayoutOfEveryHeaderKindExactFitAndOneByteShort) {
         EXPECT_EQ(DibHeaderLength(exact), c.offBits - 14) << c.what;
         ContainerDoc d;
         ASSERT_TRUE(StoreBitmapFile(d, 1, MakeBmpFile(exact, c.offBits))) << c.what;
-        ASSERT_TRUE(WriteBitmapFile(d, 1, PathOf("out.bmp"))) << c.what;
+        ASSERT_TRUE(WriteBitmapFile(d, 1, (scratch / "out.bmp").wstring())) << c.what;
         EXPECT_EQ(ReadBytes(scratch / "out.bmp"), MakeBmpFile(exact, c.offBits)) << c.what;
         const DibPayload shortOne(exact.begin(), exact.end() - 1);
         EXPECT_FALSE(StoreBitmapFile(d, 2, MakeBmpFile(shortOne, c.offBits)))
             << c.what << ", one byte short";
-        EXPECT_FALSE(WriteBitmapFile(d, 2, PathOf("2.bmp"))) << c.what << ": nothing stored";
+        EXPECT_FALSE(WriteBitmapFile(d, 2, (scratch / "2.bmp").wstring()))
+            << c.what << ": nothing stored";
     }
     EXPECT_EQ(scratch.EntryCount(), 1u) << "a file of a refused export, or a temporary";
 }
@@ -97,7 +94,7 @@ TEST_F(CodecTest, LayoutOfEveryHeaderKindExactFitAndOneByteShort) {
 // What a .bmp file stores, or why it stores nothing: the file header, then
 // what proves the bitmap broken; and why a PNG image stores nothing, found
 // before anything is allocated. A refusal leaves the store as it was.
-TEST_F(CodecTest, StoringTakesOutTheGapAndRefusesBrokenBitmapsAndPictures) {
+TEST(CodecTest, StoringTakesOutTheGapAndRefusesBrokenBitmapsAndPictures) {
     const Bytes good = ReadBytes(fs::path(ORVIX_PNG_FIXTURES) / "pal8.png");
     const auto withSize = [&](std::uint32_t w, std::uint32_t h) {
         Bytes b = good;
