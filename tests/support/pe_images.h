@@ -99,9 +99,10 @@ inline std::uint32_t ReferenceChecksum(const Bytes& b, std::size_t checkSumOffse
 }
 
 inline Bytes Payload(std::size_t size, int seed) {
-    Bytes b(size);
+    Bytes b;
+    b.reserve(size);
     for (std::size_t i = 0; i < size; ++i)
-        b[i] = static_cast<std::uint8_t>(static_cast<std::size_t>(seed) * 29 + i * 3);
+        b.push_back(static_cast<std::uint8_t>(static_cast<std::size_t>(seed) * 29 + i * 3));
     return b;
 }
 
