@@ -225,8 +225,6 @@ TEST(ObktoolEndToEnd, CommandLinesTheirStatusOutputAndFiles) {
          "00000         64         2x3 24 info  RGB\n00005         76         4x3"},
         {"renumber mixed.obk 0 7", 0, "renumbered 00000 as 00007", "", "list mixed.obk",
          "00005         76         4x3 24 info  RGB\n00007         64"},
-        {"extract mixed.obk 0 -o out", 0, "extracted 1 bitmaps", "", "", "",
-         "out/00000.bmp=bmps/00005.bmp"},
         {"remove mixed.obk 0 --strict", 1, "",
          "mixed.obk: holds 1 named bitmap, 1 bitmap in another language and 1 icon, which a save "
          "does not keep; nothing was changed (--strict)"},
