@@ -179,38 +179,30 @@ TEST(ProgressReport, ShowsPastHalfASecondWhileFilesRemainAndSaysWhichFile) {
         EXPECT_EQ(ProgressText(l.verb, l.done, l.total), l.line);
 }
 
+// Each file dropped is classified by its name and its first bytes, then the
+// drop is planned.
 TEST(DropPlan, OpensAddsReplacesImportsOrRefusesWhatWasDropped) {
-    std::vector<std::uint8_t> bmp = {'B', 'M'}, png = {0x89, 'P', 'N', 'G', 13, 10, 26, 10};
+    Bytes bmp = {'B', 'M'}, png = {0x89, 'P', 'N', 'G', 13, 10, 26, 10}, text = {'h', 'i'};
     bmp.resize(14);
-    using enum DroppedContent;
     using enum DropAction;
-    const struct {
-        const wchar_t* path;
-        std::vector<std::uint8_t> head;
-        DroppedContent content;
-    } kinds[] = {{L"d/a.obk", {}, Container},         {L"d/B.OBK", bmp, Container},
-                 {L"d/photo.jpg", bmp, Image},        {L"d/00012.txt", png, Image},
-                 {L"d/00012.bmp", {'B', 'M'}, Other}, {L"d/notes.txt", {'h', 'i'}, Other}};
-    for (const auto& k : kinds)
-        EXPECT_EQ(ClassifyDroppedFile(k.path, k.head), k.content)
-            << ::testing::PrintToString(k.path);
-
     using Names = std::vector<std::wstring>;
-    const std::vector<DroppedFile> several = {{L"d/00012.png", Image}, {L"d/00003.bmp", Image},
-                                              {L"d/00012.bmp", Image}, {L"d/a.obk", Container},
-                                              {L"d/p.png", Image},     {L"d/00004.bmp", Other},
-                                              {L"d/00005.BMP", Image}};
+    using Files = std::vector<std::pair<std::wstring, Bytes>>;
+    const Files several = {{L"d/00012.png", png}, {L"d/00003.bmp", bmp}, {L"d/00012.bmp", bmp},
+                           {L"d/a.obk", {}},      {L"d/p.png", png},     {L"d/00004.bmp", text},
+                           {L"d/00005.BMP", bmp}};
     const struct {
-        std::vector<DroppedFile> files;
+        Files files;
         bool onRow;
         DropAction action;
         Names taken, refused;
     } cases[] = {
-        {{{L"d/a.obk", Container}}, true, Open, {L"d/a.obk"}, {}},
-        {{{L"d/p.png", Image}}, false, Add, {L"d/p.png"}, {}},
-        {{{L"d/p.png", Image}}, true, Replace, {L"d/p.png"}, {}},
-        {{{L"d/notes.txt", Other}}, false, Nothing, {}, {L"notes.txt"}},
-        {{{L"a.obk", Container}, {L"b.obk", Container}}, false, Nothing, {}, {L"a.obk", L"b.obk"}},
+        {{{L"d/a.obk", {}}}, true, Open, {L"d/a.obk"}, {}},
+        {{{L"d/B.OBK", bmp}}, false, Open, {L"d/B.OBK"}, {}},
+        {{{L"d/photo.jpg", bmp}}, false, Add, {L"d/photo.jpg"}, {}},
+        {{{L"d/00012.txt", png}}, true, Replace, {L"d/00012.txt"}, {}},
+        {{{L"d/00012.bmp", {'B', 'M'}}}, false, Nothing, {}, {L"00012.bmp"}},
+        {{{L"d/notes.txt", text}}, false, Nothing, {}, {L"notes.txt"}},
+        {{{L"a.obk", {}}, {L"b.obk", {}}}, false, Nothing, {}, {L"a.obk", L"b.obk"}},
         {several,
          true,
          Import,
@@ -218,14 +210,17 @@ TEST(DropPlan, OpensAddsReplacesImportsOrRefusesWhatWasDropped) {
          {L"a.obk", L"p.png", L"00004.bmp", L"00005.BMP"}},
     };
     for (const auto& c : cases) {
-        const DropPlan plan = PlanDrop(c.files, c.onRow);
+        std::vector<DroppedFile> files;
+        for (const auto& [path, head] : c.files)
+            files.push_back({path, ClassifyDroppedFile(path, head)});
+        const DropPlan plan = PlanDrop(files, c.onRow);
         Names taken;
         for (const auto& file : plan.numbered)
             taken.push_back(file.path);
         if (!plan.file.empty()) taken.push_back(plan.file);
-        EXPECT_EQ(plan.action, c.action) << ::testing::PrintToString(c.files[0].path);
-        EXPECT_EQ(taken, c.taken) << ::testing::PrintToString(c.files[0].path);
-        EXPECT_EQ(plan.refused, c.refused) << ::testing::PrintToString(c.files[0].path);
+        EXPECT_EQ(plan.action, c.action) << ::testing::PrintToString(c.files[0].first);
+        EXPECT_EQ(taken, c.taken) << ::testing::PrintToString(c.files[0].first);
+        EXPECT_EQ(plan.refused, c.refused) << ::testing::PrintToString(c.files[0].first);
     }
     EXPECT_EQ(DropRefusalMessage({L"notes.txt", L"b.obk"}),
               L"These files were not taken:\n\nnotes.txt\nb.obk\n\nDrop one .obk file to open "
