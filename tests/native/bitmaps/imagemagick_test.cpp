@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <vector>
 
 #include "bitmaps/bitmap_codec.h"
@@ -17,17 +18,15 @@ using namespace orvix_test;
 
 namespace {
 
+// What ImageMagick says of the pixels in which a and b differ.
 std::string Compared(const fs::path& a, const fs::path& b) {
-    const std::string command =
-        "compare -metric AE '" + a.string() + "' '" + b.string() + "' null: 2>&1";
-    std::string said;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[256];
-        while (std::fgets(buffer, sizeof buffer, pipe))
-            said += buffer;
-        pclose(pipe);
-    }
-    return said;
+    const fs::path said = a.string() + ".said";
+    std::system(("compare -metric AE '" + a.string() + "' '" + b.string() + "' null: 2>'" +
+                 said.string() + "'")
+                    .c_str());
+    const Bytes text = ReadBytes(said);
+    fs::remove(said);
+    return std::string(text.begin(), text.end());
 }
 
 }  // namespace
