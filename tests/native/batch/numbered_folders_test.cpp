@@ -152,9 +152,7 @@ TEST(OverwritePolicy, AnswersForAllStopTheQuestionsOthersAskAgain) {
         }
         EXPECT_EQ(stored, c.stored);
         EXPECT_EQ(policy.NeedsQuestion(), c.asksAgain);
-        if (!c.asksAgain) {
-            EXPECT_EQ(policy.OverwriteWithoutAsking(), c.overwritesWithoutAsking);
-        }
+        EXPECT_EQ(policy.OverwriteWithoutAsking(), c.overwritesWithoutAsking);
     }
 }
 

@@ -61,7 +61,6 @@ TEST(ResourceReader, ChoosesTheLanguageVersionTheLoaderChooses) {
         {{0x0000, 0x0409}, fixed, 0x0000},
         {{0x040C, 0x0407}, fixed, 0x0407},
         {{0x040C, 0x0407}, english, 0x040C},
-        {{0x0C09, 0x0809}, fixed, 0x0809},
     };
     for (const auto& c : cases) {
         Tree t;
