@@ -213,8 +213,7 @@ inline Bytes MixedImage(const Bytes& zero, const Bytes& german5, const Bytes& en
     const std::uint32_t icons = t.Directory(0, {{1, 0}});
     const std::uint32_t logo = t.String(u"LOGO");
     const auto one = [&t](const Bytes& payload) {
-        const std::uint32_t entry = t.Entry(payload);
-        return t.Directory(0, {{0, entry}}) | kDir;
+        return t.Directory(0, {{0, t.Entry(payload)}}) | kDir;
     };
     const std::uint32_t named = one(zero), atZero = one(zero), atIcon = one(Bytes(40, 1));
     const std::uint32_t german = t.Entry(german5), english = t.Entry(english5);

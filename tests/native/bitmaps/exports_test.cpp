@@ -4,7 +4,6 @@
 
 #include <algorithm>
 
-#include "batch/numbered_scan.h"
 #include "bitmaps/export_all.h"
 #include "bitmaps/export_range.h"
 #include "fileio/atomic_file.h"
@@ -124,13 +123,6 @@ TEST(ExportAll, WritesEveryBitmapOrStopsAtTheFirstFailure) {
         SetAtomicWriteFailureAfterBytesForTesting(kNone);
         EXPECT_EQ(exported, c.exports) << c.what;
         EXPECT_EQ(Exported(scratch.dir), c.files) << c.what;
-    }
-    if (kFileNamesIgnoreCase) {  // "00001.BMP" is the file "00001.bmp" names
-        ScratchFolder upper;
-        WriteBytes(upper / "00001.BMP", {'B', 'M'});
-        EXPECT_TRUE(ExportAllBitmaps(DocOf({1}), upper.dir.wstring()));
-        EXPECT_EQ(upper.EntryCount(), 1u);
-        EXPECT_EQ(ReadBytes(upper / "00001.bmp"), MakeBmpFile(Payload(1), 54));
     }
 }
 
