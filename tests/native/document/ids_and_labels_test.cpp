@@ -34,7 +34,6 @@ TEST(CommandLine, OpensTheFirstNameAfterTheProgramsOwn) {
         const wchar_t* file;
     } cases[] = {{{}, L""},
                  {{L"Orvix.exe"}, L""},
-                 {{L"Orvix.exe", L""}, L""},
                  {{L"Orvix.exe", L"D:\\my art\\a.obk", L"b.obk"}, L"D:\\my art\\a.obk"}};
     for (const auto& c : cases)
         EXPECT_EQ(ContainerToOpenAtStart(c.words), c.file) << c.words.size() << " words";
