@@ -256,6 +256,7 @@ TEST(ObktoolEndToEnd, CommandLinesTheirStatusOutputAndFiles) {
         {"list text.txt", 1, "", "text.txt: not a container (no PE image headers)"},
         {"list cut.obk", 1, "", "cut.obk: truncated: its sections end at byte"},
         {"info bmps", 1, "", "bmps: is a folder, not a file"},
+        {"remove empty.bmp 5", 1, "", "empty.bmp: is empty"},
         {"list c.obk --bogus", 2, "", "--bogus"},
         {"list c.obk >/dev/full", 1, "", "standard output: cannot be written (No space left"},
         {"remove c.obk -5", 2, "", "'-5' is not a resource ID"},

@@ -146,7 +146,7 @@ TEST(ResourceReader, BitmapsAcrossReadWindowsComeBackWholeOrNotAtAll) {
     };
     const std::uint64_t size = image.size();
     for (std::uint64_t limit :
-         {std::uint64_t{0}, std::uint64_t{100}, std::uint64_t{0x1000}, size / 2}) {
+         {std::uint64_t{0}, std::uint64_t{100}, std::uint64_t{0x1000}, size / 4, size / 2}) {
         BitmapStore read{{1, {1}}};
         EXPECT_FALSE(pe::ReadBitmapResources(failingAfter(limit), read))
             << "limit " << limit << ": a read error must not look like a smaller container";
