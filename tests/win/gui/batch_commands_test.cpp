@@ -226,17 +226,20 @@ TEST_F(BatchCommandsTest, NumberedFilesAreStoredAsTheUserChooses) {
     }
 }
 
-// An import that runs long shows how far it is, with the main window shut to
-// other commands; Cancel or Esc there stops it between two files and keeps
-// what it stored. New OBK then makes its file of the bitmaps read so far.
-TEST_F(BatchCommandsTest, ALongImportShowsProgressAndStopsWhenCancelled) {
+// An import or export that runs long shows how far it is, with the main
+// window shut to other commands; Cancel or Esc there stops it between two
+// files and keeps what it did. New OBK then makes its file of the bitmaps
+// read so far.
+TEST_F(BatchCommandsTest, ALongImportOrExportShowsProgressAndStopsWhenCancelled) {
     constexpr std::size_t kCount = 10000;
     const std::wstring folder = Folder(L"many"), created = Path(L"fresh.obk");
     const auto bytes = TinyBitmapFile(7);
+    std::vector<ResourceId> all;
     for (std::size_t n = 1; n <= kCount; ++n) {
         wchar_t name[16];
         std::swprintf(name, 16, L"%05zu.bmp", n);
         orvix_test::WriteBytes(scratch / L"many" / name, bytes);
+        all.push_back(static_cast<ResourceId>(n));
     }
     const struct {
         const char* what;
@@ -245,21 +248,32 @@ TEST_F(BatchCommandsTest, ALongImportShowsProgressAndStopsWhenCancelled) {
     } cases[] = {{"left to run", CMD_IMPORT_FOLDER, Look(L"Import")},
                  {"Cancel", CMD_IMPORT_FOLDER, Press(L"Import", IDCANCEL)},
                  {"Esc", CMD_IMPORT_FOLDER, PressKey(L"Import", VK_ESCAPE)},
-                 {"new, Cancel", CMD_NEW_CONTAINER_32, Press(L"Import", IDCANCEL)}};
+                 {"new, Cancel", CMD_NEW_CONTAINER_32, Press(L"Import", IDCANCEL)},
+                 {"export all, Esc", CMD_EXPORT_ALL, PressKey(L"Export All", VK_ESCAPE)}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        Load({});
-        const bool isNew = c.command == CMD_NEW_CONTAINER_32;
-        std::vector<RobotStep> script = {ChooseFile(kPicker, folder), Press(L"Import Mode", IDYES),
-                                         c.answer};
+        const bool isNew = c.command == CMD_NEW_CONTAINER_32,
+                   isExport = c.command == CMD_EXPORT_ALL;
+        Load(isExport ? all : std::vector<ResourceId>{});
+        const std::wstring out = Folder(L"out");
+        std::vector<RobotStep> script = {ChooseFile(kPicker, isExport ? out : folder), c.answer};
+        if (!isExport) script.insert(script.begin() + 1, Press(L"Import Mode", IDYES));
         if (isNew)
             script.insert(script.begin(), {ChooseFile(L"Save As", Path(L"fresh")),
                                            Press(L"Create New OBK", IDC_NEW_FROM_FOLDER)});
         Answer(script, c.command);
         const std::wstring line = robot.shown[script.size() - 1].text;
-        EXPECT_TRUE(line.starts_with(L"Importing ") && line.ends_with(L" of 10000 bitmaps"))
+        EXPECT_TRUE(line.starts_with(isExport ? L"Exporting " : L"Importing ") &&
+                    line.ends_with(L" of 10000 bitmaps"))
             << line;
         EXPECT_TRUE(IsWindowEnabled(app().mainWindow));
+        if (isExport) {  // the files written in ID order before the Esc, and no more
+            const auto written = Exported(out);
+            EXPECT_TRUE(written.size() > 0 && written.size() < kCount) << written.size();
+            EXPECT_EQ(written, std::vector<ResourceId>(all.begin(), all.begin() + written.size()));
+            EXPECT_FALSE(app().doc.dirty);
+            continue;
+        }
         const std::size_t stored = app().doc.bitmaps.size();
         EXPECT_EQ(stored == kCount, c.answer.kind == RobotStep::Kind::Look) << stored;
         EXPECT_GT(stored, 0u);

@@ -176,6 +176,7 @@ TEST_F(MainWindowTest, DroppedFilesAreOpenedAddedReplacedImportedOrRefused) {
     ASSERT_TRUE(WriteContainerFile(Path(L"other.obk"), {3, 4}));
     for (auto [name, content] : {std::pair{L"new.bmp", 50}, {L"00009.bmp", 90}, {L"00012.bmp", 12}})
         orvix_test::WriteBytes(scratch / name, TinyBitmapFile(content));
+    orvix_test::WriteBytes(scratch / "new.png", TinyPngFile(50));
     orvix_test::WriteBytes(scratch / "notes.txt", {'h', 'i'});
     using Store = std::map<ResourceId, int>;  // ID -> TinyBitmap content
     const Store same = {{7, 7}, {9, 9}, {101, 101}};
@@ -197,6 +198,8 @@ TEST_F(MainWindowTest, DroppedFilesAreOpenedAddedReplacedImportedOrRefused) {
          L"The current OBK has unsaved changes. Save now?"},
         {"a bitmap", {L"new.bmp"}, false, {TypeId(L"12")}, {{7, 7}, {9, 9}, {12, 50}, {101, 101}},
          nullptr},
+        {"a PNG image", {L"new.png"}, false, {TypeId(L"12")}, {{7, 7}, {9, 9}, {12, 50},
+         {101, 101}}, nullptr},
         {"a bitmap on a row, Yes", {L"new.bmp"}, true, {Press(L"Replace Bitmap", IDYES)},
          {{7, 7}, {9, 50}, {101, 101}}, L"Replace bitmap 00009 with new.bmp?"},
         {"a bitmap on a row, No", {L"new.bmp"}, true, {Press(L"Replace Bitmap", IDNO)}, same,
@@ -243,12 +246,14 @@ TEST_F(MainWindowTest, DroppedFilesAreOpenedAddedReplacedImportedOrRefused) {
 // Copy puts the selected bitmap on the clipboard; in another container Paste
 // stores it under the ID typed (101 offered), Ctrl+Shift+V over the selected
 // one after a question: byte for byte what was copied, with alpha or without.
+// A PNG image another program put there alone is stored as Add stores one.
 TEST_F(MainWindowTest, CopiedBitmapsPasteByteForByteIntoAnotherContainer) {
     const DibPayload alpha = DibFromRgba({1, 1, {1, 2, 3, 128}});
+    const DibPayload pasted[] = {TinyBitmap(7), alpha, TinyBitmap(50)};
     const std::vector<WORD> paste = {VK_CONTROL, 'V'}, over = {VK_CONTROL, VK_SHIFT, 'V'};
     const struct {
         const char* what;
-        int row;  // copied: 0 holds TinyBitmap(7), 1 alpha
+        int row;  // copied: 0 holds TinyBitmap(7), 1 alpha; 2: a PNG image of TinyBitmap(50)
         std::vector<WORD> keys;
         std::vector<RobotStep> script;
         std::vector<ResourceId> pastedAs;
@@ -257,13 +262,16 @@ TEST_F(MainWindowTest, CopiedBitmapsPasteByteForByteIntoAnotherContainer) {
         {"alpha, as the offered 101", 1, paste, {Press(kResourceId, IDOK)}, {101}},
         {"over the selected, Yes", 1, over, {Press(L"Replace Bitmap", IDYES)}, {3}},
         {"over the selected, No", 0, over, {Press(L"Replace Bitmap", IDNO)}, {}},
+        {"a PNG image from elsewhere, as 12", 2, paste, {TypeId(L"12")}, {12}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         Load({7, 9});
         app().doc.bitmaps[9] = alpha;
         SelectRow(c.row);
-        PressKeys({VK_CONTROL, 'C'});
+        if (c.row < 2) PressKeys({VK_CONTROL, 'C'});
+        if (c.row == 2)
+            PutOnClipboard(app().mainWindow, RegisterClipboardFormatW(L"PNG"), TinyPngFile(50));
         Load({3}, Path(L"other.obk"));
         SelectRow(0);
         Answer(c.script, [&] { PressKeys(c.keys); });
@@ -275,7 +283,7 @@ TEST_F(MainWindowTest, CopiedBitmapsPasteByteForByteIntoAnotherContainer) {
         }
         BitmapStore expected = StoreOf({3});
         for (ResourceId id : c.pastedAs)
-            expected[id] = c.row ? alpha : TinyBitmap(7);
+            expected[id] = pasted[c.row];
         EXPECT_EQ(app().doc.bitmaps, expected);
     }
 }

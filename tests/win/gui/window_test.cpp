@@ -182,18 +182,25 @@ TEST_F(MainWindowTest, OpensAt980By640AndKeepsTheListAt160WhateverTheSize) {
 
 TEST_F(MainWindowTest, ContextMenuGraysWhatTheDocumentAndTheRowCannotGive) {
     // The menu key opens the menu inside the list's corner and selects
-    // nothing; a right click on a row selects it first.
+    // nothing; a right click on a row selects it first. Paste takes a DIB or
+    // a PNG image.
+    const UINT dib = CF_DIB, png = RegisterClipboardFormatW(L"PNG");
     struct Case {
         const char* what;
         bool file;
         int row;      // selected before
         int clicked;  // -1: the menu key
+        UINT clipboard = 0;
     } cases[] = {{"no file", false, -1, -1},
                  {"a file, no row", true, -1, -1},
                  {"a file and a row", true, 1, -1},
-                 {"right click on a row", true, -1, 1}};
+                 {"right click on a row", true, -1, 1},
+                 {"a file, no row, a DIB copied", true, -1, -1, dib},
+                 {"a file and a row, a PNG image copied", true, 1, -1, png}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
+        PutOnClipboard(app().mainWindow, c.clipboard,
+                       c.clipboard == dib ? TinyBitmap(5).ToBytes() : TinyPngFile(5));
         if (c.file) Load({3, 9, 27});
         if (c.row >= 0) SelectRow(c.row);
         RECT list{}, row{};
@@ -216,7 +223,7 @@ TEST_F(MainWindowTest, ContextMenuGraysWhatTheDocumentAndTheRowCannotGive) {
         for (const Command& command : kCommands) {
             // Change ID is never grayed.
             const bool lacks = (command.noFile && !c.file) || (command.noRow && selected < 0) ||
-                               command.id == CMD_CTX_PASTE;  // the clipboard is empty
+                               (command.id == CMD_CTX_PASTE && !c.clipboard);
             if (command.menu != kContextMenu) continue;
             if (command.id == CMD_CTX_CHANGE_ID || command.id == CMD_CTX_EXPORT_BITMAP)
                 expected.push_back(L"");  // separators before them

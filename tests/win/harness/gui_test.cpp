@@ -2,6 +2,8 @@
 
 #include <objbase.h>
 
+#include <cstring>
+
 #include "bitmaps/png_convert.h"
 #include "document/blank_container.h"
 #include "document/container_io.h"
@@ -26,10 +28,7 @@ bool MainWindowTest::Start() {
     shortcuts = LoadShortcuts(app().instance);
     // The clipboard outlives the process; a test finds it empty, whatever
     // ran before it.
-    if (OpenClipboard(app().mainWindow)) {
-        EmptyClipboard();
-        CloseClipboard();
-    }
+    PutOnClipboard(app().mainWindow, 0);
     ShowWindow(app().mainWindow, SW_SHOWNORMAL);
     UpdateWindow(app().mainWindow);
     SetForegroundWindow(app().mainWindow);
@@ -220,6 +219,17 @@ std::vector<std::uint8_t> TinyPngFile(ResourceId content) {
     std::string problem;
     PngFromPayload(TinyBitmap(content), png, problem);
     return png;
+}
+
+void PutOnClipboard(HWND owner, UINT format, const std::vector<std::uint8_t>& bytes) {
+    if (!OpenClipboard(owner)) return;
+    EmptyClipboard();
+    if (HGLOBAL memory = format ? GlobalAlloc(GMEM_MOVEABLE, bytes.size()) : nullptr) {
+        std::memcpy(GlobalLock(memory), bytes.data(), bytes.size());
+        GlobalUnlock(memory);
+        SetClipboardData(format, memory);
+    }
+    CloseClipboard();
 }
 
 BitmapStore StoreOf(const std::vector<ResourceId>& ids) {

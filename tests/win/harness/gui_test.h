@@ -182,5 +182,8 @@ std::vector<std::uint8_t> TinyBitmapFile(ResourceId content);
 // The same picture as a PNG image, which stores as TinyBitmap(content).
 std::vector<std::uint8_t> TinyPngFile(ResourceId content);
 BitmapStore StoreOf(const std::vector<ResourceId>& ids);
+// Empties the clipboard and, unless format is 0, puts bytes there under that
+// format alone, as another program would.
+void PutOnClipboard(HWND owner, UINT format, const std::vector<std::uint8_t>& bytes = {});
 bool WriteContainerFile(const std::wstring& path, const std::vector<ResourceId>& ids);
 BitmapStore StoreOnDisk(const std::wstring& path);
