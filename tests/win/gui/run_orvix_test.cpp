@@ -50,8 +50,7 @@ TEST(RunOrvix, ShowsTheMainWindowWithItsFileAndReturnsZeroWhenItIsClosed) {
         EXPECT_TRUE(robot.problems.empty());
         if (c.fails) {
             ASSERT_EQ(robot.shown.size(), 1u);
-            EXPECT_EQ(robot.shown[0].text, L"Failed to open file.");
-            EXPECT_EQ(robot.shown[0].icon, ShownIcon::Error);
+            EXPECT_EQ(robot.shown[0].text, L"error: Failed to open file.");
         }
         UnregisterClassW(kMainWindowClass, GetModuleHandleW(nullptr));
         UnregisterClassW(kPreviewWindowClass, GetModuleHandleW(nullptr));

@@ -26,12 +26,12 @@
 // message boxes and popup menus the program shows, from a script, and
 // records what each one showed. It runs on its own thread and acts through
 // window messages, as keys and clicks would.
-enum class ShownIcon { None, Information, Warning, Error, Question };
-
 struct ShownWindow {
     std::wstring caption;
-    std::wstring text;  // a message box's text, or the dialog's static texts joined by '\n'
-    ShownIcon icon = ShownIcon::None;
+    // A message box's text, or the dialog's static texts joined by '\n', after
+    // the kind of its icon, if any: "error: ", "warning: ", "question: " or
+    // "information: ".
+    std::wstring text;
     std::vector<std::wstring> buttons;    // button texts in window order
     std::vector<std::wstring> fields;     // edit field texts in window order
     POINT corner{};                       // top-left, on the screen

@@ -26,18 +26,19 @@ std::wstring TextOf(HWND window) {
     return text;
 }
 
-ShownIcon IconOf(HWND dialog) {
+// The kind of icon a message box shows, as the word its text is read after.
+std::wstring IconWordOf(HWND dialog) {
     HICON icon = nullptr;
     for (int control : kMessageBoxIcons) {
         if (HWND shown = GetDlgItem(dialog, control))
             icon = reinterpret_cast<HICON>(SendMessageW(shown, STM_GETICON, 0, 0));
     }
-    // In the order of ShownIcon after None.
-    const LPCWSTR known[] = {IDI_INFORMATION, IDI_WARNING, IDI_ERROR, IDI_QUESTION};
+    const LPCWSTR icons[] = {IDI_INFORMATION, IDI_WARNING, IDI_ERROR, IDI_QUESTION};
+    const wchar_t* words[] = {L"information: ", L"warning: ", L"error: ", L"question: "};
     for (int i = 0; icon && i < 4; ++i) {
-        if (LoadIconW(nullptr, known[i]) == icon) return static_cast<ShownIcon>(i + 1);
+        if (LoadIconW(nullptr, icons[i]) == icon) return words[i];
     }
-    return ShownIcon::None;
+    return L"";
 }
 
 BOOL CALLBACK CollectChild(HWND child, LPARAM context) {
@@ -61,7 +62,7 @@ ShownWindow Read(HWND window, bool isMenu) {
         EnumChildWindows(window, CollectChild, reinterpret_cast<LPARAM>(&shown));
         if (HWND messageText = GetDlgItem(window, kMessageBoxText))
             shown.text = TextOf(messageText);
-        shown.icon = IconOf(window);
+        shown.text = IconWordOf(window) + shown.text;
         return shown;
     }
     auto menu = reinterpret_cast<HMENU>(SendMessageW(window, kGetMenuHandle, 0, 0));
