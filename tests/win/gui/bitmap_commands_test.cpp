@@ -18,10 +18,11 @@ using Fields = std::vector<std::wstring>;
 
 // As the file manager drops files: a DROPFILES block with the point in the
 // window's client area and a double-NUL-terminated list of wide paths.
-void DropOn(HWND window, const std::vector<std::wstring>& paths, POINT at) {
+void DropOn(HWND window, const orvix_test::fs::path& folder,
+            const std::vector<const wchar_t*>& names, POINT at) {
     std::wstring list;
-    for (const std::wstring& path : paths)
-        list += path + L'\0';
+    for (const wchar_t* name : names)
+        list += (folder / name).wstring() + L'\0';
     list += L'\0';
     HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + list.size() * sizeof(wchar_t));
     auto* header = static_cast<DROPFILES*>(GlobalLock(memory));
@@ -35,23 +36,33 @@ void DropOn(HWND window, const std::vector<std::wstring>& paths, POINT at) {
 
 // The document holds 7, 9 and 101, and 9 is selected. Add proposes 101 and
 // leaves no row selected; Replace and Change ID keep the row selected and
-// previewed; Delete asks first.
+// previewed; Delete asks first. Copy puts the selected bitmap on the
+// clipboard, and Paste stores it under the ID typed (101 offered), Ctrl+Shift+V
+// over the selected one after a question: byte for byte what was copied, with
+// alpha or without. A PNG image another program put there alone is stored as
+// Add stores one.
 TEST_F(MainWindowTest, EachBitmapCommandChangesTheStoreAsTheUserAnswers) {
     orvix_test::WriteBytes(scratch / "new.bmp", TinyBitmapFile(50));
     orvix_test::WriteBytes(scratch / "empty.bmp", {});
     orvix_test::WriteBytes(scratch / "xm.bmp", {'X', 'M'});
     const auto Open = [&](const wchar_t* name) { return ChooseFile(L"Open", Path(name)); };
-    using Store = std::map<ResourceId, int>;  // ID -> TinyBitmap content; 50 is new.bmp
+    // ID -> TinyBitmap content; 50 is new.bmp, -1 a bitmap with alpha.
+    using Store = std::map<ResourceId, int>;
+    const DibPayload alpha = DibFromRgba({1, 1, {1, 2, 3, 128}});
     const Store same = {{7, 7}, {9, 9}, {101, 101}}, without9 = {{7, 7}, {101, 101}};
     const RobotStep ok = Press(kResourceId, IDOK), error = Press(L"Error", IDOK);
     const std::vector<WORD> add = {VK_INSERT}, replace = {VK_CONTROL, 'R'}, del = {VK_DELETE};
     // The context menu's key, then Export's mnemonic there.
-    const std::vector<WORD> rename = {VK_F2}, menu = {VK_APPS};
+    const std::vector<WORD> rename = {VK_F2}, menu = {VK_APPS}, paste = {VK_CONTROL, 'V'},
+                            over = {VK_CONTROL, VK_SHIFT, 'V'};
     const RobotStep exportItem = ChooseMenuMnemonic(L'E');
     struct Case {
         const char* what;
         std::vector<WORD> keys;
-        int tweak;  // 1: 9 left the store behind the list's back; 2: 9 is too short a bitmap
+        // 1: 9 left the store behind the list's back; 2: 9 is too short a bitmap;
+        // 3: 7 copied; 4: 9 holds alpha and is copied; 5: another program put a
+        // PNG image of TinyBitmap(50) on the clipboard.
+        int tweak;
         std::vector<RobotStep> script;
         const wchar_t* error;
         Store after;
@@ -96,12 +107,27 @@ TEST_F(MainWindowTest, EachBitmapCommandChangesTheStoreAsTheUserAnswers) {
         {"delete, Yes", del, false, {Press(L"Confirm", IDYES)}, nullptr, without9, -1, 0},
         {"delete a row no longer in the store", del, true, {Press(L"Confirm", IDYES), error},
          L"Delete failed.", without9, -1, 0},
+        {"paste a copy of 7 as 12", paste, 3, {TypeId(L"12")}, nullptr,
+         {{7, 7}, {9, 9}, {12, 7}, {101, 101}}, -1, 0},
+        {"paste a copy with alpha as the offered 101", paste, 4, {ok}, nullptr,
+         {{7, 7}, {9, -1}, {101, -1}}, -1, 0},
+        {"paste over the selected, Yes", over, 3, {Press(L"Replace Bitmap", IDYES)}, nullptr,
+         {{7, 7}, {9, 7}, {101, 101}}, 1, 9},
+        {"paste over the selected, No", over, 4, {Press(L"Replace Bitmap", IDNO)}, nullptr,
+         {{7, 7}, {9, -1}, {101, 101}}, 1, 9},
+        {"paste a PNG image from elsewhere as 12", paste, 5, {TypeId(L"12")}, nullptr,
+         {{7, 7}, {9, 9}, {12, 50}, {101, 101}}, -1, 0},
         // clang-format on
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         Load({7, 9, 101});
         if (c.tweak == 2) app().doc.bitmaps[9] = DibPayload(39, 9);
+        if (c.tweak == 4) app().doc.bitmaps[9] = alpha;
+        SelectRow(c.tweak == 3 ? 0 : 1);
+        if (c.tweak == 3 || c.tweak == 4) PressKeys({VK_CONTROL, 'C'});
+        if (c.tweak == 5)
+            PutOnClipboard(app().mainWindow, RegisterClipboardFormatW(L"PNG"), TinyPngFile(50));
         SelectRow(1);
         const DibPayload shown9 = app().previewBytes;
         EXPECT_TRUE(shown9.SharesBytesWith(app().doc.bitmaps[9])) << "the preview copied";
@@ -109,24 +135,23 @@ TEST_F(MainWindowTest, EachBitmapCommandChangesTheStoreAsTheUserAnswers) {
         const BitmapStore before = app().doc.bitmaps;
         Answer(c.script, [&] { PressKeys(c.keys); });
         for (const ShownWindow& window : robot.shown) {
-            if (window.caption == kResourceId) {
-                EXPECT_EQ(window.fields, Fields{c.keys == add ? L"101" : L"9"});
-            }
-            if (window.caption == kExists) {
+            if (window.caption == kResourceId)
+                EXPECT_EQ(window.fields, Fields{c.keys == rename ? L"9" : L"101"});
+            if (window.caption == L"Replace Bitmap")
+                EXPECT_EQ(window.text,
+                          L"question: Replace bitmap 00009 with the image on the clipboard?");
+            if (window.caption == kExists)
                 EXPECT_EQ(window.text, L"Resource ID 101 already exists. Overwrite?");
-            }
             if (window.caption == L"Confirm") {
                 EXPECT_EQ(window.text, L"question: Delete selected bitmap?");
                 EXPECT_EQ(window.buttons, (std::vector<std::wstring>{L"&Yes", L"&No"}));
             }
         }
-        if (c.error) {
-            EXPECT_EQ(robot.shown.back().text, L"error: " + std::wstring(c.error));
-        }
+        if (c.error) EXPECT_EQ(robot.shown.back().text, L"error: " + std::wstring(c.error));
         BitmapStore expected;
         std::vector<ResourceId> rows;
         for (const auto& [id, content] : c.after) {
-            expected[id] = TinyBitmap(content);
+            expected[id] = content < 0 ? alpha : TinyBitmap(content);
             rows.push_back(id);
         }
         if (c.tweak == 2) expected[9] = DibPayload(39, 9);
@@ -202,21 +227,14 @@ TEST_F(MainWindowTest, DroppedFilesAreOpenedAddedReplacedImportedOrRefused) {
         Load({7, 9, 101});
         app().doc.dirty = true;
         RefreshTitle(app());
-        std::vector<std::wstring> paths;
-        for (const wchar_t* name : c.names)
-            paths.push_back(Path(name));
         RECT row{};
         ListView_GetItemRect(app().listView, 1, &row, LVIR_BOUNDS);
         POINT at{row.left + 10, (row.top + row.bottom) / 2};
         MapWindowPoints(app().listView, app().mainWindow, &at, 1);
         if (!c.onRow) at = {500, 100};
-        Answer(c.script, [&] { DropOn(app().mainWindow, paths, at); });
-        if (c.script[0].caption == kResourceId) {
-            EXPECT_EQ(robot.shown[0].fields, Fields{L"101"});
-        }
-        if (c.says) {
-            EXPECT_EQ(robot.shown.back().text, c.says);
-        }
+        Answer(c.script, [&] { DropOn(app().mainWindow, scratch.dir, c.names, at); });
+        if (c.script[0].caption == kResourceId) EXPECT_EQ(robot.shown[0].fields, Fields{L"101"});
+        if (c.says) EXPECT_EQ(robot.shown.back().text, c.says);
         BitmapStore expected;
         for (const auto& [id, content] : c.after)
             expected[id] = TinyBitmap(content);
@@ -224,50 +242,5 @@ TEST_F(MainWindowTest, DroppedFilesAreOpenedAddedReplacedImportedOrRefused) {
         EXPECT_EQ(WindowText(app().mainWindow), c.names[0] == std::wstring(L"other.obk")
                                                     ? L"Orvix - " + Path(L"other.obk")
                                                     : std::wstring(L"Orvix - ") + kDocPath + L" *");
-    }
-}
-
-// Copy puts the selected bitmap on the clipboard; in another container Paste
-// stores it under the ID typed (101 offered), Ctrl+Shift+V over the selected
-// one after a question: byte for byte what was copied, with alpha or without.
-// A PNG image another program put there alone is stored as Add stores one.
-TEST_F(MainWindowTest, CopiedBitmapsPasteByteForByteIntoAnotherContainer) {
-    const DibPayload alpha = DibFromRgba({1, 1, {1, 2, 3, 128}});
-    const DibPayload pasted[] = {TinyBitmap(7), alpha, TinyBitmap(50)};
-    const std::vector<WORD> paste = {VK_CONTROL, 'V'}, over = {VK_CONTROL, VK_SHIFT, 'V'};
-    const struct {
-        const char* what;
-        int row;  // copied: 0 holds TinyBitmap(7), 1 alpha; 2: a PNG image of TinyBitmap(50)
-        std::vector<WORD> keys;
-        std::vector<RobotStep> script;
-        std::vector<ResourceId> pastedAs;
-    } cases[] = {
-        {"opaque, as 12", 0, paste, {TypeId(L"12")}, {12}},
-        {"alpha, as the offered 101", 1, paste, {Press(kResourceId, IDOK)}, {101}},
-        {"over the selected, Yes", 1, over, {Press(L"Replace Bitmap", IDYES)}, {3}},
-        {"over the selected, No", 0, over, {Press(L"Replace Bitmap", IDNO)}, {}},
-        {"a PNG image from elsewhere, as 12", 2, paste, {TypeId(L"12")}, {12}},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        Load({7, 9});
-        app().doc.bitmaps[9] = alpha;
-        SelectRow(c.row);
-        if (c.row < 2) PressKeys({VK_CONTROL, 'C'});
-        if (c.row == 2)
-            PutOnClipboard(app().mainWindow, RegisterClipboardFormatW(L"PNG"), TinyPngFile(50));
-        Load({3}, Path(L"other.obk"));
-        SelectRow(0);
-        Answer(c.script, [&] { PressKeys(c.keys); });
-        if (c.keys == paste) {
-            EXPECT_EQ(robot.shown[0].fields, Fields{L"101"});
-        } else {
-            EXPECT_EQ(robot.shown[0].text,
-                      L"question: Replace bitmap 00003 with the image on the clipboard?");
-        }
-        BitmapStore expected = StoreOf({3});
-        for (ResourceId id : c.pastedAs)
-            expected[id] = pasted[c.row];
-        EXPECT_EQ(app().doc.bitmaps, expected);
     }
 }

@@ -78,9 +78,8 @@ TEST_F(MainWindowTest, DialogsShowTheirTextAndEndOnEachWayOut) {
         EXPECT_EQ(result, c.result);
         EXPECT_EQ(robot.shown[0].text, dialogs[c.dialog].text);
         EXPECT_EQ(robot.shown[0].buttons, dialogs[c.dialog].buttons);
-        if (c.dialog == IdPrompt) {
+        if (c.dialog == IdPrompt)
             EXPECT_EQ(robot.shown[0].fields, std::vector<std::wstring>{L"4242"});
-        }
         if (refused) {
             EXPECT_EQ(robot.shown[1].text, L"warning: Enter a valid numeric ID.");
             EXPECT_EQ(robot.shown[2].caption, kResourceId);  // the prompt stays open

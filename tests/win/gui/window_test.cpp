@@ -145,9 +145,8 @@ TEST_F(MainWindowTest, EachCommandSaysWhatItLacksOrGoesAhead) {
                 if (c.keys.empty()) Send(c.id);
                 if (!c.keys.empty()) PressKeys(c.keys);
             });
-            if (says && *says) {
+            if (says && *says)
                 EXPECT_EQ(robot.shown[0].text, L"information: " + std::wstring(says));
-            }
             if (says) {
                 EXPECT_EQ(ListIds(), (loaded ? Ids{3, 9} : Ids{}));
                 EXPECT_EQ(WindowText(app().mainWindow), loaded ? L"Orvix - " + file : L"Orvix");

@@ -88,8 +88,8 @@ void MainWindowTest::PressKeys(const std::vector<WORD>& virtualKeys) {
 }
 
 std::wstring WindowText(HWND window) {
-    wchar_t text[1024] = L"";
-    GetWindowTextW(window, text, 1024);
+    wchar_t text[2048] = L"";
+    GetWindowTextW(window, text, 2048);
     return text;
 }
 

@@ -152,12 +152,6 @@ protected:
     }
 };
 
-// Makes the next saves fail as a full disk would, for the life of the object.
-struct FailingDisk {
-    FailingDisk() { SetAtomicWriteFailureAfterBytesForTesting(0); }
-    ~FailingDisk() { SetAtomicWriteFailureAfterBytesForTesting(-1); }
-};
-
 // A bitmap whose upper half holds the pixel value top and lower half bottom.
 // Colour-table entries and 24/32-bit BI_RGB pixels are 0x00RRGGBB, as stored.
 struct Dib {

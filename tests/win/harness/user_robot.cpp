@@ -20,12 +20,6 @@ std::wstring ClassOf(HWND window) {
     return name;
 }
 
-std::wstring TextOf(HWND window) {
-    wchar_t text[2048] = L"";
-    GetWindowTextW(window, text, 2048);
-    return text;
-}
-
 // The kind of icon a message box shows, as the word its text is read after.
 std::wstring IconWordOf(HWND dialog) {
     HICON icon = nullptr;
@@ -43,7 +37,7 @@ std::wstring IconWordOf(HWND dialog) {
 
 BOOL CALLBACK CollectChild(HWND child, LPARAM context) {
     auto* shown = reinterpret_cast<ShownWindow*>(context);
-    const std::wstring cls = ClassOf(child), text = TextOf(child);
+    const std::wstring cls = ClassOf(child), text = WindowText(child);
     if (!IsWindowVisible(child)) return TRUE;
     if (_wcsicmp(cls.c_str(), L"Button") == 0) shown->buttons.push_back(text);
     if (_wcsicmp(cls.c_str(), L"Edit") == 0) shown->fields.push_back(text);
@@ -58,10 +52,10 @@ ShownWindow Read(HWND window, bool isMenu) {
     GetWindowRect(window, &rect);
     shown.corner = {rect.left, rect.top};
     if (!isMenu) {
-        shown.caption = TextOf(window);
+        shown.caption = WindowText(window);
         EnumChildWindows(window, CollectChild, reinterpret_cast<LPARAM>(&shown));
         if (HWND messageText = GetDlgItem(window, kMessageBoxText))
-            shown.text = TextOf(messageText);
+            shown.text = WindowText(messageText);
         shown.text = IconWordOf(window) + shown.text;
         return shown;
     }
@@ -154,7 +148,7 @@ void RobotLoop(UserRobot* robot) {
             if (t.answered) {
                 bool again = now - t.since > kRetryAfterMs;
                 if (!t.isMenu && next && next->followUp && now - t.since > kFollowUpAfterMs &&
-                    next->caption == TextOf(window)) {
+                    next->caption == WindowText(window)) {
                     t.answer = *next;
                     record(Read(window, false), {});
                     again = true;
