@@ -1,9 +1,6 @@
 // Add, Replace, Change ID, Delete and Export of one bitmap as the user
 // drives them, answering the real pickers, prompts and message boxes, and
 // files dropped on the window from the file manager.
-#include <shlobj.h>
-
-#include <cstring>
 #include <map>
 
 #include "batch/drop_plan.h"
@@ -14,23 +11,8 @@ namespace {
 
 const wchar_t kResourceId[] = L"Resource ID";
 const wchar_t kExists[] = L"Resource Exists";
+const wchar_t kReplace[] = L"Replace Bitmap";
 using Fields = std::vector<std::wstring>;
-
-// As the file manager drops files: a DROPFILES block with the point in the
-// window's client area and a double-NUL-terminated list of wide paths.
-void DropOn(HWND window, const orvix_test::fs::path& folder,
-            const std::vector<const wchar_t*>& names, POINT at) {
-    std::wstring list;
-    for (const wchar_t* name : names)
-        list += (folder / name).wstring() + L'\0';
-    list += L'\0';
-    HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + list.size() * sizeof(wchar_t));
-    auto* header = static_cast<DROPFILES*>(GlobalLock(memory));
-    *header = {sizeof(DROPFILES), at, FALSE, TRUE};
-    std::memcpy(header + 1, list.data(), list.size() * sizeof(wchar_t));
-    GlobalUnlock(memory);
-    SendMessageW(window, WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0);
-}
 
 }  // namespace
 
@@ -40,9 +22,16 @@ void DropOn(HWND window, const orvix_test::fs::path& folder,
 // clipboard, and Paste stores it under the ID typed (101 offered), Ctrl+Shift+V
 // over the selected one after a question: byte for byte what was copied, with
 // alpha or without. A PNG image another program put there alone is stored as
-// Add stores one.
+// Add stores one. Files dropped on the window from the file manager: one
+// image is added as Add adds it, or replaces the row it lands on after a
+// question; numbered files are imported under their numbers; what is not
+// taken is listed.
 TEST_F(MainWindowTest, EachBitmapCommandChangesTheStoreAsTheUserAnswers) {
-    orvix_test::WriteBytes(scratch / "new.bmp", TinyBitmapFile(50));
+    for (auto [name, content] : {std::pair{L"new.bmp", 50}, {L"00101.bmp", 90}, {L"00012.bmp", 12}})
+        orvix_test::WriteBytes(scratch / name, TinyBitmapFile(content));
+    orvix_test::WriteBytes(scratch / "new.png", TinyPngFile(50));
+    orvix_test::WriteBytes(scratch / "notes.txt", {'h', 'i'});
+    const std::wstring notTaken = L"information: " + DropRefusalMessage({L"notes.txt"});
     orvix_test::WriteBytes(scratch / "empty.bmp", {});
     orvix_test::WriteBytes(scratch / "xm.bmp", {'X', 'M'});
     const auto Open = [&](const wchar_t* name) { return ChooseFile(L"Open", Path(name)); };
@@ -64,10 +53,12 @@ TEST_F(MainWindowTest, EachBitmapCommandChangesTheStoreAsTheUserAnswers) {
         // PNG image of TinyBitmap(50) on the clipboard.
         int tweak;
         std::vector<RobotStep> script;
-        const wchar_t* error;
+        const wchar_t* says;  // the last window's text, if it matters
         Store after;
         int row;  // selected afterwards
         ResourceId previewed;
+        std::vector<const wchar_t*> dropped = {};  // instead of keys
+        bool onRow = false;                        // on 9's row, else on the preview
     } cases[] = {
         // clang-format off
         {"add as the proposed 101", add, false, {Open(L"new.bmp"), ok}, nullptr,
@@ -76,14 +67,14 @@ TEST_F(MainWindowTest, EachBitmapCommandChangesTheStoreAsTheUserAnswers) {
          {{7, 7}, {9, 9}, {12, 50}, {101, 101}}, -1, 0},
         {"add an empty file", add, false, {Open(L"empty.bmp"), ok}, nullptr, same, 1, 9},
         {"add a file not beginning with BM", add, false, {Open(L"xm.bmp"), ok, error},
-         L"Failed to add bitmap.", same, -1, 0},
+         L"error: Failed to add bitmap.", same, -1, 0},
         {"add, ID prompt cancelled", add, false, {Open(L"new.bmp"), PressKey(kResourceId,
          VK_ESCAPE)}, nullptr, same, 1, 9},
         {"add, picker cancelled", add, false, {Press(L"Open", IDCANCEL)}, nullptr, same, 1, 9},
         {"replace", replace, false, {Open(L"new.bmp")}, nullptr, {{7, 7}, {9, 50}, {101, 101}},
          1, 9},
         {"replace with a file not beginning with BM", replace, false, {Open(L"xm.bmp"), error},
-         L"Failed to replace bitmap.", same, 1, 9},
+         L"error: Failed to replace bitmap.", same, 1, 9},
         {"replace with an empty file", replace, false, {Open(L"empty.bmp")}, nullptr, same, 1, 9},
         {"replace, picker cancelled", replace, false, {Press(L"Open", IDCANCEL)}, nullptr, same,
          1, 9},
@@ -94,11 +85,11 @@ TEST_F(MainWindowTest, EachBitmapCommandChangesTheStoreAsTheUserAnswers) {
         {"rename onto a taken ID, No", rename, false, {TypeId(L"101"), Press(kExists, IDNO)},
          nullptr, same, 1, 9},
         {"rename a row no longer in the store", rename, true, {TypeId(L"13"), error},
-         L"Unable to change the resource ID.", without9, 1, 9},
+         L"error: Unable to change the resource ID.", without9, 1, 9},
         {"export, picker cancelled", menu, 0, {exportItem, Press(L"Save As", IDCANCEL)}, nullptr,
          same, 1, 9},
         {"export a payload shorter than 40 bytes", menu, 2, {exportItem, ChooseFile(L"Save As",
-         Path(L"short")), error}, L"Failed to export bitmap.", same, 1, 9},
+         Path(L"short")), error}, L"error: Failed to export bitmap.", same, 1, 9},
         {"export with a name without extension", menu, 0, {exportItem, ChooseFile(L"Save As",
          Path(L"nine"))}, nullptr, same, 1, 9},
         {"export as a PNG image", menu, 0, {exportItem, ChooseFile(L"Save As", Path(L"nine.png"))},
@@ -106,17 +97,30 @@ TEST_F(MainWindowTest, EachBitmapCommandChangesTheStoreAsTheUserAnswers) {
         {"delete, No", del, false, {Press(L"Confirm", IDNO)}, nullptr, same, 1, 9},
         {"delete, Yes", del, false, {Press(L"Confirm", IDYES)}, nullptr, without9, -1, 0},
         {"delete a row no longer in the store", del, true, {Press(L"Confirm", IDYES), error},
-         L"Delete failed.", without9, -1, 0},
+         L"error: Delete failed.", without9, -1, 0},
         {"paste a copy of 7 as 12", paste, 3, {TypeId(L"12")}, nullptr,
          {{7, 7}, {9, 9}, {12, 7}, {101, 101}}, -1, 0},
         {"paste a copy with alpha as the offered 101", paste, 4, {ok}, nullptr,
          {{7, 7}, {9, -1}, {101, -1}}, -1, 0},
-        {"paste over the selected, Yes", over, 3, {Press(L"Replace Bitmap", IDYES)}, nullptr,
+        {"paste over the selected, Yes", over, 3, {Press(kReplace, IDYES)}, nullptr,
          {{7, 7}, {9, 7}, {101, 101}}, 1, 9},
-        {"paste over the selected, No", over, 4, {Press(L"Replace Bitmap", IDNO)}, nullptr,
+        {"paste over the selected, No", over, 4, {Press(kReplace, IDNO)}, nullptr,
          {{7, 7}, {9, -1}, {101, 101}}, 1, 9},
         {"paste a PNG image from elsewhere as 12", paste, 5, {TypeId(L"12")}, nullptr,
          {{7, 7}, {9, 9}, {12, 50}, {101, 101}}, -1, 0},
+        {"drop a bitmap", {}, 0, {TypeId(L"12")}, nullptr, {{7, 7}, {9, 9}, {12, 50}, {101, 101}},
+         -1, 0, {L"new.bmp"}},
+        {"drop a PNG image", {}, 0, {TypeId(L"12")}, nullptr, {{7, 7}, {9, 9}, {12, 50},
+         {101, 101}}, -1, 0, {L"new.png"}},
+        {"drop a bitmap on a row, Yes", {}, 0, {Press(kReplace, IDYES)}, nullptr, {{7, 7}, {9, 50},
+         {101, 101}}, 1, 9, {L"new.bmp"}, true},
+        {"drop a bitmap on a row, No", {}, 0, {Press(kReplace, IDNO)}, nullptr, same, 1, 9,
+         {L"new.bmp"}, true},
+        {"drop numbered files and a note", {}, 0, {Press(kExists, IDNO), Press(L"Info", IDOK)},
+         notTaken.c_str(), {{7, 7}, {9, 9}, {12, 12}, {101, 101}}, -1, 0, {L"00012.bmp",
+         L"notes.txt", L"00101.bmp"}, true},
+        {"drop a note", {}, 0, {Press(L"Info", IDOK)}, notTaken.c_str(), same, 1, 9,
+         {L"notes.txt"}},
         // clang-format on
     };
     for (const Case& c : cases) {
@@ -133,13 +137,23 @@ TEST_F(MainWindowTest, EachBitmapCommandChangesTheStoreAsTheUserAnswers) {
         EXPECT_TRUE(shown9.SharesBytesWith(app().doc.bitmaps[9])) << "the preview copied";
         if (c.tweak == 1) app().doc.bitmaps.erase(9);
         const BitmapStore before = app().doc.bitmaps;
-        Answer(c.script, [&] { PressKeys(c.keys); });
+        RECT row{};
+        ListView_GetItemRect(app().listView, 1, &row, LVIR_BOUNDS);
+        POINT at{row.left + 10, (row.top + row.bottom) / 2};
+        MapWindowPoints(app().listView, app().mainWindow, &at, 1);
+        if (!c.onRow) at = {500, 100};
+        Answer(c.script, [&] {
+            PressKeys(c.keys);
+            if (!c.dropped.empty()) DropOn(app().mainWindow, scratch.dir, c.dropped, at);
+        });
         for (const ShownWindow& window : robot.shown) {
             if (window.caption == kResourceId)
                 EXPECT_EQ(window.fields, Fields{c.keys == rename ? L"9" : L"101"});
-            if (window.caption == L"Replace Bitmap")
+            if (window.caption == kReplace)
                 EXPECT_EQ(window.text,
-                          L"question: Replace bitmap 00009 with the image on the clipboard?");
+                          L"question: Replace bitmap 00009 with " +
+                              std::wstring(c.dropped.empty() ? L"the image on the clipboard?"
+                                                             : L"new.bmp?"));
             if (window.caption == kExists)
                 EXPECT_EQ(window.text, L"Resource ID 101 already exists. Overwrite?");
             if (window.caption == L"Confirm") {
@@ -147,7 +161,7 @@ TEST_F(MainWindowTest, EachBitmapCommandChangesTheStoreAsTheUserAnswers) {
                 EXPECT_EQ(window.buttons, (std::vector<std::wstring>{L"&Yes", L"&No"}));
             }
         }
-        if (c.error) EXPECT_EQ(robot.shown.back().text, L"error: " + std::wstring(c.error));
+        if (c.says) EXPECT_EQ(robot.shown.back().text, c.says);
         BitmapStore expected;
         std::vector<ResourceId> rows;
         for (const auto& [id, content] : c.after) {
@@ -158,7 +172,7 @@ TEST_F(MainWindowTest, EachBitmapCommandChangesTheStoreAsTheUserAnswers) {
         EXPECT_EQ(app().doc.bitmaps, expected);
         // Only a bitmap that fits a .bmp file is exported; a name gets ".bmp",
         // unless it ends in .png, which gets a PNG image of the same pixels.
-        const std::wstring exported = c.keys == menu && !c.error ? c.script[1].text : L"";
+        const std::wstring exported = c.keys == menu && !c.says ? c.script[1].text : L"";
         for (const wchar_t* name : {L"short.bmp", L"nine.bmp", L"nine.png"}) {
             EXPECT_EQ(orvix_test::ReadBytes(scratch / name),
                       Path(name) == exported + L".bmp" ? TinyBitmapFile(9)
@@ -181,66 +195,5 @@ TEST_F(MainWindowTest, EachBitmapCommandChangesTheStoreAsTheUserAnswers) {
         // on the list first.
         PressKeys({VK_DOWN});
         EXPECT_EQ(SelectedRow(), std::min(c.row + 1, static_cast<int>(ListIds().size()) - 1));
-    }
-}
-
-// The document holds 7, 9 and 101, with unsaved changes. One .obk opens
-// after the unsaved-changes question; one bitmap is added as Add adds it, or
-// replaces the row it lands on after a question; numbered files are imported
-// under their numbers; what is not taken is listed.
-TEST_F(MainWindowTest, DroppedFilesAreOpenedAddedReplacedImportedOrRefused) {
-    ASSERT_TRUE(WriteContainerFile(Path(L"other.obk"), {3, 4}));
-    for (auto [name, content] : {std::pair{L"new.bmp", 50}, {L"00009.bmp", 90}, {L"00012.bmp", 12}})
-        orvix_test::WriteBytes(scratch / name, TinyBitmapFile(content));
-    orvix_test::WriteBytes(scratch / "new.png", TinyPngFile(50));
-    orvix_test::WriteBytes(scratch / "notes.txt", {'h', 'i'});
-    using Store = std::map<ResourceId, int>;  // ID -> TinyBitmap content
-    const Store same = {{7, 7}, {9, 9}, {101, 101}};
-    const std::wstring notTaken = L"information: " + DropRefusalMessage({L"notes.txt"});
-    const struct {
-        const char* what;
-        std::vector<const wchar_t*> names;
-        bool onRow;  // on 9's row, else on the preview
-        std::vector<RobotStep> script;
-        Store after;
-        const wchar_t* says;  // the last window's text
-    } cases[] = {
-        // clang-format off
-        {"an .obk", {L"other.obk"}, false, {Press(L"Save Changes", IDNO)}, {{3, 3}, {4, 4}},
-         L"question: The current OBK has unsaved changes. Save now?"},
-        {"a bitmap", {L"new.bmp"}, false, {TypeId(L"12")}, {{7, 7}, {9, 9}, {12, 50}, {101, 101}},
-         nullptr},
-        {"a PNG image", {L"new.png"}, false, {TypeId(L"12")}, {{7, 7}, {9, 9}, {12, 50},
-         {101, 101}}, nullptr},
-        {"a bitmap on a row, Yes", {L"new.bmp"}, true, {Press(L"Replace Bitmap", IDYES)},
-         {{7, 7}, {9, 50}, {101, 101}}, L"question: Replace bitmap 00009 with new.bmp?"},
-        {"a bitmap on a row, No", {L"new.bmp"}, true, {Press(L"Replace Bitmap", IDNO)}, same,
-         L"question: Replace bitmap 00009 with new.bmp?"},
-        {"numbered files and a note", {L"00012.bmp", L"notes.txt", L"00009.bmp"}, true,
-         {Press(kExists, IDNO), Press(L"Info", IDOK)}, {{7, 7}, {9, 9}, {12, 12}, {101, 101}},
-         notTaken.c_str()},
-        {"a note", {L"notes.txt"}, false, {Press(L"Info", IDOK)}, same, notTaken.c_str()},
-        // clang-format on
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        Load({7, 9, 101});
-        app().doc.dirty = true;
-        RefreshTitle(app());
-        RECT row{};
-        ListView_GetItemRect(app().listView, 1, &row, LVIR_BOUNDS);
-        POINT at{row.left + 10, (row.top + row.bottom) / 2};
-        MapWindowPoints(app().listView, app().mainWindow, &at, 1);
-        if (!c.onRow) at = {500, 100};
-        Answer(c.script, [&] { DropOn(app().mainWindow, scratch.dir, c.names, at); });
-        if (c.script[0].caption == kResourceId) EXPECT_EQ(robot.shown[0].fields, Fields{L"101"});
-        if (c.says) EXPECT_EQ(robot.shown.back().text, c.says);
-        BitmapStore expected;
-        for (const auto& [id, content] : c.after)
-            expected[id] = TinyBitmap(content);
-        EXPECT_EQ(app().doc.bitmaps, expected);
-        EXPECT_EQ(WindowText(app().mainWindow), c.names[0] == std::wstring(L"other.obk")
-                                                    ? L"Orvix - " + Path(L"other.obk")
-                                                    : std::wstring(L"Orvix - ") + kDocPath + L" *");
     }
 }

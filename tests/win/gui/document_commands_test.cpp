@@ -116,8 +116,9 @@ TEST_F(MainWindowTest, UnsavedChangesAreSavedDroppedOrKeptAsTheUserAnswers) {
 }
 
 // Down reaches the list with no click on it first, and typing the first
-// digits of a row's label selects that row. A file that is no container is
-// refused in the start-up rows, which open files the same way.
+// digits of a row's label selects that row. A container dropped on the window
+// opens as Open opens it, after the unsaved-changes question. A file that is
+// no container is refused in the start-up rows, which open files the same way.
 TEST_F(MainWindowTest, OpenShowsTheFilesBitmapsAndWhatASaveWouldDrop) {
     const std::wstring art = Path(L"art.obk"), bare = Path(L"bare.obk"), mixed = Path(L"mixed.dll");
     ASSERT_TRUE(WriteContainerFile(art, {12345, 7, 101}));
@@ -125,10 +126,12 @@ TEST_F(MainWindowTest, OpenShowsTheFilesBitmapsAndWhatASaveWouldDrop) {
                            orvix_test::MixedImage(TinyBitmap(0).ToBytes(), TinyBitmap(1).ToBytes(),
                                                   TinyBitmap(5).ToBytes()));
     ASSERT_TRUE(WriteContainerFile(bare, {}));
+    ASSERT_TRUE(WriteContainerFile(Path(L"other.obk"), {3, 4}));
     struct Case {
         std::wstring path;
         std::vector<std::wstring> rows;
         const wchar_t* notice = nullptr;  // said once, after the list is shown
+        bool dropped = false;             // with unsaved changes
     } cases[] = {
         {art, {L"00007", L"00101", L"12345"}},
         {bare, {}},
@@ -136,12 +139,18 @@ TEST_F(MainWindowTest, OpenShowsTheFilesBitmapsAndWhatASaveWouldDrop) {
          {L"00000", L"00005"},
          L"information: This file also holds 1 named bitmap, 1 bitmap in another language and 1 "
          L"icon, which a save does not keep."},
+        {Path(L"other.obk"), {L"00003", L"00004"}, nullptr, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path);
-        std::vector<RobotStep> script = {ChooseFile(L"Open", c.path)};
+        app().doc.dirty = c.dropped;
+        std::vector<RobotStep> script = {c.dropped ? Press(L"Save Changes", IDNO)
+                                                   : ChooseFile(L"Open", c.path)};
         if (c.notice) script.push_back(Press(L"Info", IDOK));
-        Answer(script, [&] { PressKeys({VK_CONTROL, 'O'}); });
+        Answer(script, [&] {
+            if (!c.dropped) PressKeys({VK_CONTROL, 'O'});
+            if (c.dropped) DropOn(app().mainWindow, scratch.dir, {L"other.obk"}, {500, 100});
+        });
         if (c.notice) EXPECT_EQ(robot.shown[1].text, c.notice);
         EXPECT_FALSE(app().doc.dirty);
         EXPECT_EQ(ListTexts(), c.rows);

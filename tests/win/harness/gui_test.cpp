@@ -1,6 +1,7 @@
 #include "gui_test.h"
 
 #include <objbase.h>
+#include <shlobj.h>
 
 #include <cstring>
 
@@ -230,6 +231,21 @@ void PutOnClipboard(HWND owner, UINT format, const std::vector<std::uint8_t>& by
         SetClipboardData(format, memory);
     }
     CloseClipboard();
+}
+
+// A DROPFILES block and a double-NUL-terminated list of wide paths.
+void DropOn(HWND window, const orvix_test::fs::path& folder,
+            const std::vector<const wchar_t*>& names, POINT at) {
+    std::wstring list;
+    for (const wchar_t* name : names)
+        list += (folder / name).wstring() + L'\0';
+    list += L'\0';
+    HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + list.size() * sizeof(wchar_t));
+    auto* header = static_cast<DROPFILES*>(GlobalLock(memory));
+    *header = {sizeof(DROPFILES), at, FALSE, TRUE};
+    std::memcpy(header + 1, list.data(), list.size() * sizeof(wchar_t));
+    GlobalUnlock(memory);
+    SendMessageW(window, WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0);
 }
 
 BitmapStore StoreOf(const std::vector<ResourceId>& ids) {

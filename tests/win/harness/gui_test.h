@@ -179,5 +179,9 @@ BitmapStore StoreOf(const std::vector<ResourceId>& ids);
 // Empties the clipboard and, unless format is 0, puts bytes there under that
 // format alone, as another program would.
 void PutOnClipboard(HWND owner, UINT format, const std::vector<std::uint8_t>& bytes = {});
+// Drops the named files of folder on window at a point of its client area,
+// as the file manager does.
+void DropOn(HWND window, const orvix_test::fs::path& folder,
+            const std::vector<const wchar_t*>& names, POINT at);
 bool WriteContainerFile(const std::wstring& path, const std::vector<ResourceId>& ids);
 BitmapStore StoreOnDisk(const std::wstring& path);
