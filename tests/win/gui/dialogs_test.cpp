@@ -3,13 +3,6 @@
 #include "dialogs/prompts.h"
 #include "gui_test.h"
 
-namespace {
-
-const wchar_t kResourceId[] = L"Resource ID";
-const wchar_t kExists[] = L"Resource Exists";
-
-}  // namespace
-
 // What each dialog shows, and the ways out of it that the commands' tests do
 // not take. The ID prompt takes 1 to 65535 and warns about the rest, staying
 // open; Esc leaves the help dialogs open. The robot then cancels the prompt
@@ -21,8 +14,8 @@ TEST_F(MainWindowTest, DialogsShowTheirTextAndEndOnEachWayOut) {
         std::wstring text;
         std::vector<std::wstring> buttons;
     } dialogs[] = {
-        {kResourceId, L"Enter numeric resource ID:", {L"OK", L"Cancel"}},
-        {kExists,
+        {L"Resource ID", L"Enter numeric resource ID:", {L"OK", L"Cancel"}},
+        {L"Resource Exists",
          L"Resource ID 7 already exists. Overwrite?",
          {L"Yes", L"No", L"Yes to All", L"No to All"}},
         {L"Import Mode",
@@ -46,11 +39,11 @@ TEST_F(MainWindowTest, DialogsShowTheirTextAndEndOnEachWayOut) {
         RobotStep step;
         int result;  // of the ID prompt and the questions
     } cases[] = {
-        {IdPrompt, PressKey(kResourceId, VK_RETURN), 4242},
-        {IdPrompt, CloseBox(kResourceId), 0},
+        {IdPrompt, PressKey(L"Resource ID", VK_RETURN), 4242},
+        {IdPrompt, CloseBox(L"Resource ID"), 0},
         {IdPrompt, TypeId(L"65535"), 65535},
         {IdPrompt, TypeId(L"0"), 0},
-        {Overwrite, CloseBox(kExists), IDCANCEL},
+        {Overwrite, CloseBox(L"Resource Exists"), IDCANCEL},
         {ImportMode, PressKey(L"Import Mode", VK_ESCAPE), IDCANCEL},
     };
     std::vector<Case> all(std::begin(cases), std::end(cases));
@@ -61,11 +54,13 @@ TEST_F(MainWindowTest, DialogsShowTheirTextAndEndOnEachWayOut) {
             all.push_back({help, way, 0});
     }
     for (const Case& c : all) {
-        SCOPED_TRACE(::testing::Message() << c.step.caption << ", key " << c.step.key << ", kind "
-                                          << static_cast<int>(c.step.kind) << ", " << c.step.text);
+        SCOPED_TRACE(testing::Message()
+                     << c.step.caption << ", kind " << static_cast<int>(c.step.kind) << ", key "
+                     << c.step.key << ", " << c.step.text);
         const bool refused = c.step.kind == RobotStep::Kind::TypeThenOk && !c.result;
         std::vector<RobotStep> script = {c.step};
-        if (refused) script = {c.step, Press(L"Invalid", IDOK), Then(Press(kResourceId, IDCANCEL))};
+        if (refused)
+            script = {c.step, Press(L"Invalid", IDOK), Then(Press(L"Resource ID", IDCANCEL))};
         if (c.step.key == VK_ESCAPE && c.dialog >= Shortcuts)
             script.push_back(Then(Press(c.step.caption, IDOK)));
         int result = 0;
@@ -82,7 +77,7 @@ TEST_F(MainWindowTest, DialogsShowTheirTextAndEndOnEachWayOut) {
             EXPECT_EQ(robot.shown[0].fields, std::vector<std::wstring>{L"4242"});
         if (refused) {
             EXPECT_EQ(robot.shown[1].text, L"warning: Enter a valid numeric ID.");
-            EXPECT_EQ(robot.shown[2].caption, kResourceId);  // the prompt stays open
+            EXPECT_EQ(robot.shown[2].caption, L"Resource ID");  // the prompt stays open
         }
     }
 }

@@ -39,7 +39,7 @@ struct ShownWindow {
 };
 
 struct RobotStep {
-    enum class Kind { Button, TypeThenOk, Key, CloseBox, MenuKey, MenuCharacter, Look };
+    enum class Kind { Button, TypeThenOk, Key, CloseBox, MenuCharacter, Look };
     Kind kind = Kind::Button;
     std::wstring caption{};  // the dialog this step answers; empty for menus
     int id = 0;              // the button to press, or the field to type into
@@ -80,7 +80,7 @@ inline RobotStep Then(RobotStep step) {
     return step;
 }
 inline RobotStep DismissMenu() {
-    return {.kind = RobotStep::Kind::MenuKey, .key = VK_ESCAPE};
+    return {.kind = RobotStep::Kind::Key, .key = VK_ESCAPE};
 }
 inline RobotStep ChooseMenuMnemonic(wchar_t mnemonic) {
     return {.kind = RobotStep::Kind::MenuCharacter, .key = mnemonic};

@@ -75,8 +75,6 @@ void Act(HWND window, const RobotStep& step) {
     if (step.kind == Kind::Look) return;
     if (step.kind == Kind::MenuCharacter) {
         PostMessageW(window, WM_CHAR, step.key, 1);
-    } else if (step.kind == Kind::MenuKey) {
-        PostKey(window, step.key);
     } else if (step.kind == Kind::CloseBox) {
         PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
     } else if (step.kind == Kind::Key) {

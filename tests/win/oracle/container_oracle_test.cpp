@@ -172,19 +172,15 @@ TEST(ContainerOracle, BitmapsOfEveryLayoutLoadWithTheirFilesPixels) {
     EXPECT_GE(compared, 16);
 }
 
-TEST(ContainerOracle, ToolchainDllsLoadAsThePlatformReportsAndMapAfterSaveAs) {
+TEST(ContainerOracle, DllsLoadAsThePlatformReportsAndMapAfterSaveAs) {
     ScratchFolder scratch;
     for (const wchar_t* fixture : kFixtures) {
         SCOPED_TRACE(fs::path(fixture).string());
         ASSERT_FALSE(AskPlatform(ExeDir() / fixture).bitmaps.empty()) << "fixture missing";
         ExpectLoadedAndSavedAsThePlatformSees(ExeDir() / fixture, scratch / fixture);
     }
-}
-
-TEST(ContainerOracle, WineDllsLoadAsThePlatformReportsAndMapAfterSaveAs) {
     wchar_t system[MAX_PATH];
     GetSystemDirectoryW(system, MAX_PATH);
-    ScratchFolder scratch;
     int checked = 0;
     for (const fs::path& folder :
          {fs::path(system), fs::path(L"Z:\\usr\\lib\\x86_64-linux-gnu\\wine\\x86_64-windows")}) {
