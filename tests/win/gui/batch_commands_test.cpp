@@ -57,25 +57,24 @@ TEST_F(BatchCommandsTest, ExportsWriteTheStoredBitmapsAsBmpFiles) {
         const char* what;
         WORD command;
         std::vector<ResourceId> ids;
-        bool twoTooShort;  // 2 holds 39 bytes, which no .bmp file can hold
         std::vector<RobotStep> script;
         std::vector<ResourceId> files;
-        const wchar_t* box;  // the closing box, if any
+        const wchar_t* box = nullptr;  // the closing box, if any
+        bool twoTooShort = false;      // 2 holds 39 bytes, which no .bmp file can hold
     } cases[] = {
         // clang-format off
-        {"5 to 3", kRange, {3, 4, 5, 9}, false, {pick, TypeId(L"5"), TypeId(L"3")}, {3, 4, 5},
+        {"5 to 3", kRange, {3, 4, 5, 9}, {pick, TypeId(L"5"), TypeId(L"3")}, {3, 4, 5},
          L"information: Exported: 3\nMissing: 0\nFailed: 0"},
-        {"one ID, proposed", kRange, {7, 8}, false, {pick, TypeId(L"7"), Press(kPrompt, IDOK)}, {7},
+        {"one ID, proposed", kRange, {7, 8}, {pick, TypeId(L"7"), Press(kPrompt, IDOK)}, {7},
          L"information: Exported: 1\nMissing: 0\nFailed: 0"},
-        {"picker cancelled", kRange, {1, 2}, false, {Press(kPicker, IDCANCEL)}, {}, nullptr},
-        {"first ID cancelled", kRange, {1, 2}, false, {pick, Press(kPrompt, IDCANCEL)}, {},
-         nullptr},
-        {"second ID cancelled", kRange, {1, 2}, false, {pick, TypeId(L"1"),
-         PressKey(kPrompt, VK_ESCAPE)}, {}, nullptr},
-        {"all three, one replacing a file", kAll, {1, 2, 3}, false, {pick}, {1, 2, 3}, nullptr},
-        {"all, the second cannot be written", kAll, {1, 2, 3}, true, {pick}, {1},
-         L"error: Failed to export one or more bitmaps."},
-        {"all, picker cancelled", kAll, {1, 2}, false, {Press(kPicker, IDCANCEL)}, {}, nullptr},
+        {"picker cancelled", kRange, {1, 2}, {Press(kPicker, IDCANCEL)}, {}},
+        {"first ID cancelled", kRange, {1, 2}, {pick, Press(kPrompt, IDCANCEL)}, {}},
+        {"second ID cancelled", kRange, {1, 2}, {pick, TypeId(L"1"), PressKey(kPrompt, VK_ESCAPE)},
+         {}},
+        {"all three, one replacing a file", kAll, {1, 2, 3}, {pick}, {1, 2, 3}},
+        {"all, the second cannot be written", kAll, {1, 2, 3}, {pick}, {1},
+         L"error: Failed to export one or more bitmaps.", true},
+        {"all, picker cancelled", kAll, {1, 2}, {Press(kPicker, IDCANCEL)}, {}},
         // clang-format on
     };
     for (const Case& c : cases) {
@@ -116,41 +115,39 @@ TEST_F(BatchCommandsTest, NumberedFilesAreStoredAsTheUserChooses) {
         int source;  // New's answer to Create New OBK
         std::vector<ResourceId> held;
         Files files;
-        int mode;              // the Import Mode answer
-        const wchar_t* start;  // the ID typed, or the starting ID in sequential mode
-        std::vector<int> answers;
+        int mode;                         // the Import Mode answer
         std::map<ResourceId, int> after;  // ID -> content, or kKept
-        const wchar_t* box;               // the closing information box, if any
+        const wchar_t* box = nullptr;     // the closing information box, if any
+        const wchar_t* start = nullptr;   // the ID typed, or the starting ID in sequential mode
+        std::vector<int> answers = {};    // to Resource Exists
     } cases[] = {
         // clang-format off
         {"numeric, .bmp and .png; a number's .bmp wins", kImport, 0, {}, {{L"00005.bmp", 5},
-         {L"00006.png", 6}, {L"00005.png", 7}}, IDYES, nullptr, {}, {{5, 5}, {6, 6}}, kOnePng},
+         {L"00006.png", 6}, {L"00005.png", 7}}, IDYES, {{5, 5}, {6, 6}}, kOnePng},
         {"sequential in number order", kImport, 0, {}, {{L"00007.bmp", 7}, {L"00003.bmp", 3}},
-         IDNO, L"101", {}, {{101, 3}, {102, 7}}, nullptr},
+         IDNO, {{101, 3}, {102, 7}}, nullptr, L"101"},
         {"an empty file spends its ID", kImport, 0, {}, {{L"00001.bmp", 0}, {L"00002.bmp", 2},
-         {L"00003.bmp", 3}}, IDNO, L"101", {}, {{102, 2}, {103, 3}}, nullptr},
+         {L"00003.bmp", 3}}, IDNO, {{102, 2}, {103, 3}}, nullptr, L"101"},
         {"No to All asks once", kImport, 0, {5, 12}, {{L"00005.bmp", 5}, {L"00012.bmp", 12}},
-         IDYES, nullptr, {IDC_NO_TO_ALL}, {{5, kKept}, {12, kKept}}, nullptr},
+         IDYES, {{5, kKept}, {12, kKept}}, nullptr, nullptr, {IDC_NO_TO_ALL}},
         {"No, then Cancel stores one and asks again", kImport, 0, {5, 12, 20}, {{L"00005.bmp", 5},
-         {L"00012.bmp", 12}, {L"00020.bmp", 20}}, IDYES, nullptr, {IDNO, IDCANCEL, IDYES},
-         {{5, kKept}, {12, 12}, {20, 20}}, nullptr},
+         {L"00012.bmp", 12}, {L"00020.bmp", 20}}, IDYES, {{5, kKept}, {12, 12}, {20, 20}}, nullptr,
+         nullptr, {IDNO, IDCANCEL, IDYES}},
         {"IDs a container cannot hold are left out", kImport, 0, {}, {{L"00000.bmp", 1},
-         {L"00009.bmp", 9}, {L"70000.bmp", 7}}, IDYES, nullptr, {}, {{9, 9}}, kTwoOutside},
-        {"no numbered files", kImport, 0, {1}, {{L"1234.bmp", 4}}, IDYES, nullptr, {},
-         {{1, kKept}}, kNoFiles},
-        {"Import Mode cancelled", kImport, 0, {1}, {{L"00001.bmp", 1}}, IDCANCEL, nullptr, {},
-         {{1, kKept}}, nullptr},
-        {"new: one bitmap as 101", kNew, kFile, {}, {{L"a.bmp", 4}}, 0, L"101", {}, {{101, 4}},
-         nullptr},
+         {L"00009.bmp", 9}, {L"70000.bmp", 7}}, IDYES, {{9, 9}}, kTwoOutside},
+        {"no numbered files", kImport, 0, {1}, {{L"1234.bmp", 4}}, IDYES, {{1, kKept}}, kNoFiles},
+        {"Import Mode cancelled", kImport, 0, {1}, {{L"00001.bmp", 1}}, IDCANCEL, {{1, kKept}}},
+        {"new: one bitmap as 101", kNew, kFile, {}, {{L"a.bmp", 4}}, 0, {{101, 4}}, nullptr,
+         L"101"},
         {"new, 64-bit: folder by numbers", CMD_NEW_CONTAINER_64, kFolder, {}, {{L"00003.bmp", 3},
-         {L"00010.bmp", 10}}, IDYES, nullptr, {}, {{3, 3}, {10, 10}}, nullptr},
+         {L"00010.bmp", 10}}, IDYES, {{3, 3}, {10, 10}}},
         {"new: folder from 101, only files read take IDs", kNew, kFolder, {}, {{L"00001.bmp", 0},
-         {L"00002.bmp", 2}, {L"00003.bmp", 3}}, IDNO, L"101", {}, {{101, 2}, {102, 3}}, nullptr},
-        {"new: folder without numbered files", kNew, kFolder, {}, {{L"12.bmp", 2}}, IDNO, nullptr,
-         {}, {}, kNoFiles},
+         {L"00002.bmp", 2}, {L"00003.bmp", 3}}, IDNO, {{101, 2}, {102, 3}}, nullptr, L"101"},
+        {"new: folder without numbered files", kNew, kFolder, {}, {{L"12.bmp", 2}}, IDNO, {},
+         kNoFiles},
         {"new: 00000 and 70000 left out", kNew, kFolder, {}, {{L"00000.bmp", 1}, {L"00005.bmp", 5},
-         {L"70000.bmp", 7}}, IDYES, nullptr, {}, {{5, 5}}, kTwoOutside},
-        {"new: Create New OBK cancelled", kNew, IDCANCEL, {}, {}, 0, nullptr, {}, {}, nullptr},
+         {L"70000.bmp", 7}}, IDYES, {{5, 5}}, kTwoOutside},
+        {"new: Create New OBK cancelled", kNew, IDCANCEL, {}, {}, 0, {}},
         // clang-format on
     };
     for (const Case& c : cases) {

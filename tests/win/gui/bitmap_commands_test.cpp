@@ -12,6 +12,9 @@ namespace {
 const wchar_t kResourceId[] = L"Resource ID";
 const wchar_t kExists[] = L"Resource Exists";
 const wchar_t kReplace[] = L"Replace Bitmap";
+const wchar_t kReplaceWithCopy[] =
+    L"question: Replace bitmap 00009 with the image on the clipboard?";
+const wchar_t kReplaceWithFile[] = L"question: Replace bitmap 00009 with new.bmp?";
 using Fields = std::vector<std::wstring>;
 
 }  // namespace
@@ -144,10 +147,7 @@ TEST_F(MainWindowTest, EachBitmapCommandChangesTheStoreAsTheUserAnswers) {
             if (window.caption == kResourceId)
                 EXPECT_EQ(window.fields, Fields{c.keys == rename ? L"9" : L"101"});
             if (window.caption == kReplace)
-                EXPECT_EQ(window.text,
-                          L"question: Replace bitmap 00009 with " +
-                              std::wstring(c.dropped.empty() ? L"the image on the clipboard?"
-                                                             : L"new.bmp?"));
+                EXPECT_EQ(window.text, c.dropped.empty() ? kReplaceWithCopy : kReplaceWithFile);
             if (window.caption == kExists)
                 EXPECT_EQ(window.text, L"Resource ID 101 already exists. Overwrite?");
             if (window.caption == L"Confirm") {

@@ -217,14 +217,13 @@ TEST_F(MainWindowTest, ContextMenuGraysWhatTheDocumentAndTheRowCannotGive) {
         std::vector<std::wstring> expected;
         for (const Command& command : kCommands) {
             // Change ID is never grayed.
-            const bool lacks = (command.noFile && !c.file) || (command.noRow && selected < 0) ||
-                               (command.id == CMD_CTX_PASTE && !c.clipboard);
+            const bool lacks = command.id != CMD_CTX_CHANGE_ID &&
+                               ((command.noFile && !c.file) || (command.noRow && selected < 0) ||
+                                (command.id == CMD_CTX_PASTE && !c.clipboard));
             if (command.menu != kContextMenu) continue;
             if (command.id == CMD_CTX_CHANGE_ID || command.id == CMD_CTX_EXPORT_BITMAP)
                 expected.push_back(L"");  // separators before them
-            expected.push_back(command.text + std::wstring(lacks && command.id != CMD_CTX_CHANGE_ID
-                                                               ? L" (grayed)"
-                                                               : L""));
+            expected.push_back(command.text + std::wstring(lacks ? L" (grayed)" : L""));
         }
         EXPECT_EQ(menu.menuItems, expected);
         EXPECT_EQ(SelectedRow(), selected);

@@ -53,8 +53,8 @@ void MainWindowTest::Stop() {
 bool MainWindowTest::PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
     DWORD start = GetTickCount();
     while (!quit) {
-        if (done()) return true;
-        if (GetTickCount() - start > timeoutMs) return done();
+        if (done && done()) return true;
+        if (GetTickCount() - start > timeoutMs) return done && done();
         MSG msg;
         while (!quit && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
             if (msg.message == WM_QUIT) {
@@ -66,7 +66,7 @@ bool MainWindowTest::PumpUntil(const std::function<bool()>& done, DWORD timeoutM
         }
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
     }
-    return done();
+    return done && done();
 }
 
 void MainWindowTest::Send(WORD command) {
@@ -110,15 +110,12 @@ void MainWindowTest::Answer(std::vector<RobotStep> script, const std::function<v
     Pump(300);
     StopRobot(robot);
     // Every step taken, on the windows expected, and no other window shown.
+    for (const auto& step : robot.steps)
+        robot.problems.push_back(L"never shown: " + step.caption);
     std::wstring seen;
     for (const auto& shown : robot.shown)
         seen += L"\n  [" + shown.caption + L"] " + shown.text;
-    for (const auto& problem : robot.problems)
-        seen += L"\n  problem: " + problem;
-    for (const auto& step : robot.steps)
-        seen += L"\n  never shown: " + step.caption;
-    EXPECT_TRUE(robot.steps.empty() && robot.problems.empty() && robot.shown.size() == steps)
-        << seen;
+    EXPECT_EQ(robot.problems, std::vector<std::wstring>{}) << seen;
     // Blank records for windows that never came keep the tests' reads in bounds.
     if (robot.shown.size() < steps) robot.shown.resize(steps);
 }

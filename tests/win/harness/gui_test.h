@@ -127,11 +127,9 @@ protected:
     bool Start();
     void Stop();
     // Runs the program's loop until done() holds, WM_QUIT arrives or
-    // timeoutMs passes; Pump for a while regardless.
+    // timeoutMs passes; Pump for a while regardless, with no done().
     bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs);
-    void Pump(DWORD ms = 60) {
-        PumpUntil([] { return false; }, ms);
-    }
+    void Pump(DWORD ms = 60) { PumpUntil({}, ms); }
     void Send(WORD command);
     void PressKeys(const std::vector<WORD>& keys);
     // Starts the robot on a script, acts, and waits until the robot has
