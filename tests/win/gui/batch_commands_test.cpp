@@ -18,7 +18,6 @@ const wchar_t kTwoOutside[] =
 const wchar_t kOnePng[] = L"information: 1 .png file was left out: a .bmp file has its number.";
 // name -> TinyBitmapFile content, or a PNG image of it for a .png name
 using Files = std::map<std::wstring, int>;
-using Fields = std::vector<std::wstring>;
 
 class BatchCommandsTest : public MainWindowTest {
 protected:
@@ -65,8 +64,6 @@ TEST_F(BatchCommandsTest, ExportsWriteTheStoredBitmapsAsBmpFiles) {
         // clang-format off
         {"5 to 3", kRange, {3, 4, 5, 9}, {pick, TypeId(L"5"), TypeId(L"3")}, {3, 4, 5},
          L"information: Exported: 3\nMissing: 0\nFailed: 0"},
-        {"one ID, proposed", kRange, {7, 8}, {pick, TypeId(L"7"), Press(kPrompt, IDOK)}, {7},
-         L"information: Exported: 1\nMissing: 0\nFailed: 0"},
         {"picker cancelled", kRange, {1, 2}, {Press(kPicker, IDCANCEL)}, {}},
         {"first ID cancelled", kRange, {1, 2}, {pick, Press(kPrompt, IDCANCEL)}, {}},
         {"second ID cancelled", kRange, {1, 2}, {pick, TypeId(L"1"), PressKey(kPrompt, VK_ESCAPE)},
@@ -81,15 +78,14 @@ TEST_F(BatchCommandsTest, ExportsWriteTheStoredBitmapsAsBmpFiles) {
         SCOPED_TRACE(c.what);
         Load(c.ids);
         if (c.twoTooShort) app().doc.bitmaps[2] = DibPayload(39, 0);
-        const auto ids = ListIds();
         const std::wstring out = Folder(L"out"), old = out + L"\\00002.bmp";
         if (c.command == kAll) orvix_test::WriteBytes(old, TinyBitmapFile(99));
         std::vector<RobotStep> script = c.script;
         if (c.box) script.push_back(Press(c.command == kAll ? L"Error" : L"Export Range", IDOK));
         Answer(script, c.command);
         // Only Export Range asks for IDs.
-        if (c.script.size() > 1) EXPECT_EQ(robot.shown[1].fields, Fields{L"101"});
-        if (c.script.size() > 2) EXPECT_EQ(robot.shown[2].fields, Fields{c.script[1].text});
+        if (c.script.size() > 1) EXPECT_EQ(robot.shown[1].fields, Texts{L"101"});
+        if (c.script.size() > 2) EXPECT_EQ(robot.shown[2].fields, Texts{c.script[1].text});
         if (c.box) EXPECT_EQ(robot.shown.back().text, c.box);
         if (c.command == kAll && std::count(c.files.begin(), c.files.end(), 2) == 0) {
             EXPECT_EQ(orvix_test::ReadBytes(old), TinyBitmapFile(99));
@@ -97,7 +93,7 @@ TEST_F(BatchCommandsTest, ExportsWriteTheStoredBitmapsAsBmpFiles) {
         }
         EXPECT_EQ(Exported(out), c.files);
         EXPECT_FALSE(app().doc.dirty);
-        EXPECT_EQ(ListIds(), ids);
+        EXPECT_EQ(ListIds(), c.ids);
         EXPECT_EQ(WindowText(app().mainWindow), std::wstring(L"Orvix - ") + kDocPath);
     }
 }
@@ -124,8 +120,6 @@ TEST_F(BatchCommandsTest, NumberedFilesAreStoredAsTheUserChooses) {
         // clang-format off
         {"numeric, .bmp and .png; a number's .bmp wins", kImport, 0, {}, {{L"00005.bmp", 5},
          {L"00006.png", 6}, {L"00005.png", 7}}, IDYES, {{5, 5}, {6, 6}}, kOnePng},
-        {"sequential in number order", kImport, 0, {}, {{L"00007.bmp", 7}, {L"00003.bmp", 3}},
-         IDNO, {{101, 3}, {102, 7}}, nullptr, L"101"},
         {"an empty file spends its ID", kImport, 0, {}, {{L"00001.bmp", 0}, {L"00002.bmp", 2},
          {L"00003.bmp", 3}}, IDNO, {{102, 2}, {103, 3}}, nullptr, L"101"},
         {"No to All asks once", kImport, 0, {5, 12}, {{L"00005.bmp", 5}, {L"00012.bmp", 12}},
@@ -171,7 +165,7 @@ TEST_F(BatchCommandsTest, NumberedFilesAreStoredAsTheUserChooses) {
             script.push_back(Press(L"Resource Exists", answer));
         if (c.box) script.push_back(Press(L"Import", IDOK));
         Answer(script, c.command);
-        if (c.start) EXPECT_EQ(robot.shown[prompt].fields, Fields{L"101"});
+        if (c.start) EXPECT_EQ(robot.shown[prompt].fields, Texts{L"101"});
         if (c.answers.size())
             EXPECT_EQ(robot.shown[2].text, L"Resource ID 5 already exists. Overwrite?");
         if (c.box) EXPECT_EQ(robot.shown.back().text, c.box);
@@ -197,8 +191,7 @@ TEST_F(BatchCommandsTest, NumberedFilesAreStoredAsTheUserChooses) {
 
 // An import or export that runs long shows how far it is, with the main
 // window shut to other commands; Cancel or Esc there stops it between two
-// files and keeps what it did. New OBK then makes its file of the bitmaps
-// read so far.
+// files and keeps what it did, New OBK a file of the bitmaps read so far.
 TEST_F(BatchCommandsTest, ALongImportOrExportShowsProgressAndStopsWhenCancelled) {
     constexpr std::size_t kCount = 10000;
     const std::wstring folder = Folder(L"many"), created = Path(L"fresh.obk");

@@ -15,20 +15,13 @@ const wchar_t kReplace[] = L"Replace Bitmap";
 const wchar_t kReplaceWithCopy[] =
     L"question: Replace bitmap 00009 with the image on the clipboard?";
 const wchar_t kReplaceWithFile[] = L"question: Replace bitmap 00009 with new.bmp?";
-using Fields = std::vector<std::wstring>;
 
 }  // namespace
 
-// The document holds 7, 9 and 101, and 9 is selected. Add proposes 101 and
-// leaves no row selected; Replace and Change ID keep the row selected and
-// previewed; Delete asks first. Copy puts the selected bitmap on the
-// clipboard, and Paste stores it under the ID typed (101 offered), Ctrl+Shift+V
-// over the selected one after a question: byte for byte what was copied, with
-// alpha or without. A PNG image another program put there alone is stored as
-// Add stores one. Files dropped on the window from the file manager: one
-// image is added as Add adds it, or replaces the row it lands on after a
-// question; numbered files are imported under their numbers; what is not
-// taken is listed.
+// The document holds 7, 9 and 101, and 9 is selected. Add, Paste and a
+// dropped image offer 101 and leave no row selected; Replace, Change ID and
+// a paste or drop over the selected row keep it selected and previewed. A
+// paste stores what was copied byte for byte, with alpha or without.
 TEST_F(MainWindowTest, EachBitmapCommandChangesTheStoreAsTheUserAnswers) {
     for (auto [name, content] : {std::pair{L"new.bmp", 50}, {L"00101.bmp", 90}, {L"00012.bmp", 12}})
         orvix_test::WriteBytes(scratch / name, TinyBitmapFile(content));
@@ -98,8 +91,6 @@ TEST_F(MainWindowTest, EachBitmapCommandChangesTheStoreAsTheUserAnswers) {
         {"delete, Yes", del, 0, {Press(L"Confirm", IDYES)}, without9, -1, 0},
         {"delete a row no longer in the store", del, 1, {Press(L"Confirm", IDYES), error}, without9,
          -1, 0, L"error: Delete failed."},
-        {"paste a copy of 7 as 12", paste, 3, {TypeId(L"12")}, {{7, 7}, {9, 9}, {12, 7},
-         {101, 101}}, -1, 0},
         {"paste a copy with alpha as the offered 101", paste, 4, {ok}, {{7, 7}, {9, -1}, {101, -1}},
          -1, 0},
         {"paste over the selected, Yes", over, 3, {Press(kReplace, IDYES)}, {{7, 7}, {9, 7},
@@ -107,7 +98,6 @@ TEST_F(MainWindowTest, EachBitmapCommandChangesTheStoreAsTheUserAnswers) {
         {"paste over the selected, No", over, 4, {Press(kReplace, IDNO)}, {{7, 7}, {9, -1},
          {101, 101}}, 1, 9},
         {"paste a PNG image from elsewhere as 12", paste, 5, {TypeId(L"12")}, with12, -1, 0},
-        {"drop a bitmap", {}, 0, {TypeId(L"12")}, with12, -1, 0, nullptr, {L"new.bmp"}},
         {"drop a PNG image", {}, 0, {TypeId(L"12")}, with12, -1, 0, nullptr, {L"new.png"}},
         {"drop a bitmap on a row, Yes", {}, 0, {Press(kReplace, IDYES)}, {{7, 7}, {9, 50},
          {101, 101}}, 1, 9, nullptr, {L"new.bmp"}, true},
@@ -145,14 +135,14 @@ TEST_F(MainWindowTest, EachBitmapCommandChangesTheStoreAsTheUserAnswers) {
         });
         for (const ShownWindow& window : robot.shown) {
             if (window.caption == kResourceId)
-                EXPECT_EQ(window.fields, Fields{c.keys == rename ? L"9" : L"101"});
+                EXPECT_EQ(window.fields, Texts{c.keys == rename ? L"9" : L"101"});
             if (window.caption == kReplace)
                 EXPECT_EQ(window.text, c.dropped.empty() ? kReplaceWithCopy : kReplaceWithFile);
             if (window.caption == kExists)
                 EXPECT_EQ(window.text, L"Resource ID 101 already exists. Overwrite?");
             if (window.caption == L"Confirm") {
                 EXPECT_EQ(window.text, L"question: Delete selected bitmap?");
-                EXPECT_EQ(window.buttons, (std::vector<std::wstring>{L"&Yes", L"&No"}));
+                EXPECT_EQ(window.buttons, (Texts{L"&Yes", L"&No"}));
             }
         }
         if (c.says) EXPECT_EQ(robot.shown.back().text, c.says);

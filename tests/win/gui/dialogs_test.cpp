@@ -12,7 +12,7 @@ TEST_F(MainWindowTest, DialogsShowTheirTextAndEndOnEachWayOut) {
     const struct {
         const wchar_t* caption;
         std::wstring text;
-        std::vector<std::wstring> buttons;
+        Texts buttons;
     } dialogs[] = {
         {L"Resource ID", L"Enter numeric resource ID:", {L"OK", L"Cancel"}},
         {L"Resource Exists",
@@ -38,7 +38,8 @@ TEST_F(MainWindowTest, DialogsShowTheirTextAndEndOnEachWayOut) {
         Dialog dialog;
         RobotStep step;
         int result;  // of the ID prompt and the questions
-    } cases[] = {
+    };
+    std::vector<Case> all = {
         {IdPrompt, PressKey(L"Resource ID", VK_RETURN), 4242},
         {IdPrompt, CloseBox(L"Resource ID"), 0},
         {IdPrompt, TypeId(L"65535"), 65535},
@@ -46,7 +47,6 @@ TEST_F(MainWindowTest, DialogsShowTheirTextAndEndOnEachWayOut) {
         {Overwrite, CloseBox(L"Resource Exists"), IDCANCEL},
         {ImportMode, PressKey(L"Import Mode", VK_ESCAPE), IDCANCEL},
     };
-    std::vector<Case> all(std::begin(cases), std::end(cases));
     for (Dialog help : {Shortcuts, About}) {
         const wchar_t* caption = dialogs[help].caption;
         for (RobotStep way : {Press(caption, IDOK), PressKey(caption, VK_RETURN), CloseBox(caption),
@@ -73,8 +73,7 @@ TEST_F(MainWindowTest, DialogsShowTheirTextAndEndOnEachWayOut) {
         EXPECT_EQ(result, c.result);
         EXPECT_EQ(robot.shown[0].text, dialogs[c.dialog].text);
         EXPECT_EQ(robot.shown[0].buttons, dialogs[c.dialog].buttons);
-        if (c.dialog == IdPrompt)
-            EXPECT_EQ(robot.shown[0].fields, std::vector<std::wstring>{L"4242"});
+        if (c.dialog == IdPrompt) EXPECT_EQ(robot.shown[0].fields, Texts{L"4242"});
         if (refused) {
             EXPECT_EQ(robot.shown[1].text, L"warning: Enter a valid numeric ID.");
             EXPECT_EQ(robot.shown[2].caption, L"Resource ID");  // the prompt stays open

@@ -47,9 +47,8 @@ TEST_F(MainWindowTest, UnsavedChangesAreSavedDroppedOrKeptAsTheUserAnswers) {
          -1},
     };
     const std::wstring file = Path(L"work.obk"), copy = Path(L"copy.obk");
-    using YesNo = std::vector<std::wstring>;
     // Caption -> text and buttons.
-    const std::map<std::wstring, std::pair<std::wstring, YesNo>> shows = {
+    const std::map<std::wstring, std::pair<std::wstring, Texts>> shows = {
         {L"Save Changes",
          {L"question: The current OBK has unsaved changes. Save now?",
           {L"&Yes", L"&No", L"Cancel"}}},
@@ -127,7 +126,7 @@ TEST_F(MainWindowTest, OpenShowsTheFilesBitmapsAndWhatASaveWouldDrop) {
     ASSERT_TRUE(WriteContainerFile(Path(L"other.obk"), {3, 4}));
     struct Case {
         std::wstring path;
-        std::vector<std::wstring> rows;
+        Texts rows;
         const wchar_t* notice = nullptr;  // said once, after the list is shown
         bool dropped = false;             // with unsaved changes
     } cases[] = {
@@ -159,9 +158,7 @@ TEST_F(MainWindowTest, OpenShowsTheFilesBitmapsAndWhatASaveWouldDrop) {
         if (c.path != art) continue;
         PressKeys({VK_DOWN});
         EXPECT_EQ(app().previewId, 7);
-        for (wchar_t ch : std::wstring(L"001"))
-            SendMessageW(app().listView, WM_CHAR, ch, 1);
-        Pump();
+        PressKeys({'0', '0', '1'});
         EXPECT_EQ(app().previewId, 101);
         CloseDocument(app());
     }

@@ -28,9 +28,8 @@
 // window messages, as keys and clicks would.
 struct ShownWindow {
     std::wstring caption;
-    // A message box's text, or the dialog's static texts joined by '\n', after
-    // the kind of its icon, if any: "error: ", "warning: ", "question: " or
-    // "information: ".
+    // A message box's text, or a dialog's static texts joined by '\n', after
+    // its icon's kind, if any: "error: ", "warning: ", "question: ", "information: ".
     std::wstring text;
     std::vector<std::wstring> buttons;    // button texts in window order
     std::vector<std::wstring> fields;     // edit field texts in window order
@@ -104,6 +103,7 @@ void StartRobot(UserRobot& robot, std::vector<RobotStep> script);
 // it runs they and steps are read under its lock.
 void StopRobot(UserRobot& robot);
 inline constexpr wchar_t kDocPath[] = L"C:\\art\\d.obk";
+using Texts = std::vector<std::wstring>;
 
 std::wstring WindowText(HWND window);
 

@@ -107,8 +107,7 @@ void Act(HWND window, const RobotStep& step) {
 
 struct Tracked {
     DWORD since = 0;  // first seen, then last answered
-    bool answered = false;
-    bool isMenu = false;
+    bool answered = false, isMenu = false;
     RobotStep answer;
 };
 

@@ -145,11 +145,10 @@ TEST(ContainerOracle, BitmapsOfEveryLayoutLoadWithTheirFilesPixels) {
     ContainerDoc doc;
     std::vector<fs::path> files;
     for (const auto& entry : fs::directory_iterator(fs::path(ORVIX_BMP_FIXTURES))) {
-        Bytes bytes = ReadBytes(entry.path());
         if (entry.path().extension() != ".bmp") continue;
         files.push_back(entry.path());
-        ASSERT_TRUE(StoreBitmapFile(doc, static_cast<ResourceId>(files.size()), bytes))
-            << entry.path();
+        const auto id = static_cast<ResourceId>(files.size());
+        ASSERT_TRUE(StoreBitmapFile(doc, id, ReadBytes(entry.path()))) << entry.path();
     }
     ASSERT_GE(files.size(), 22u);
     ASSERT_TRUE(WriteBlankContainer(container.wstring(), false));
