@@ -11,7 +11,6 @@
 namespace {
 
 const wchar_t kPicker[] = L"Select Folder";
-const wchar_t kPrompt[] = L"Resource ID";
 const wchar_t kNoFiles[] = L"information: No 5-digit numeric *.bmp files found.";
 const wchar_t kTwoOutside[] =
     L"information: 2 files were left out: their resource IDs would lie outside 1 to 65535.";
@@ -21,8 +20,7 @@ using Files = std::map<std::wstring, int>;
 
 class BatchCommandsTest : public MainWindowTest {
 protected:
-    // A fresh folder in the scratch folder, as the picker is given it. The
-    // pickers must leave the last one free to be removed.
+    // A fresh folder in the scratch folder; the pickers must leave it free to go.
     std::wstring Folder(const std::wstring& name, const Files& files = {}) {
         std::filesystem::remove_all(scratch / name);
         std::filesystem::create_directories(scratch / name);
@@ -65,9 +63,9 @@ TEST_F(BatchCommandsTest, ExportsWriteTheStoredBitmapsAsBmpFiles) {
         {"5 to 3", kRange, {3, 4, 5, 9}, {pick, TypeId(L"5"), TypeId(L"3")}, {3, 4, 5},
          L"information: Exported: 3\nMissing: 0\nFailed: 0"},
         {"picker cancelled", kRange, {1, 2}, {Press(kPicker, IDCANCEL)}, {}},
-        {"first ID cancelled", kRange, {1, 2}, {pick, Press(kPrompt, IDCANCEL)}, {}},
-        {"second ID cancelled", kRange, {1, 2}, {pick, TypeId(L"1"), PressKey(kPrompt, VK_ESCAPE)},
-         {}},
+        {"first ID cancelled", kRange, {1, 2}, {pick, Press(L"Resource ID", IDCANCEL)}, {}},
+        {"second ID cancelled", kRange, {1, 2}, {pick, TypeId(L"1"), PressKey(L"Resource ID",
+         VK_ESCAPE)}, {}},
         {"all three, one replacing a file", kAll, {1, 2, 3}, {pick}, {1, 2, 3}},
         {"all, the second cannot be written", kAll, {1, 2, 3}, {pick}, {1},
          L"error: Failed to export one or more bitmaps.", true},
@@ -82,7 +80,7 @@ TEST_F(BatchCommandsTest, ExportsWriteTheStoredBitmapsAsBmpFiles) {
         if (c.command == kAll) orvix_test::WriteBytes(old, TinyBitmapFile(99));
         std::vector<RobotStep> script = c.script;
         if (c.box) script.push_back(Press(c.command == kAll ? L"Error" : L"Export Range", IDOK));
-        Answer(script, c.command);
+        Answer(script, [&] { Send(c.command); });
         // Only Export Range asks for IDs.
         if (c.script.size() > 1) EXPECT_EQ(robot.shown[1].fields, Texts{L"101"});
         if (c.script.size() > 2) EXPECT_EQ(robot.shown[2].fields, Texts{c.script[1].text});
@@ -164,7 +162,7 @@ TEST_F(BatchCommandsTest, NumberedFilesAreStoredAsTheUserChooses) {
         for (int answer : c.answers)
             script.push_back(Press(L"Resource Exists", answer));
         if (c.box) script.push_back(Press(L"Import", IDOK));
-        Answer(script, c.command);
+        Answer(script, [&] { Send(c.command); });
         if (c.start) EXPECT_EQ(robot.shown[prompt].fields, Texts{L"101"});
         if (c.answers.size())
             EXPECT_EQ(robot.shown[2].text, L"Resource ID 5 already exists. Overwrite?");
@@ -195,12 +193,11 @@ TEST_F(BatchCommandsTest, NumberedFilesAreStoredAsTheUserChooses) {
 TEST_F(BatchCommandsTest, ALongImportOrExportShowsProgressAndStopsWhenCancelled) {
     constexpr std::size_t kCount = 10000;
     const std::wstring folder = Folder(L"many"), created = Path(L"fresh.obk");
-    const auto bytes = TinyBitmapFile(7);
     std::vector<ResourceId> all;
     for (std::size_t n = 1; n <= kCount; ++n) {
         wchar_t name[16];
         std::swprintf(name, 16, L"%05zu.bmp", n);
-        orvix_test::WriteBytes(scratch / L"many" / name, bytes);
+        orvix_test::WriteBytes(scratch / L"many" / name, TinyBitmapFile(7));
         all.push_back(static_cast<ResourceId>(n));
     }
     const struct {
@@ -222,7 +219,7 @@ TEST_F(BatchCommandsTest, ALongImportOrExportShowsProgressAndStopsWhenCancelled)
         if (isNew)
             script.insert(script.begin(), {ChooseFile(L"Save As", Path(L"fresh")),
                                            Press(L"Create New OBK", IDC_NEW_FROM_FOLDER)});
-        Answer(script, c.command);
+        Answer(script, [&] { Send(c.command); });
         const std::wstring line = robot.shown[script.size() - 1].text;
         EXPECT_TRUE(line.starts_with(isExport ? L"Exporting " : L"Importing ") &&
                     line.ends_with(L" of 10000 bitmaps"))

@@ -175,8 +175,7 @@ TEST_F(MainWindowTest, EachBitmapCommandChangesTheStoreAsTheUserAnswers) {
         EXPECT_EQ(app().previewBytes, !c.previewed                  ? DibPayload{}
                                       : expected.count(c.previewed) ? expected[c.previewed]
                                                                     : shown9);
-        // Down goes on from the selected row, or from the top, with no click
-        // on the list first.
+        // Down goes on from the selected row, or the top, with no click first.
         PressKeys({VK_DOWN});
         EXPECT_EQ(SelectedRow(), std::min(c.row + 1, static_cast<int>(ListIds().size()) - 1));
     }

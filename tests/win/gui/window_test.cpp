@@ -145,8 +145,7 @@ TEST_F(MainWindowTest, EachCommandSaysWhatItLacksOrGoesAhead) {
                 EXPECT_EQ(WindowText(app().mainWindow), loaded ? L"Orvix - " + file : L"Orvix");
             }
             if (!app().doc.loaded) continue;
-            // Down reaches the list with no click on it first, whatever window
-            // the command showed.
+            // Down reaches the list with no click first, whatever the command showed.
             PressKeys({VK_DOWN});
             EXPECT_EQ(SelectedRow(), 0);
             CloseDocument(app());

@@ -135,9 +135,6 @@ protected:
     // Starts the robot on a script, acts, and waits until the robot has
     // answered everything; what it saw is then in robot.shown.
     void Answer(std::vector<RobotStep> script, const std::function<void()>& act);
-    void Answer(std::vector<RobotStep> script, WORD command) {
-        Answer(std::move(script), [&] { Send(command); });
-    }
     std::wstring Path(const std::wstring& name) { return (scratch / name).wstring(); }
     void Load(const std::vector<ResourceId>& ids, const std::wstring& path = kDocPath);
     std::vector<std::wstring> ListTexts();
