@@ -56,7 +56,7 @@ protected:
     ScratchFolder dir;
 };
 
-TEST_F(ObktoolOnWindows, NewFromAFolderListsAlikeThroughTheLoaderAndTheEditor) {
+TEST_F(ObktoolOnWindows, NewListsAlikeEverywhereAndAScriptSeesItsStatusesAndFiles) {
     for (const wchar_t* variant : {L"", L" --64"}) {
         SCOPED_TRACE(variant);
         const Result made = Obktool(std::wstring(L"new --force made.obk --from bmps") + variant);
@@ -71,21 +71,17 @@ TEST_F(ObktoolOnWindows, NewFromAFolderListsAlikeThroughTheLoaderAndTheEditor) {
         const Result listed = Obktool(L"list made.obk");
         EXPECT_EQ(listed.out, obktool::ListText(obktool::ListingOf(platform)));
     }
-}
-
-TEST_F(ObktoolOnWindows, StatusesMessagesAndFilesOfAScript) {
-    ASSERT_EQ(Obktool(L"new -q c.obk --from bmps").status, 0);
     const std::wstring mixed =
         (ExeDir().parent_path() / L"oracle" / L"fixture_mixed.dll").wstring();
-    struct Row {
+    fs::create_directories("upper");
+    WriteBytes("upper/01637.BMP", {'B', 'M'});
+    const struct {
         std::wstring args;
         int status;
         const char* out;
         const char* err;
-    };
-    fs::create_directories("upper");
-    WriteBytes("upper/01637.BMP", {'B', 'M'});
-    const Row rows[] = {
+    } rows[] = {
+        {L"new -q c.obk --from bmps", 0, "", ""},
         {L"info " + mixed, 0, "warning: it also holds 1 named bitmap, ", ""},
         {L"extract c.obk 1637,3274-4911 -o out", 0, "extracted 3 bitmaps", ""},
         {L"extract c.obk 1637 -o out", 1, "", "out\\01637.bmp: already exists"},
@@ -94,15 +90,14 @@ TEST_F(ObktoolOnWindows, StatusesMessagesAndFilesOfAScript) {
         {L"extract c.obk 1637 -o upper --force", 0, "extracted 1 bitmaps", ""},
         {L"import c.obk out --start 1 -o d.obk", 0, "imported 3 bitmaps", ""},
     };
-    for (const Row& row : rows) {
+    for (const auto& row : rows) {
         SCOPED_TRACE(std::string(row.args.begin(), row.args.end()));
         const Result run = Obktool(row.args);
         EXPECT_EQ(run.status, row.status) << run.err;
         EXPECT_NE(run.out.find(row.out), std::string::npos) << run.out;
         EXPECT_NE(run.err.find(row.err), std::string::npos) << run.err;
     }
-    const Bytes exported = ReadBytes("out/03274.bmp");
-    EXPECT_EQ(exported, ReadBytes("bmps/03274.bmp"));
+    EXPECT_EQ(ReadBytes("out/03274.bmp"), ReadBytes("bmps/03274.bmp"));
     EXPECT_EQ(ReadBytes("upper/01637.bmp"), ReadBytes("bmps/01637.bmp"));
     EXPECT_EQ(std::distance(fs::directory_iterator("upper"), fs::directory_iterator()), 1);
 }

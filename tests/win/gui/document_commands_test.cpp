@@ -1,7 +1,7 @@
 // Open, Save, Save As, Close, New and Exit as the user drives them: what they
 // do to the document and its file, clean or with unsaved changes, for each
 // answer to their questions.
-#include <optional>
+#include <map>
 
 #include "document/container_io.h"
 #include "gui_test.h"
@@ -47,12 +47,20 @@ TEST_F(MainWindowTest, UnsavedChangesAreSavedDroppedOrKeptAsTheUserAnswers) {
          -1},
     };
     const std::wstring file = Path(L"work.obk"), copy = Path(L"copy.obk");
+    // Caption -> text and buttons.
+    const std::map<std::wstring, std::pair<std::wstring, Texts>> shows = {
+        {L"Save Changes",
+         {L"question: The current OBK has unsaved changes. Save now?",
+          {L"&Yes", L"&No", L"Cancel"}}},
+        {L"Close File", {L"question: Save changes before closing?", {L"&Yes", L"&No", L"Cancel"}}},
+        {L"Save",
+         {L"question: " + file + L" has changed on disk since it was opened. Overwrite it?",
+          {L"&Yes", L"&No"}}},
+        {L"Error", {L"error: Failed to save file.", {L"OK"}}}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        if (quit) {
-            Stop();
-            ASSERT_TRUE(Start());
-        }
+        if (quit) Stop();
+        if (quit) ASSERT_TRUE(Start());  // afresh, as the next run of the program
         ASSERT_TRUE(WriteContainerFile(file, {1, 2}));
         std::filesystem::remove(copy);
         if (c.doc != None) {
@@ -62,9 +70,7 @@ TEST_F(MainWindowTest, UnsavedChangesAreSavedDroppedOrKeptAsTheUserAnswers) {
             RefreshViews(app());
             SelectRow(0);
         }
-        if (c.onDisk) {
-            ASSERT_TRUE(WriteContainerFile(file, {1, 2, 3}));
-        }
+        if (c.onDisk) ASSERT_TRUE(WriteContainerFile(file, {1, 2, 3}));
         const auto before = orvix_test::ReadBytes(file);
         const bool close = c.command == CMD_CLOSE, saveAs = c.command == CMD_SAVE_AS;
         std::vector<RobotStep> script;
@@ -77,30 +83,15 @@ TEST_F(MainWindowTest, UnsavedChangesAreSavedDroppedOrKeptAsTheUserAnswers) {
         if (c.saveFails) script.push_back(Press(L"Error", IDOK));
         if (c.command == CMD_OPEN && c.closed) script.push_back(Press(L"Open", IDCANCEL));
         if (c.command == CMD_NEW_CONTAINER_32) script.push_back(Press(L"Save As", IDCANCEL));
-        {
-            std::optional<FailingDisk> disk;
-            if (c.saveFails) disk.emplace();
-            Answer(script, [&] {
-                if (c.command) Send(c.command);
-                if (!c.command) PostMessageW(app().mainWindow, WM_CLOSE, 0, 0);
-            });
-        }
-        if (c.answer && !saveAs) {
-            EXPECT_EQ(robot.shown[0].text, close
-                                               ? L"Save changes before closing?"
-                                               : L"The current OBK has unsaved changes. Save now?");
-            EXPECT_EQ(robot.shown[0].icon, ShownIcon::Question);
-            EXPECT_EQ(robot.shown[0].buttons,
-                      (std::vector<std::wstring>{L"&Yes", L"&No", L"Cancel"}));
-        }
-        if (c.saveFails) {
-            EXPECT_EQ(robot.shown.back().text, L"Failed to save file.");
-        }
-        if (c.onDisk > 0) {
-            EXPECT_EQ(robot.shown.back().text,
-                      file + L" has changed on disk since it was opened. Overwrite it?");
-            EXPECT_EQ(robot.shown.back().icon, ShownIcon::Question);
-            EXPECT_EQ(robot.shown.back().buttons, (std::vector<std::wstring>{L"&Yes", L"&No"}));
+        SetAtomicWriteFailureAfterBytesForTesting(c.saveFails ? 0 : -1);  // a full disk
+        Answer(script, [&] {
+            if (c.command) Send(c.command);
+            if (!c.command) PostMessageW(app().mainWindow, WM_CLOSE, 0, 0);
+        });
+        SetAtomicWriteFailureAfterBytesForTesting(-1);
+        for (const ShownWindow& shown : robot.shown) {
+            if (shows.count(shown.caption))
+                EXPECT_EQ(std::pair(shown.text, shown.buttons), shows.at(shown.caption));
         }
         EXPECT_EQ(quit, c.quits);
         EXPECT_EQ(exitCode, c.quits ? 0 : -1);
@@ -108,12 +99,8 @@ TEST_F(MainWindowTest, UnsavedChangesAreSavedDroppedOrKeptAsTheUserAnswers) {
         // Save As leaves the old file as it was and names the document anew.
         const std::wstring now = saveAs && c.saved ? copy : file;
         EXPECT_EQ(std::filesystem::exists(copy), saveAs && c.saved);
-        if (c.saved) {
-            EXPECT_EQ(StoreOnDisk(now), StoreOf({2}));
-        }
-        if (!c.saved || saveAs) {
-            EXPECT_EQ(orvix_test::ReadBytes(file), before);
-        }
+        if (c.saved) EXPECT_EQ(StoreOnDisk(now), StoreOf({2}));
+        if (!c.saved || saveAs) EXPECT_EQ(orvix_test::ReadBytes(file), before);
         if (c.quits) continue;
         EXPECT_EQ(app().doc.loaded, !c.closed);
         EXPECT_EQ(WindowText(app().mainWindow),
@@ -125,58 +112,54 @@ TEST_F(MainWindowTest, UnsavedChangesAreSavedDroppedOrKeptAsTheUserAnswers) {
     }
 }
 
-TEST_F(MainWindowTest, OpenShowsTheFilesBitmapsOrSaysItCannot) {
-    const std::wstring art = Path(L"art.obk"), bare = Path(L"bare.obk"), notes = Path(L"notes.obk"),
-                       mixed = Path(L"mixed.dll");
+// Down reaches the list with no click on it first, and typing the first
+// digits of a row's label selects that row. A container dropped on the window
+// opens as Open opens it, after the unsaved-changes question. A file that is
+// no container is refused in the start-up rows, which open files the same way.
+TEST_F(MainWindowTest, OpenShowsTheFilesBitmapsAndWhatASaveWouldDrop) {
+    const std::wstring art = Path(L"art.obk"), bare = Path(L"bare.obk"), mixed = Path(L"mixed.dll");
     ASSERT_TRUE(WriteContainerFile(art, {12345, 7, 101}));
     orvix_test::WriteBytes(mixed,
                            orvix_test::MixedImage(TinyBitmap(0).ToBytes(), TinyBitmap(1).ToBytes(),
                                                   TinyBitmap(5).ToBytes()));
     ASSERT_TRUE(WriteContainerFile(bare, {}));
-    orvix_test::WriteBytes(notes, {'j', 'u', 's', 't', ' ', 't', 'e', 'x', 't'});
+    ASSERT_TRUE(WriteContainerFile(Path(L"other.obk"), {3, 4}));
     struct Case {
         std::wstring path;
-        bool opens;
-        std::vector<std::wstring> rows;
+        Texts rows;
         const wchar_t* notice = nullptr;  // said once, after the list is shown
+        bool dropped = false;             // with unsaved changes
     } cases[] = {
-        {art, true, {L"00007", L"00101", L"12345"}},
-        {bare, true, {}},
-        {notes, false, {}},
+        {art, {L"00007", L"00101", L"12345"}},
+        {bare, {}},
         {mixed,
-         true,
          {L"00000", L"00005"},
-         L"This file also holds 1 named bitmap, 1 bitmap in another language and 1 icon, which a "
-         L"save does not keep."},
+         L"information: This file also holds 1 named bitmap, 1 bitmap in another language and 1 "
+         L"icon, which a save does not keep."},
+        {Path(L"other.obk"), {L"00003", L"00004"}, nullptr, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path);
-        std::vector<RobotStep> script = {ChooseFile(L"Open", c.path)};
-        if (!c.opens) script.push_back(Press(L"Error", IDOK));
+        app().doc.dirty = c.dropped;
+        std::vector<RobotStep> script = {c.dropped ? Press(L"Save Changes", IDNO)
+                                                   : ChooseFile(L"Open", c.path)};
         if (c.notice) script.push_back(Press(L"Info", IDOK));
-        Answer(script, [&] { PressKeys({VK_CONTROL, 'O'}); });
-        if (c.notice) {
-            EXPECT_EQ(robot.shown[1].text, c.notice);
-            EXPECT_EQ(robot.shown[1].icon, ShownIcon::Information);
-        }
-        EXPECT_EQ(app().doc.loaded, c.opens);
+        Answer(script, [&] {
+            if (!c.dropped) PressKeys({VK_CONTROL, 'O'});
+            if (c.dropped) DropOn(app().mainWindow, scratch.dir, {L"other.obk"}, {500, 100});
+        });
+        if (c.notice) EXPECT_EQ(robot.shown[1].text, c.notice);
         EXPECT_FALSE(app().doc.dirty);
         EXPECT_EQ(ListTexts(), c.rows);
         EXPECT_EQ(SelectedRow(), -1);
         EXPECT_EQ(app().previewId, 0);
-        EXPECT_EQ(WindowText(app().mainWindow), c.opens ? L"Orvix - " + c.path : L"Orvix");
-        if (c.opens) {
-            EXPECT_EQ(app().doc.bitmaps, StoreOnDisk(c.path));
-        }
-        if (c.path == art) {  // typing the first digits of a row's label selects it
-            for (wchar_t ch : std::wstring(L"001"))
-                SendMessageW(app().listView, WM_CHAR, ch, 1);
-            Pump();
-            EXPECT_EQ(app().previewId, 101);
-            CloseDocument(app());
-        }
-        if (c.opens) continue;
-        EXPECT_EQ(robot.shown[1].text, L"Failed to open file.");
-        EXPECT_EQ(robot.shown[1].icon, ShownIcon::Error);
+        EXPECT_EQ(WindowText(app().mainWindow), L"Orvix - " + c.path);
+        EXPECT_EQ(app().doc.bitmaps, StoreOnDisk(c.path));
+        if (c.path != art) continue;
+        PressKeys({VK_DOWN});
+        EXPECT_EQ(app().previewId, 7);
+        PressKeys({'0', '0', '1'});
+        EXPECT_EQ(app().previewId, 101);
+        CloseDocument(app());
     }
 }

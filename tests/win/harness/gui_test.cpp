@@ -1,6 +1,9 @@
 #include "gui_test.h"
 
 #include <objbase.h>
+#include <shlobj.h>
+
+#include <cstring>
 
 #include "bitmaps/png_convert.h"
 #include "document/blank_container.h"
@@ -26,10 +29,7 @@ bool MainWindowTest::Start() {
     shortcuts = LoadShortcuts(app().instance);
     // The clipboard outlives the process; a test finds it empty, whatever
     // ran before it.
-    if (OpenClipboard(app().mainWindow)) {
-        EmptyClipboard();
-        CloseClipboard();
-    }
+    PutOnClipboard(app().mainWindow, 0);
     ShowWindow(app().mainWindow, SW_SHOWNORMAL);
     UpdateWindow(app().mainWindow);
     SetForegroundWindow(app().mainWindow);
@@ -53,8 +53,8 @@ void MainWindowTest::Stop() {
 bool MainWindowTest::PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
     DWORD start = GetTickCount();
     while (!quit) {
-        if (done()) return true;
-        if (GetTickCount() - start > timeoutMs) return done();
+        if (done && done()) return true;
+        if (GetTickCount() - start > timeoutMs) return done && done();
         MSG msg;
         while (!quit && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
             if (msg.message == WM_QUIT) {
@@ -66,7 +66,7 @@ bool MainWindowTest::PumpUntil(const std::function<bool()>& done, DWORD timeoutM
         }
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
     }
-    return done();
+    return done && done();
 }
 
 void MainWindowTest::Send(WORD command) {
@@ -89,8 +89,8 @@ void MainWindowTest::PressKeys(const std::vector<WORD>& virtualKeys) {
 }
 
 std::wstring WindowText(HWND window) {
-    wchar_t text[1024] = L"";
-    GetWindowTextW(window, text, 1024);
+    wchar_t text[2048] = L"";
+    GetWindowTextW(window, text, 2048);
     return text;
 }
 
@@ -110,15 +110,12 @@ void MainWindowTest::Answer(std::vector<RobotStep> script, const std::function<v
     Pump(300);
     StopRobot(robot);
     // Every step taken, on the windows expected, and no other window shown.
+    for (const auto& step : robot.steps)
+        robot.problems.push_back(L"never shown: " + step.caption);
     std::wstring seen;
     for (const auto& shown : robot.shown)
         seen += L"\n  [" + shown.caption + L"] " + shown.text;
-    for (const auto& problem : robot.problems)
-        seen += L"\n  problem: " + problem;
-    for (const auto& step : robot.steps)
-        seen += L"\n  never shown: " + step.caption;
-    EXPECT_TRUE(robot.steps.empty() && robot.problems.empty() && robot.shown.size() == steps)
-        << seen;
+    EXPECT_EQ(robot.problems, std::vector<std::wstring>{}) << seen;
     // Blank records for windows that never came keep the tests' reads in bounds.
     if (robot.shown.size() < steps) robot.shown.resize(steps);
 }
@@ -220,6 +217,32 @@ std::vector<std::uint8_t> TinyPngFile(ResourceId content) {
     std::string problem;
     PngFromPayload(TinyBitmap(content), png, problem);
     return png;
+}
+
+void PutOnClipboard(HWND owner, UINT format, const std::vector<std::uint8_t>& bytes) {
+    if (!OpenClipboard(owner)) return;
+    EmptyClipboard();
+    if (HGLOBAL memory = format ? GlobalAlloc(GMEM_MOVEABLE, bytes.size()) : nullptr) {
+        std::memcpy(GlobalLock(memory), bytes.data(), bytes.size());
+        GlobalUnlock(memory);
+        SetClipboardData(format, memory);
+    }
+    CloseClipboard();
+}
+
+// A DROPFILES block and a double-NUL-terminated list of wide paths.
+void DropOn(HWND window, const orvix_test::fs::path& folder,
+            const std::vector<const wchar_t*>& names, POINT at) {
+    std::wstring list;
+    for (const wchar_t* name : names)
+        list += (folder / name).wstring() + L'\0';
+    list += L'\0';
+    HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + list.size() * sizeof(wchar_t));
+    auto* header = static_cast<DROPFILES*>(GlobalLock(memory));
+    *header = {sizeof(DROPFILES), at, FALSE, TRUE};
+    std::memcpy(header + 1, list.data(), list.size() * sizeof(wchar_t));
+    GlobalUnlock(memory);
+    SendMessageW(window, WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0);
 }
 
 BitmapStore StoreOf(const std::vector<ResourceId>& ids) {

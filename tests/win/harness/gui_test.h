@@ -26,12 +26,11 @@
 // message boxes and popup menus the program shows, from a script, and
 // records what each one showed. It runs on its own thread and acts through
 // window messages, as keys and clicks would.
-enum class ShownIcon { None, Information, Warning, Error, Question };
-
 struct ShownWindow {
     std::wstring caption;
-    std::wstring text;  // a message box's text, or the dialog's static texts joined by '\n'
-    ShownIcon icon = ShownIcon::None;
+    // A message box's text, or a dialog's static texts joined by '\n', after
+    // its icon's kind, if any: "error: ", "warning: ", "question: ", "information: ".
+    std::wstring text;
     std::vector<std::wstring> buttons;    // button texts in window order
     std::vector<std::wstring> fields;     // edit field texts in window order
     POINT corner{};                       // top-left, on the screen
@@ -39,7 +38,7 @@ struct ShownWindow {
 };
 
 struct RobotStep {
-    enum class Kind { Button, TypeThenOk, Key, CloseBox, MenuKey, MenuCharacter, Look };
+    enum class Kind { Button, TypeThenOk, Key, CloseBox, MenuCharacter, Look };
     Kind kind = Kind::Button;
     std::wstring caption{};  // the dialog this step answers; empty for menus
     int id = 0;              // the button to press, or the field to type into
@@ -80,7 +79,7 @@ inline RobotStep Then(RobotStep step) {
     return step;
 }
 inline RobotStep DismissMenu() {
-    return {.kind = RobotStep::Kind::MenuKey, .key = VK_ESCAPE};
+    return {.kind = RobotStep::Kind::Key, .key = VK_ESCAPE};
 }
 inline RobotStep ChooseMenuMnemonic(wchar_t mnemonic) {
     return {.kind = RobotStep::Kind::MenuCharacter, .key = mnemonic};
@@ -104,6 +103,7 @@ void StartRobot(UserRobot& robot, std::vector<RobotStep> script);
 // it runs they and steps are read under its lock.
 void StopRobot(UserRobot& robot);
 inline constexpr wchar_t kDocPath[] = L"C:\\art\\d.obk";
+using Texts = std::vector<std::wstring>;
 
 std::wstring WindowText(HWND window);
 
@@ -127,19 +127,14 @@ protected:
     bool Start();
     void Stop();
     // Runs the program's loop until done() holds, WM_QUIT arrives or
-    // timeoutMs passes; Pump for a while regardless.
+    // timeoutMs passes; Pump for a while regardless, with no done().
     bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs);
-    void Pump(DWORD ms = 60) {
-        PumpUntil([] { return false; }, ms);
-    }
+    void Pump(DWORD ms = 60) { PumpUntil({}, ms); }
     void Send(WORD command);
     void PressKeys(const std::vector<WORD>& keys);
     // Starts the robot on a script, acts, and waits until the robot has
     // answered everything; what it saw is then in robot.shown.
     void Answer(std::vector<RobotStep> script, const std::function<void()>& act);
-    void Answer(std::vector<RobotStep> script, WORD command) {
-        Answer(std::move(script), [&] { Send(command); });
-    }
     std::wstring Path(const std::wstring& name) { return (scratch / name).wstring(); }
     void Load(const std::vector<ResourceId>& ids, const std::wstring& path = kDocPath);
     std::vector<std::wstring> ListTexts();
@@ -150,12 +145,6 @@ protected:
                               LVIS_SELECTED | LVIS_FOCUSED);
         Pump();
     }
-};
-
-// Makes the next saves fail as a full disk would, for the life of the object.
-struct FailingDisk {
-    FailingDisk() { SetAtomicWriteFailureAfterBytesForTesting(0); }
-    ~FailingDisk() { SetAtomicWriteFailureAfterBytesForTesting(-1); }
 };
 
 // A bitmap whose upper half holds the pixel value top and lower half bottom.
@@ -182,5 +171,12 @@ std::vector<std::uint8_t> TinyBitmapFile(ResourceId content);
 // The same picture as a PNG image, which stores as TinyBitmap(content).
 std::vector<std::uint8_t> TinyPngFile(ResourceId content);
 BitmapStore StoreOf(const std::vector<ResourceId>& ids);
+// Empties the clipboard and, unless format is 0, puts bytes there under that
+// format alone, as another program would.
+void PutOnClipboard(HWND owner, UINT format, const std::vector<std::uint8_t>& bytes = {});
+// Drops the named files of folder on window at a point of its client area,
+// as the file manager does.
+void DropOn(HWND window, const orvix_test::fs::path& folder,
+            const std::vector<const wchar_t*>& names, POINT at);
 bool WriteContainerFile(const std::wstring& path, const std::vector<ResourceId>& ids);
 BitmapStore StoreOnDisk(const std::wstring& path);

@@ -20,29 +20,24 @@ std::wstring ClassOf(HWND window) {
     return name;
 }
 
-std::wstring TextOf(HWND window) {
-    wchar_t text[2048] = L"";
-    GetWindowTextW(window, text, 2048);
-    return text;
-}
-
-ShownIcon IconOf(HWND dialog) {
+// The kind of icon a message box shows, as the word its text is read after.
+std::wstring IconWordOf(HWND dialog) {
     HICON icon = nullptr;
     for (int control : kMessageBoxIcons) {
         if (HWND shown = GetDlgItem(dialog, control))
             icon = reinterpret_cast<HICON>(SendMessageW(shown, STM_GETICON, 0, 0));
     }
-    // In the order of ShownIcon after None.
-    const LPCWSTR known[] = {IDI_INFORMATION, IDI_WARNING, IDI_ERROR, IDI_QUESTION};
+    const LPCWSTR icons[] = {IDI_INFORMATION, IDI_WARNING, IDI_ERROR, IDI_QUESTION};
+    const wchar_t* words[] = {L"information: ", L"warning: ", L"error: ", L"question: "};
     for (int i = 0; icon && i < 4; ++i) {
-        if (LoadIconW(nullptr, known[i]) == icon) return static_cast<ShownIcon>(i + 1);
+        if (LoadIconW(nullptr, icons[i]) == icon) return words[i];
     }
-    return ShownIcon::None;
+    return L"";
 }
 
 BOOL CALLBACK CollectChild(HWND child, LPARAM context) {
     auto* shown = reinterpret_cast<ShownWindow*>(context);
-    const std::wstring cls = ClassOf(child), text = TextOf(child);
+    const std::wstring cls = ClassOf(child), text = WindowText(child);
     if (!IsWindowVisible(child)) return TRUE;
     if (_wcsicmp(cls.c_str(), L"Button") == 0) shown->buttons.push_back(text);
     if (_wcsicmp(cls.c_str(), L"Edit") == 0) shown->fields.push_back(text);
@@ -57,11 +52,11 @@ ShownWindow Read(HWND window, bool isMenu) {
     GetWindowRect(window, &rect);
     shown.corner = {rect.left, rect.top};
     if (!isMenu) {
-        shown.caption = TextOf(window);
+        shown.caption = WindowText(window);
         EnumChildWindows(window, CollectChild, reinterpret_cast<LPARAM>(&shown));
         if (HWND messageText = GetDlgItem(window, kMessageBoxText))
-            shown.text = TextOf(messageText);
-        shown.icon = IconOf(window);
+            shown.text = WindowText(messageText);
+        shown.text = IconWordOf(window) + shown.text;
         return shown;
     }
     auto menu = reinterpret_cast<HMENU>(SendMessageW(window, kGetMenuHandle, 0, 0));
@@ -80,8 +75,6 @@ void Act(HWND window, const RobotStep& step) {
     if (step.kind == Kind::Look) return;
     if (step.kind == Kind::MenuCharacter) {
         PostMessageW(window, WM_CHAR, step.key, 1);
-    } else if (step.kind == Kind::MenuKey) {
-        PostKey(window, step.key);
     } else if (step.kind == Kind::CloseBox) {
         PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
     } else if (step.kind == Kind::Key) {
@@ -114,8 +107,7 @@ void Act(HWND window, const RobotStep& step) {
 
 struct Tracked {
     DWORD since = 0;  // first seen, then last answered
-    bool answered = false;
-    bool isMenu = false;
+    bool answered = false, isMenu = false;
     RobotStep answer;
 };
 
@@ -153,7 +145,7 @@ void RobotLoop(UserRobot* robot) {
             if (t.answered) {
                 bool again = now - t.since > kRetryAfterMs;
                 if (!t.isMenu && next && next->followUp && now - t.since > kFollowUpAfterMs &&
-                    next->caption == TextOf(window)) {
+                    next->caption == WindowText(window)) {
                     t.answer = *next;
                     record(Read(window, false), {});
                     again = true;

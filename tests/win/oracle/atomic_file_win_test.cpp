@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "batch/numbered_scan.h"
-#include "bitmaps/bitmap_codec.h"
 #include "bitmaps/export_all.h"
 #include "fileio/atomic_file.h"
 #include "fileio/wide_path.h"
@@ -21,48 +20,25 @@ namespace {
 
 // Wine takes paths of any length, where Windows without long-path support
 // refuses one whose full form is MAX_PATH units or more unless it starts with
-// \\?\. While a PathLimit lives, the file calls this program makes, the
-// writer's included (it is linked in), go through that rule first.
-bool PastLimit(const wchar_t* path) {
-    if (std::wcsncmp(path, L"\\\\?\\", 4) == 0) return false;
-    wchar_t full[MAX_PATH];
-    return GetFullPathNameW(path, MAX_PATH, full, nullptr) >= MAX_PATH;
-}
-
-HANDLE WINAPI LimitedCreateFile(LPCWSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE);
-BOOL WINAPI LimitedMoveFile(LPCWSTR, LPCWSTR, DWORD);
-
-// Each import the rule covers, and the function its slot does not hold now:
-// the stand-in while the rule is off, the platform's while it is on.
-struct Import {
-    const char* name;
-    ULONG_PTR other;
-} g_imports[] = {{"CreateFileW", reinterpret_cast<ULONG_PTR>(&LimitedCreateFile)},
-                 {"MoveFileExW", reinterpret_cast<ULONG_PTR>(&LimitedMoveFile)}};
-
-template <class F>
-F Platform(int i) {
-    return reinterpret_cast<F>(g_imports[i].other);
-}
+// \\?\. While a PathLimit lives, this program's CreateFileW, the writer's
+// included (it is linked in), goes through that rule first.
+ULONG_PTR g_createFile = 0;  // the import slot's other function
 
 HANDLE WINAPI LimitedCreateFile(LPCWSTR name, DWORD access, DWORD share,
                                 LPSECURITY_ATTRIBUTES security, DWORD disposition, DWORD flags,
                                 HANDLE model) {
-    if (!PastLimit(name)) {
-        return Platform<decltype(&CreateFileW)>(0)(name, access, share, security, disposition,
-                                                   flags, model);
+    wchar_t full[MAX_PATH];
+    if (std::wcsncmp(name, L"\\\\?\\", 4) != 0 &&
+        GetFullPathNameW(name, MAX_PATH, full, nullptr) >= MAX_PATH) {
+        SetLastError(ERROR_PATH_NOT_FOUND);
+        return INVALID_HANDLE_VALUE;
     }
-    SetLastError(ERROR_PATH_NOT_FOUND);
-    return INVALID_HANDLE_VALUE;
+    return reinterpret_cast<decltype(&CreateFileW)>(g_createFile)(name, access, share, security,
+                                                                  disposition, flags, model);
 }
-BOOL WINAPI LimitedMoveFile(LPCWSTR from, LPCWSTR to, DWORD flags) {
-    if (!PastLimit(from) && !PastLimit(to))
-        return Platform<decltype(&MoveFileExW)>(1)(from, to, flags);
-    SetLastError(ERROR_PATH_NOT_FOUND);
-    return FALSE;
-}
-// Exchanges the covered slots of this program's import table with g_imports.
-void SwapImports() {
+
+// Exchanges this program's CreateFileW import slot with g_createFile.
+void SwapCreateFile() {
     auto* base = reinterpret_cast<std::uint8_t*>(GetModuleHandleW(nullptr));
     const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(
         base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
@@ -72,24 +48,27 @@ void SwapImports() {
         const auto* names = reinterpret_cast<const IMAGE_THUNK_DATA*>(base + d->OriginalFirstThunk);
         auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + d->FirstThunk);
         for (; names->u1.AddressOfData; ++names, ++slots) {
-            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
-            const auto* byName =
-                reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
-            for (Import& import : g_imports) {
-                if (std::strcmp(byName->Name, import.name)) continue;
-                DWORD protect = 0;
-                VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, PAGE_READWRITE,
-                               &protect);
-                std::swap(slots->u1.Function, import.other);
-                VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, protect, &protect);
-            }
+            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal) ||
+                std::strcmp(
+                    reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData)
+                        ->Name,
+                    "CreateFileW"))
+                continue;
+            DWORD protect = 0;
+            VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, PAGE_READWRITE,
+                           &protect);
+            std::swap(slots->u1.Function, g_createFile);
+            VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, protect, &protect);
         }
     }
 }
 
 struct PathLimit {
-    PathLimit() { SwapImports(); }
-    ~PathLimit() { SwapImports(); }
+    PathLimit() {
+        g_createFile = reinterpret_cast<ULONG_PTR>(&LimitedCreateFile);
+        SwapCreateFile();
+    }
+    ~PathLimit() { SwapCreateFile(); }
 };
 
 // A folder path of exactly `units` units with its backslash, below root; made
@@ -103,35 +82,20 @@ std::wstring DeepFolder(std::wstring folder, std::size_t units) {
     return folder;
 }
 
-void RemoveTree(const std::wstring& root, std::wstring folder) {
-    WIN32_FIND_DATAW fd;
-    HANDLE h = FindFirstFileW((folder + L"*").c_str(), &fd);
-    if (h != INVALID_HANDLE_VALUE) {
-        do
-            DeleteFileW((L"\\\\?\\" + folder + fd.cFileName).c_str());
-        while (FindNextFileW(h, &fd));
-        FindClose(h);
-    }
-    for (; folder.size() > root.size(); folder.erase(folder.rfind(L'\\', folder.size() - 2) + 1))
-        RemoveDirectoryW((L"\\\\?\\" + folder).c_str());
-}
-
 }  // namespace
 
 // Export All writes each file through WriteBitmapFile, at exactly MAX_PATH - 1
-// units below the deepest folder its name leaves room for, named in full or
-// relative to the current folder; each reads back as written at a short path.
+// units below the deepest folder its name leaves room for: anew, named in
+// full, then over the same files, named relative to the current folder, by
+// way of a temporary name longer than MAX_PATH. Each reads back as a .bmp
+// file of its bitmap.
 TEST(AtomicFileWin, WritesReachTheLastUnitOfMaxPath) {
     ContainerDoc doc;
     doc.bitmaps = {{1, MakeDib({}, 44)}, {7, MakeDib({.bitCount = 32}, 44)}};
     const std::wstring root = (fs::temp_directory_path() / L"orvix-long").wstring() + L"\\";
     CreateDirectoryW(root.c_str(), nullptr);
-    std::map<int, Bytes> expected;
-    for (const auto& [id, payload] : doc.bitmaps) {
-        ASSERT_TRUE(WriteBitmapFile(doc, id, root + L"short.bmp"));
-        expected[id] = ReadBytes(root + L"short.bmp");
-    }
-    DeleteFileW((root + L"short.bmp").c_str());
+    const std::map<int, Bytes> expected = {{1, MakeBmpFile(doc.bitmaps[1].ToBytes(), 54)},
+                                           {7, MakeBmpFile(doc.bitmaps[7].ToBytes(), 54)}};
 
     wchar_t start[MAX_PATH];
     GetCurrentDirectoryW(MAX_PATH, start);
@@ -156,9 +120,8 @@ TEST(AtomicFileWin, WritesReachTheLastUnitOfMaxPath) {
         EXPECT_EQ(read, expected);
         EXPECT_EQ(std::distance(fs::directory_iterator(deep), {}), 2) << "temporary files left";
         SetCurrentDirectoryW(start);
-        RemoveTree(root, deep);
     }
-    RemoveDirectoryW(root.c_str());
+    fs::remove_all(root);
 }
 
 TEST(AtomicFileWin, ExtendedLengthPathsNameWhatThePlainOnesName) {
