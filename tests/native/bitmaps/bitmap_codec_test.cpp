@@ -131,6 +131,8 @@ TEST(CodecTest, StoringTakesOutTheGapAndRefusesBrokenBitmapsAndPictures) {
         {"starts with BA", notBm, "no BM file header"},
         {"bfOffBits 13", MakeBmpFile(pixel, 13), "bfOffBits 13 lies outside its 58 bytes"},
         {"bfOffBits past the end", MakeBmpFile(pixel, 59), "bfOffBits 59 lies outside"},
+        {"nothing after the file header, where bfOffBits points", MakeBmpFile(Bytes{}, 14),
+         "its 4-byte header does not fit"},
         {"a 1-byte bitmap", MakeBmpFile(Bytes{40}, 14), "its 4-byte header does not fit in its 1"},
         {"header longer than the bitmap", file({.biSize = 124}, 100), "its 124-byte header"},
         {"biSize 0xFFFFFFFF", file({.biSize = 0xFFFFFFFF}, 44), "biSize 4294967295 is not"},

@@ -90,7 +90,6 @@ TEST(MoveBitmapId, MovesOverwritesOrLeavesTheStoreAlone) {
         BitmapStore after;
     } cases[] = {
         {12, 13, false, true, {{13, {1, 2}}, {15, {3}}, {20, {4}}}},
-        {20, 65535, false, true, {{12, {1, 2}}, {15, {3}}, {65535, {4}}}},
         {12, 15, false, false, kStore},
         {12, 15, true, true, {{15, {1, 2}}, {20, {4}}}},
         {12, 12, true, true, kStore},  // a clean document stays clean

@@ -68,7 +68,6 @@ TEST_F(FileTest, FailuresLeaveTheTargetAsItWasAndNoTemporary) {
         bool writes = false;
     } faults[] = {
         {"write fails at once", 0, false, false, false},
-        {"write fails part-way", 100, false, false, false},
         {"write fails at the last byte", 8191, false, false, false},
         {"exactly enough room", 8192, false, false, false, true},
         {"flush before the rename fails", -1, false, true, false},
