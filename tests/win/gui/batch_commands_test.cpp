@@ -192,12 +192,13 @@ TEST_F(BatchCommandsTest, NumberedFilesAreStoredAsTheUserChooses) {
 // files and keeps what it did, New OBK a file of the bitmaps read so far.
 TEST_F(BatchCommandsTest, ALongImportOrExportShowsProgressAndStopsWhenCancelled) {
     constexpr std::size_t kCount = 20000;
-    const std::wstring folder = Folder(L"many"), created = Path(L"fresh.obk");
+    const std::wstring folder = Folder(L"many");
+    const auto png = TinyPngFile(7);
     std::vector<ResourceId> all;
     for (std::size_t n = 1; n <= kCount; ++n) {
         wchar_t name[16];
         std::swprintf(name, 16, L"%05zu.png", n);  // a decoder each keeps the import long
-        orvix_test::WriteBytes(scratch / L"many" / name, TinyPngFile(7));
+        orvix_test::WriteBytes(scratch / L"many" / name, png);
         all.push_back(static_cast<ResourceId>(n));
     }
     const struct {
@@ -236,7 +237,7 @@ TEST_F(BatchCommandsTest, ALongImportOrExportShowsProgressAndStopsWhenCancelled)
         EXPECT_EQ(stored == kCount, c.answer.kind == RobotStep::Kind::Look) << stored;
         EXPECT_GT(stored, 0u);
         EXPECT_EQ(app().doc.dirty, !isNew);
-        if (isNew) EXPECT_EQ(StoreOnDisk(created), app().doc.bitmaps);
+        if (isNew) EXPECT_EQ(StoreOnDisk(Path(L"fresh.obk")), app().doc.bitmaps);
         EXPECT_EQ(static_cast<std::size_t>(ListView_GetItemCount(app().listView)), stored);
         EXPECT_EQ(app().doc.bitmaps.rbegin()->first, static_cast<ResourceId>(stored));
     }
