@@ -191,13 +191,14 @@ TEST_F(BatchCommandsTest, NumberedFilesAreStoredAsTheUserChooses) {
 // window shut to other commands; Cancel or Esc there stops it between two
 // files and keeps what it did, New OBK a file of the bitmaps read so far.
 TEST_F(BatchCommandsTest, ALongImportOrExportShowsProgressAndStopsWhenCancelled) {
-    constexpr std::size_t kCount = 10000;
-    const std::wstring folder = Folder(L"many"), created = Path(L"fresh.obk");
+    constexpr std::size_t kCount = 20000;
+    const std::wstring folder = Folder(L"many");
+    const auto png = TinyPngFile(7);
     std::vector<ResourceId> all;
     for (std::size_t n = 1; n <= kCount; ++n) {
         wchar_t name[16];
-        std::swprintf(name, 16, L"%05zu.bmp", n);
-        orvix_test::WriteBytes(scratch / L"many" / name, TinyBitmapFile(7));
+        std::swprintf(name, 16, L"%05zu.png", n);  // a decoder each keeps the import long
+        orvix_test::WriteBytes(scratch / L"many" / name, png);
         all.push_back(static_cast<ResourceId>(n));
     }
     const struct {
@@ -222,7 +223,7 @@ TEST_F(BatchCommandsTest, ALongImportOrExportShowsProgressAndStopsWhenCancelled)
         Answer(script, [&] { Send(c.command); });
         const std::wstring line = robot.shown[script.size() - 1].text;
         EXPECT_TRUE(line.starts_with(isExport ? L"Exporting " : L"Importing ") &&
-                    line.ends_with(L" of 10000 bitmaps"))
+                    line.ends_with(L" of 20000 bitmaps"))
             << line;
         EXPECT_TRUE(IsWindowEnabled(app().mainWindow));
         if (isExport) {  // the files written in ID order before the Esc, and no more
@@ -236,7 +237,7 @@ TEST_F(BatchCommandsTest, ALongImportOrExportShowsProgressAndStopsWhenCancelled)
         EXPECT_EQ(stored == kCount, c.answer.kind == RobotStep::Kind::Look) << stored;
         EXPECT_GT(stored, 0u);
         EXPECT_EQ(app().doc.dirty, !isNew);
-        if (isNew) EXPECT_EQ(StoreOnDisk(created), app().doc.bitmaps);
+        if (isNew) EXPECT_EQ(StoreOnDisk(Path(L"fresh.obk")), app().doc.bitmaps);
         EXPECT_EQ(static_cast<std::size_t>(ListView_GetItemCount(app().listView)), stored);
         EXPECT_EQ(app().doc.bitmaps.rbegin()->first, static_cast<ResourceId>(stored));
     }
