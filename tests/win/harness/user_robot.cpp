@@ -156,6 +156,9 @@ void RobotLoop(UserRobot* robot) {
             }
             if (now - t.since < kSettleMs) continue;
             ShownWindow shown = Read(window, t.isMenu);
+            // One that closed while it was read (a progress window at the end
+            // of its run) was never there to answer.
+            if (!IsWindow(window) || !IsWindowVisible(window)) continue;
             // A menu has no caption, and nor has a step for one.
             std::wstring problem;
             if (next && !next->followUp && next->caption == shown.caption) {
