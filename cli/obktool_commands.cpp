@@ -119,7 +119,7 @@ Outcome OpenListing(const std::wstring& file, Listing& listing, pe::ResourceSurv
 Outcome Commit(const Common& c, const std::wstring& file, const ContainerDoc& doc,
                const pe::ResourceSurvey& survey, const ImageBytes& bytes) {
     const std::wstring target = c.output.empty() ? file : c.output;
-    if (!WriteContainerFrom({bytes->data, bytes->size}, doc.bitmaps, target)) {
+    if (!WriteContainerFrom(*bytes, doc.bitmaps, target)) {
         return Outcome::Fail(
             WriteFailure(Utf8(target), TakeAtomicWriteError(), "; every file is as it was"));
     }

@@ -43,9 +43,10 @@ bool OverwritesChangesOnDisk(const ContainerDoc& doc, const std::wstring& destin
 // the same file). On failure destination is byte-identical to before.
 bool WriteContainerFrom(const std::wstring& imagePath, const BitmapStore& store,
                         const std::wstring& destination);
-// The same from an image already in memory, such as the bytes a load read
-// while the file has been held unchanged since: nothing is read again.
-bool WriteContainerFrom(std::span<const std::uint8_t> image, const BitmapStore& store,
+// The same from the image a load took, while the file has been held
+// unchanged since: its tables are not read again, and the runs of bitmaps
+// that are views of it, as they lay there, are copied from it in large reads.
+bool WriteContainerFrom(const FileBlock& image, const BitmapStore& store,
                         const std::wstring& destination);
 
 // Moves the payload of oldId to newId. True when it now stands under newId,

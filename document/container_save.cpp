@@ -25,11 +25,17 @@ bool WriteContainerFrom(const std::wstring& imagePath, const BitmapStore& store,
     }
 }
 
-bool WriteContainerFrom(std::span<const std::uint8_t> image, const BitmapStore& store,
+bool WriteContainerFrom(const FileBlock& image, const BitmapStore& store,
                         const std::wstring& destination) {
     try {
+        pe::ImageSource source;
+        source.size = image.size;
+        source.memory = image.data;
+        source.read = [&image](std::uint64_t offset, std::span<std::uint8_t> out) {
+            return image.ReadAt(offset, out);
+        };
         const auto produce = [&](const AtomicWriteSink& sink) {
-            return pe::WriteImageWithBitmaps(image, store, sink);
+            return pe::WriteImageWithBitmaps(source, store, sink);
         };
         return WriteFileAtomically(destination, produce);
     } catch (const std::exception&) {

@@ -1,10 +1,13 @@
 #include "document/pe_image_writer.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <exception>
+#include <iterator>
 #include <limits>
 #include <memory>
+#include <span>
 
 #include "document/pe_format.h"
 #include "fileio/byte_order.h"
@@ -21,13 +24,13 @@ constexpr std::uint64_t kMaxU32 = std::numeric_limits<std::uint32_t>::max();
 
 // Everything the output is made of, decided before a byte is written.
 struct SavePlan {
-    std::vector<std::uint8_t> header;     // patched copy of image[0, header.size())
-    std::vector<std::uint8_t> directory;  // tables and data entries of the new resource data
-    std::uint64_t keepEnd = 0;            // image[header.size(), keepEnd) follows unchanged
-    std::uint64_t rawPointer = 0;         // output offset of the new resource data
-    std::uint64_t dataSize = 0;           // directory and padded payloads
-    std::uint64_t rawSize = 0;            // dataSize rounded up to FileAlignment
-    bool hasOverlay = false;              // bytes after the last section's data
+    std::vector<std::uint8_t> header;  // patched copy of image[0, header.size())
+    std::uint32_t rva = 0;             // of the new resource data
+    std::uint64_t keepEnd = 0;         // image[header.size(), keepEnd) follows unchanged
+    std::uint64_t rawPointer = 0;      // output offset of the new resource data
+    std::uint64_t dataSize = 0;        // directory and padded payloads
+    std::uint64_t rawSize = 0;         // dataSize rounded up to FileAlignment
+    bool hasOverlay = false;           // bytes after the last section's data
     std::uint64_t overlayStart = 0;
     std::uint64_t overlayPad = 0;  // zeros that keep the overlay's offset modulo 8
     std::uint64_t checkSumOffset = 0;
@@ -66,6 +69,11 @@ std::uint64_t Extent(const SectionHeader& s) {
     return std::max<std::uint64_t>(s.virtualSize, s.sizeOfRawData);
 }
 
+// What a payload takes in the resource data.
+std::uint64_t Padded(const DibPayload& payload) {
+    return AlignUp(payload.size(), kPayloadAlignment);
+}
+
 bool CheckStore(const BitmapStore& store, std::uint64_t& payloadBytes) {
     payloadBytes = 0;
     for (const auto& [id, payload] : store) {
@@ -73,7 +81,7 @@ bool CheckStore(const BitmapStore& store, std::uint64_t& payloadBytes) {
         // another number, so it is refused instead.
         if (id < kMinFileResourceId || id > kMaxFileResourceId) return false;
         if (payload.empty() || payload.size() > kMaxU32) return false;
-        payloadBytes += AlignUp(payload.size(), kPayloadAlignment);
+        payloadBytes += Padded(payload);
         if (payloadBytes > kMaxU32) return false;
     }
     return true;
@@ -265,43 +273,6 @@ bool PlaceOverlay(const ImageHeaders& h, std::uint64_t fileSize, const ImageExte
     return h.pointerToSymbolTable == 0 || move(h.pointerToSymbolTable, moved.symbols);
 }
 
-void FillDirectory(const BitmapStore& store, std::uint32_t sectionRva,
-                   std::vector<std::uint8_t>& out) {
-    const std::uint64_t dirBytes = DirectoryBytes(store.size());
-    out.assign(static_cast<std::size_t>(dirBytes), 0);
-    std::uint8_t* d = out.data();
-    const std::uint32_t n = static_cast<std::uint32_t>(store.size());
-    if (n == 0) return;
-
-    const std::uint32_t nameTable = kResourceDirectorySize + kResourceEntrySize;
-    const std::uint32_t languageTables =
-        nameTable + kResourceDirectorySize + n * kResourceEntrySize;
-    const std::uint32_t languageTableSize = kResourceDirectorySize + kResourceEntrySize;
-    const std::uint32_t dataEntries = languageTables + n * languageTableSize;
-
-    PutU16(d + kResDirNumberOfIdEntries, 1);
-    PutU32(d + kResourceDirectorySize, kResourceTypeBitmap);
-    PutU32(d + kResourceDirectorySize + 4, nameTable | kResourceHighBit);
-    PutU16(d + nameTable + kResDirNumberOfIdEntries, static_cast<std::uint16_t>(n));
-
-    std::uint64_t payload = dirBytes;
-    std::uint32_t k = 0;
-    for (const auto& [id, bytes] : store) {
-        const std::uint32_t nameEntry = nameTable + kResourceDirectorySize + k * kResourceEntrySize;
-        const std::uint32_t languageTable = languageTables + k * languageTableSize;
-        const std::uint32_t dataEntry = dataEntries + k * kResourceDataEntrySize;
-        PutU32(d + nameEntry, static_cast<std::uint32_t>(id));
-        PutU32(d + nameEntry + 4, languageTable | kResourceHighBit);
-        PutU16(d + languageTable + kResDirNumberOfIdEntries, 1);
-        PutU32(d + languageTable + kResourceDirectorySize, 0);  // language neutral
-        PutU32(d + languageTable + kResourceDirectorySize + 4, dataEntry);
-        PutU32(d + dataEntry, static_cast<std::uint32_t>(sectionRva + payload));
-        PutU32(d + dataEntry + 4, static_cast<std::uint32_t>(bytes.size()));
-        payload += AlignUp(bytes.size(), kPayloadAlignment);
-        ++k;
-    }
-}
-
 // The old headers with the fields the new table changes.
 void PatchHeaders(std::span<const std::uint8_t> image, const ImageHeaders& h, const TableSection& t,
                   const MovedOverlay& moved, SavePlan& plan) {
@@ -358,7 +329,7 @@ bool PlanSave(std::span<const std::uint8_t> prefix, std::uint64_t fileSize,
     if (!ChooseSection(prefix, h, extent, table)) return false;
     if (!PlaceTable(h, DirectoryBytes(store.size()) + payloadBytes, table, plan)) return false;
     if (!PlaceOverlay(h, fileSize, extent, table, plan, moved)) return false;
-    FillDirectory(store, static_cast<std::uint32_t>(table.rva), plan.directory);
+    plan.rva = static_cast<std::uint32_t>(table.rva);
     PatchHeaders(prefix, h, table, moved, plan);
     return true;
 }
@@ -369,24 +340,148 @@ std::uint64_t OutputSize(const SavePlan& plan, std::uint64_t imageSize) {
     return size;
 }
 
-// Walks the output in order. Out has Bytes(span), Zeros(count) and
-// Copy(offset, count) of the old image, each returning false to stop.
+using StoreIt = BitmapStore::const_iterator;
+
+// The tables and data entries of the new resource data, made as they are
+// written: a full container's are megabytes that would otherwise be zeroed,
+// filled and copied once more.
 template <class Out>
-bool Emit(const SavePlan& plan, std::uint64_t imageSize, const BitmapStore& store, Out& out) {
+bool EmitDirectory(const BitmapStore& store, std::uint32_t sectionRva, Out& out) {
+    const std::uint32_t n = static_cast<std::uint32_t>(store.size());
+    constexpr std::uint32_t nameTable = kResourceDirectorySize + kResourceEntrySize;
+    std::uint8_t head[nameTable + kResourceDirectorySize] = {};
+    if (n == 0) return out.Bytes({head, kResourceDirectorySize});  // an empty root table
+
+    const std::uint32_t languageTables =
+        nameTable + kResourceDirectorySize + n * kResourceEntrySize;
+    constexpr std::uint32_t languageTableSize = kResourceDirectorySize + kResourceEntrySize;
+    const std::uint32_t dataEntries = languageTables + n * languageTableSize;
+
+    PutU16(head + kResDirNumberOfIdEntries, 1);
+    PutU32(head + kResourceDirectorySize, kResourceTypeBitmap);
+    PutU32(head + kResourceDirectorySize + 4, nameTable | kResourceHighBit);
+    PutU16(head + nameTable + kResDirNumberOfIdEntries, static_cast<std::uint16_t>(n));
+    if (!out.Bytes(head)) return false;
+
+    std::uint32_t k = 0;
+    for (const auto& entry : store) {
+        std::uint8_t name[kResourceEntrySize];
+        PutU32(name, static_cast<std::uint32_t>(entry.first));
+        PutU32(name + 4, (languageTables + k++ * languageTableSize) | kResourceHighBit);
+        if (!out.Bytes(name)) return false;
+    }
+    for (k = 0; k < n; ++k) {
+        std::uint8_t language[languageTableSize] = {};
+        PutU16(language + kResDirNumberOfIdEntries, 1);
+        // Language neutral, then the data entry.
+        PutU32(language + kResourceDirectorySize + 4, dataEntries + k * kResourceDataEntrySize);
+        if (!out.Bytes(language)) return false;
+    }
+    std::uint64_t payload = DirectoryBytes(n);
+    for (const auto& entry : store) {
+        std::uint8_t data[kResourceDataEntrySize] = {};
+        PutU32(data, static_cast<std::uint32_t>(sectionRva + payload));
+        PutU32(data + 4, static_cast<std::uint32_t>(entry.second.size()));
+        if (!out.Bytes(data)) return false;
+        payload += Padded(entry.second);
+    }
+    return true;
+}
+
+// Where payload starts in the old image when it is a view of it, with room
+// there for its padding.
+bool OffsetInImage(const ImageSource& image, const DibPayload& payload, std::uint64_t& offset) {
+    if (!image.memory) return false;
+    const auto begin = reinterpret_cast<std::uintptr_t>(image.memory);
+    const auto at = reinterpret_cast<std::uintptr_t>(payload.data());
+    if (at < begin || at - begin > image.size) return false;
+    offset = at - begin;
+    return Padded(payload) <= image.size - offset;
+}
+
+// Copies the payloads [first, last), which lie back to back in the old image
+// from offset on, as they will in the new one: each piece the output has room
+// for is one read of the image. The padding after each payload is written as
+// zeros, whatever the old image held there.
+template <class Out>
+bool CopyStretch(const ImageSource& image, std::uint64_t offset, StoreIt first, StoreIt last,
+                 Out& out) {
+    while (first != last) {
+        std::span<std::uint8_t> room;
+        if (!out.Room(room)) return false;
+        std::uint64_t take = 0;
+        StoreIt end = first;
+        while (end != last && take + Padded(end->second) <= room.size()) {
+            take += Padded(end->second);
+            ++end;
+        }
+        if (end == first) {  // larger than the room: in pieces of its own
+            const DibPayload& payload = first->second;
+            if (!out.Copy(offset, payload.size())) return false;
+            if (!out.Zeros(Padded(payload) - payload.size())) return false;
+            offset += Padded(payload);
+            ++first;
+            continue;
+        }
+        const std::span<std::uint8_t> piece = room.first(static_cast<std::size_t>(take));
+        if (!image.read(offset, piece)) return false;
+        std::size_t at = 0;
+        for (StoreIt i = first; i != end; ++i) {
+            const std::size_t size = i->second.size();
+            const std::size_t padded = static_cast<std::size_t>(Padded(i->second));
+            std::fill(piece.begin() + static_cast<std::ptrdiff_t>(at + size),
+                      piece.begin() + static_cast<std::ptrdiff_t>(at + padded), std::uint8_t{0});
+            at += padded;
+        }
+        if (!out.Commit(piece.size())) return false;
+        offset += take;
+        first = end;
+    }
+    return true;
+}
+
+// The payloads in ID order. A payload that is a view of the old image, and
+// those after it that follow it there as they follow it here (the untouched
+// bitmaps of a loaded container), are copied from the image in large reads
+// rather than from memory one by one: on POSIX the image is a mapping, and
+// reading a large container through it maps in every page one at a time.
+template <class Out>
+bool EmitPayloads(const ImageSource& image, const BitmapStore& store, Out& out) {
+    for (StoreIt it = store.begin(); it != store.end();) {
+        const DibPayload& payload = it->second;
+        std::uint64_t offset = 0;
+        if (!OffsetInImage(image, payload, offset)) {
+            if (!out.Bytes(payload) || !out.Zeros(Padded(payload) - payload.size())) return false;
+            ++it;
+            continue;
+        }
+        StoreIt end = std::next(it);
+        std::uint64_t next = offset + Padded(payload), at = 0;
+        while (end != store.end() && OffsetInImage(image, end->second, at) && at == next) {
+            next += Padded(end->second);
+            ++end;
+        }
+        if (!CopyStretch(image, offset, it, end, out)) return false;
+        it = end;
+    }
+    return true;
+}
+
+// Walks the output in order. Out has Bytes(span), Zeros(count), Copy(offset,
+// count) of the old image, and Room(span&) and Commit(count) to fill its
+// buffer in place, each returning false to stop.
+template <class Out>
+bool Emit(const SavePlan& plan, const ImageSource& image, const BitmapStore& store, Out& out) {
     const std::uint64_t headerSize = plan.header.size();
     if (!out.Bytes(plan.header)) return false;
     if (!out.Copy(headerSize, plan.keepEnd - headerSize)) return false;
     if (!out.Zeros(plan.rawPointer - plan.keepEnd)) return false;
-    if (!out.Bytes(plan.directory)) return false;
-    for (const auto& entry : store) {
-        const DibPayload& payload = entry.second;
-        if (!out.Bytes(payload)) return false;
-        if (!out.Zeros(AlignUp(payload.size(), kPayloadAlignment) - payload.size())) return false;
-    }
+    if (!EmitDirectory(store, plan.rva, out)) return false;
+    if (!EmitPayloads(image, store, out)) return false;
     if (!out.Zeros(plan.rawSize - plan.dataSize)) return false;
     if (plan.hasOverlay) {
         if (!out.Zeros(plan.overlayPad)) return false;
-        if (!out.Copy(plan.overlayStart, imageSize - plan.overlayStart)) return false;
+        if (!out.Copy(plan.overlayStart, image.size - plan.overlayStart)) return false;
     }
     return true;
 }
@@ -421,6 +516,14 @@ struct ChecksumOut {
         }
         return true;
     }
+    bool Room(std::span<std::uint8_t>& room) {
+        room = scratch;
+        return true;
+    }
+    bool Commit(std::size_t count) {
+        sum.Add({scratch.data(), count});
+        return true;
+    }
 };
 
 // Gathers the output into writes of one buffer each: a container holds tens
@@ -428,7 +531,7 @@ struct ChecksumOut {
 // Large payloads go through the buffer too: measured, the extra copy costs
 // less than writes straight from many separately allocated blocks.
 struct BufferedOut {
-    static constexpr std::size_t kMaxBuffer = std::size_t{1} << 20;
+    static constexpr std::size_t kMaxBuffer = std::size_t{256} << 10;
     const ByteSink& sink;
     const ImageSource& image;
     std::unique_ptr<std::uint8_t[]> buffer;  // not zeroed: every byte is written before use
@@ -470,6 +573,15 @@ struct BufferedOut {
         }
         return true;
     }
+    bool Room(std::span<std::uint8_t>& room) {
+        if (used == capacity && !Flush()) return false;
+        room = {buffer.get() + used, capacity - used};
+        return true;
+    }
+    bool Commit(std::size_t count) {
+        used += count;
+        return true;
+    }
     // Old image bytes go straight into the buffer, a buffer's worth at a time.
     bool Copy(std::uint64_t offset, std::uint64_t count) {
         while (count > 0) {
@@ -495,13 +607,13 @@ bool Run(const ImageSource& image, const BitmapStore& store, const ByteSink& sin
     if (plan.recomputeCheckSum) {
         ChecksumOut sum{image, {}};
         sum.sum.checkSumFieldOffset = plan.checkSumOffset;
-        if (!Emit(plan, image.size, store, sum)) return false;
+        if (!Emit(plan, image, store, sum)) return false;
         PutU32(plan.header.data() + plan.checkSumOffset, sum.sum.Finish());
     }
     const std::uint64_t outputSize = OutputSize(plan, image.size);
     if (reserve) reserve(outputSize);
     BufferedOut out(sink, image, outputSize);
-    return Emit(plan, image.size, store, out) && out.Flush();
+    return Emit(plan, image, store, out) && out.Flush();
 }
 
 }  // namespace

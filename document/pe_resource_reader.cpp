@@ -274,9 +274,11 @@ bool CopyPayloads(const ImageSource& source, std::vector<Located>& located, std:
 
 namespace {
 
-// Every numeric-ID bitmap's place in the file, ascending by ID.
-bool Locate(const ImageSource& image, const LanguageOrder& languageOrder,
-            std::vector<Located>& located, std::uint32_t* otherVersions = nullptr) {
+// Hands take every numeric-ID bitmap's place in the file, each ID once, in
+// the order the name table lists them (ascending by ID in a well-formed one).
+template <class Take>
+bool LocateEach(const ImageSource& image, const LanguageOrder& languageOrder, const Take& take,
+                std::uint32_t* otherVersions = nullptr) {
     std::vector<std::uint8_t> prefix;
     ImageHeaders headers;
     if (!ReadImagePrefix(image, prefix) || !ParseImageHeaders(prefix, headers)) return false;
@@ -313,7 +315,6 @@ bool Locate(const ImageSource& image, const LanguageOrder& languageOrder,
     }
 
     std::vector<bool> seen(0x10000);
-    located.reserve(names.total);
     for (std::uint32_t i = 0; i < names.total; ++i) {
         const Entry listed = EntryAt(tree, names, i);
         if (listed.name & kResourceHighBit) continue;  // a string name
@@ -339,11 +340,19 @@ bool Locate(const ImageSource& image, const LanguageOrder& languageOrder,
         if (!LocateData(tree, headers, dataEntry, l.offset, l.size)) continue;
         total += l.size;
         if (total > copyLimit) return false;
-        located.push_back(l);
+        take(l);
     }
 
     // A table that could not be read is not a table that is not there.
-    if (tree.reader.ioError) return false;
+    return !tree.reader.ioError;
+}
+
+// Every numeric-ID bitmap's place in the file, ascending by ID.
+bool Locate(const ImageSource& image, const LanguageOrder& languageOrder,
+            std::vector<Located>& located) {
+    located.clear();
+    if (!LocateEach(image, languageOrder, [&located](const Located& l) { located.push_back(l); }))
+        return false;
     std::sort(located.begin(), located.end(),
               [](const Located& a, const Located& b) { return a.id < b.id; });
     return true;
@@ -385,8 +394,8 @@ bool LocateBitmapResources(const ImageSource& image, std::vector<BitmapLocation>
 
 bool CountOtherLanguageVersions(const ImageSource& image, std::uint32_t& count) {
     count = 0;
-    std::vector<Located> located;
-    return Locate(image, kEnglishUsLanguageOrder, located, &count);
+    return LocateEach(
+        image, kEnglishUsLanguageOrder, [](const Located&) {}, &count);
 }
 
 bool StreamBitmapResources(const ImageSource& image, std::vector<BitmapLocation> where,
@@ -415,12 +424,13 @@ bool ViewBitmapResources(const std::shared_ptr<const void>& owner,
                          std::span<const std::uint8_t> image, BitmapStore& out,
                          const LanguageOrder& languageOrder) {
     out.clear();
-    std::vector<Located> located;
-    if (!Locate(SpanSource(image), languageOrder, located)) return false;
-    for (const Located& l : located) {
+    // Straight into the store: at the end, in one step, while the IDs ascend.
+    const auto take = [&](const Located& l) {
         out.try_emplace(out.end(), l.id, DibPayload::View(owner, image.data() + l.offset, l.size));
-    }
-    return true;
+    };
+    if (LocateEach(SpanSource(image), languageOrder, take)) return true;
+    out.clear();
+    return false;
 }
 
 }  // namespace pe

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,17 @@ bool ReadWholeFile(const std::wstring& path, std::vector<std::uint8_t>& out);
 struct FileBlock {
     const std::uint8_t* data = nullptr;
     std::size_t size = 0;
+
+    FileBlock() = default;
+    FileBlock(const FileBlock&) = delete;
+    FileBlock& operator=(const FileBlock&) = delete;
+    virtual ~FileBlock() = default;
+
+    // Copies the bytes at offset into out; false when they lie outside the
+    // block or cannot be read. A mapped block reads them from its file: a
+    // copy of most of a large file then costs what cp's reads cost, where
+    // going through the mapping would map in its pages one fault at a time.
+    virtual bool ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) const;
 };
 std::shared_ptr<const FileBlock> ReadFileBlock(const std::wstring& path);
 

@@ -1,7 +1,14 @@
+#include <algorithm>
 #include <exception>
 #include <utility>
 
 #include "fileio/whole_file.h"
+
+bool FileBlock::ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) const {
+    if (offset > size || out.size() > size - offset) return false;
+    std::copy_n(data + offset, out.size(), out.begin());
+    return true;
+}
 
 std::shared_ptr<const FileBlock> ReadFileBlockCopy(const std::wstring& path) {
     try {

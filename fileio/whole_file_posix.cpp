@@ -1,5 +1,6 @@
 #include "fileio/whole_file.h"
 
+#include <errno.h>
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -48,27 +49,37 @@ bool ReadWholeFile(const std::wstring& path, std::vector<std::uint8_t>& out) {
 }
 
 std::shared_ptr<const FileBlock> ReadFileBlock(const std::wstring& path) {
+    // Keeps the file open beside its mapping, for ReadAt.
     struct Mapping : FileBlock {
-        Mapping() = default;
-        Mapping(const Mapping&) = delete;
-        Mapping& operator=(const Mapping&) = delete;
-        ~Mapping() { ::munmap(const_cast<std::uint8_t*>(data), size); }
+        int fd = -1;
+        ~Mapping() override {
+            if (data) ::munmap(const_cast<std::uint8_t*>(data), size);
+            if (fd >= 0) ::close(fd);
+        }
+        bool ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) const override {
+            if (offset > size || out.size() > size - offset) return false;
+            while (!out.empty()) {
+                const ssize_t got = ::pread(fd, out.data(), out.size(), static_cast<off_t>(offset));
+                if (got < 0 && errno == EINTR) continue;
+                if (got <= 0) return false;  // an error, or a file cut short since
+                out = out.subspan(static_cast<std::size_t>(got));
+                offset += static_cast<std::uint64_t>(got);
+            }
+            return true;
+        }
     };
     try {
-        const int fd = ::open(WidePath(path).c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0) return nullptr;
+        auto block = std::make_shared<Mapping>();
+        block->fd = ::open(WidePath(path).c_str(), O_RDONLY | O_CLOEXEC);
+        if (block->fd < 0) return nullptr;
         struct stat st {};
-        void* at = MAP_FAILED;
-        const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0;
-        if (regular) {
-            at = ::mmap(nullptr, static_cast<std::size_t>(st.st_size), PROT_READ, MAP_PRIVATE, fd,
-                        0);
+        if (::fstat(block->fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0) {
+            return nullptr;
         }
-        ::close(fd);
-        if (!regular) return nullptr;
+        void* at = ::mmap(nullptr, static_cast<std::size_t>(st.st_size), PROT_READ, MAP_PRIVATE,
+                          block->fd, 0);
         // A file system that cannot map still reads.
         if (at == MAP_FAILED) return ReadFileBlockCopy(path);
-        auto block = std::make_shared<Mapping>();
         block->data = static_cast<const std::uint8_t*>(at);
         block->size = static_cast<std::size_t>(st.st_size);
         return block;

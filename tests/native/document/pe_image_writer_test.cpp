@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
+#include <memory>
 #include <tuple>
 
 #include "document/blank_container.h"
@@ -207,4 +209,53 @@ TEST(ImageWriter, ResourceSectionNotLastGetsANewOneAndDataAfterTheLastFollows) {
     EXPECT_EQ(Get32(out, l.Dirs() + 16), 0x4000u);
     EXPECT_EQ(Get32(out, l.Dirs() + 40), 0x3000u) << "relocations untouched";
     ExpectOnlyPatchableBytesChanged(image, out, l, 0xBFC);
+}
+
+// A loaded container's bitmaps are views of its image, and a save copies the
+// runs of them that lie there as they will in the new image straight from
+// it: the result must be the image the same bitmaps as bytes of their own
+// make, whatever the old image held in the padding between them, with a
+// checksum to recompute or not, and with a bitmap larger than a copy's buffer.
+TEST(ImageWriter, ViewsOfTheOldImageSaveAsTheirBytesWould) {
+    const auto blankArray = pe::MakeBlankImage(true);
+    Layout l;
+    l.is64 = true;
+    BitmapStore old = {{0, Payload(40, 0)}, {3, Payload(41, 3)}, {4, Payload(300001, 4)},
+                       {7, Payload(43, 7)}, {9, Payload(48, 9)}, {12, Payload(45, 12)}};
+    const Bytes image = Save(Bytes(blankArray.begin(), blankArray.end()), old);
+    const struct {
+        const char* what;
+        std::function<void(BitmapStore&)> edit;
+    } edits[] = {
+        {"untouched", [](BitmapStore&) {}},
+        {"one replaced", [](BitmapStore& s) { s[7] = Payload(9, 70); }},
+        {"the first removed", [](BitmapStore& s) { s.erase(0); }},
+        {"one moved behind the rest", [](BitmapStore& s) { s[500] = s[3], s.erase(3); }},
+        {"the large one moved first", [](BitmapStore& s) { s[1] = s[4], s.erase(4); }},
+        {"one added between", [](BitmapStore& s) { s[8] = Payload(3, 8); }},
+    };
+    for (const bool checksum : {false, true}) {
+        auto file = std::make_shared<Bytes>(image);
+        std::vector<pe::BitmapLocation> where;
+        ASSERT_TRUE(pe::LocateBitmapResources(pe::SpanSource(*file), where));
+        for (const pe::BitmapLocation& w : where)  // not the zeros this writer pads with
+            std::fill_n(file->begin() + static_cast<std::ptrdiff_t>(w.offset + w.size),
+                        (8 - w.size % 8) % 8, std::uint8_t{0xEE});
+        if (checksum) le::Put32(*file, l.kOpt + 0x40, 0x5555);
+        for (const auto& e : edits) {
+            BitmapStore views, owned;
+            ASSERT_TRUE(pe::ViewBitmapResources(file, views));
+            e.edit(views);
+            for (const auto& [id, payload] : views)
+                owned[id] = payload.ToBytes();
+            Bytes expected, actual;
+            ASSERT_TRUE(pe::BuildImageWithBitmaps(*file, owned, expected));
+            ASSERT_TRUE(pe::WriteImageWithBitmaps(
+                pe::SpanSource(*file), views, [&actual](std::span<const std::uint8_t> b) {
+                    actual.insert(actual.end(), b.begin(), b.end());
+                    return true;
+                }));
+            EXPECT_EQ(actual, expected) << e.what << (checksum ? ", with a checksum" : "");
+        }
+    }
 }
