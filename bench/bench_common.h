@@ -192,12 +192,17 @@ inline double CreateFilesOnly(const std::vector<std::string>& paths,
 
 // What cp and a flush of the copy cost: read from, write a new to, fsync it.
 // An earlier copy is removed, and the removal flushed, before the clock runs.
-inline double CopyAndFsync(const fs::path& from, const fs::path& to) {
+// over: the copy replaces an earlier one in place, as cp does onto an
+// existing file, so that freeing its old blocks is inside the time too, as it
+// is for a command that replaces a file.
+inline double CopyAndFsync(const fs::path& from, const fs::path& to, bool over = false) {
     fs::remove(to);
+    if (over) fs::copy_file(from, to);
     ::sync();
     const double t0 = Now();
     const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
-    const int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    const int out =
+        ::open(to.c_str(), O_WRONLY | O_CLOEXEC | (over ? O_TRUNC : O_CREAT | O_EXCL), 0666);
     bool ok = in >= 0 && out >= 0;
     // The buffer cp reads and writes through.
     std::vector<char> buffer(std::size_t{256} << 10);
