@@ -1,8 +1,12 @@
 // An arbitrary store saved into a blank image reads back identical, and so
 // does a second save into the result (which reuses its resource section).
-// Stores the file format cannot hold are refused, never written.
+// Stores the file format cannot hold are refused, never written. A save of
+// the result's own bitmaps as views of it, changed, writes what a save of
+// the same bitmaps as bytes of their own writes.
 #include <cstdint>
 #include <cstdlib>
+#include <iterator>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -71,5 +75,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!store.empty()) store.erase(store.begin());
     store[65535] = DibPayload(static_cast<std::size_t>(flags % 97) + 1, 0xA5);
     SaveAndCheck(first, store, second);
+    if (second.empty()) return 0;
+
+    const auto image = std::make_shared<const std::vector<std::uint8_t>>(std::move(second));
+    BitmapStore views, owned;
+    if (!pe::ViewBitmapResources(image, views)) std::abort();
+    if (flags & 4) views[4464] = views.begin()->second;  // a view out of its place
+    if ((flags & 8) && views.size() > 2) views.erase(std::next(views.begin()));
+    for (const auto& [key, payload] : views)
+        owned[key] = payload.ToBytes();
+    std::vector<std::uint8_t> expected, actual;
+    const bool saved = pe::BuildImageWithBitmaps(*image, owned, expected);
+    const bool streamed = pe::WriteImageWithBitmaps(
+        pe::SpanSource(*image), views, [&actual](std::span<const std::uint8_t> bytes) {
+            actual.insert(actual.end(), bytes.begin(), bytes.end());
+            return true;
+        });
+    if (saved != streamed || actual != expected) std::abort();
     return 0;
 }
