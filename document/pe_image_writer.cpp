@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <cstring>
 #include <exception>
-#include <iterator>
 #include <limits>
 #include <memory>
 #include <span>
@@ -399,70 +398,48 @@ bool OffsetInImage(const ImageSource& image, const DibPayload& payload, std::uin
     return Padded(payload) <= image.size - offset;
 }
 
-// Copies the payloads [first, last), which lie back to back in the old image
-// from offset on, as they will in the new one: each piece the output has room
-// for is one read of the image. The padding after each payload is written as
-// zeros, whatever the old image held there.
-template <class Out>
-bool CopyStretch(const ImageSource& image, std::uint64_t offset, StoreIt first, StoreIt last,
-                 Out& out) {
-    while (first != last) {
-        std::span<std::uint8_t> room;
-        if (!out.Room(room)) return false;
-        std::uint64_t take = 0;
-        StoreIt end = first;
-        while (end != last && take + Padded(end->second) <= room.size()) {
-            take += Padded(end->second);
-            ++end;
-        }
-        if (end == first) {  // larger than the room: in pieces of its own
-            const DibPayload& payload = first->second;
-            if (!out.Copy(offset, payload.size())) return false;
-            if (!out.Zeros(Padded(payload) - payload.size())) return false;
-            offset += Padded(payload);
-            ++first;
-            continue;
-        }
-        const std::span<std::uint8_t> piece = room.first(static_cast<std::size_t>(take));
-        if (!image.read(offset, piece)) return false;
-        std::size_t at = 0;
-        for (StoreIt i = first; i != end; ++i) {
-            const std::size_t size = i->second.size();
-            const std::size_t padded = static_cast<std::size_t>(Padded(i->second));
-            std::fill(piece.begin() + static_cast<std::ptrdiff_t>(at + size),
-                      piece.begin() + static_cast<std::ptrdiff_t>(at + padded), std::uint8_t{0});
-            at += padded;
-        }
-        if (!out.Commit(piece.size())) return false;
-        offset += take;
-        first = end;
-    }
-    return true;
-}
-
 // The payloads in ID order. A payload that is a view of the old image, and
 // those after it that follow it there as they follow it here (the untouched
-// bitmaps of a loaded container), are copied from the image in large reads
-// rather than from memory one by one: on POSIX the image is a mapping, and
-// reading a large container through it maps in every page one at a time.
+// bitmaps of a loaded container), go into the output's room with one read of
+// the image rather than from memory one by one: on POSIX the image is a
+// mapping, and reading a large container through it maps in every page one
+// at a time. The padding after each is written as zeros, whatever the old
+// image held there.
 template <class Out>
 bool EmitPayloads(const ImageSource& image, const BitmapStore& store, Out& out) {
     for (StoreIt it = store.begin(); it != store.end();) {
         const DibPayload& payload = it->second;
         std::uint64_t offset = 0;
+        std::span<std::uint8_t> room;
         if (!OffsetInImage(image, payload, offset)) {
             if (!out.Bytes(payload) || !out.Zeros(Padded(payload) - payload.size())) return false;
             ++it;
             continue;
         }
-        StoreIt end = std::next(it);
-        std::uint64_t next = offset + Padded(payload), at = 0;
-        while (end != store.end() && OffsetInImage(image, end->second, at) && at == next) {
-            next += Padded(end->second);
+        if (!out.Room(room)) return false;
+        if (Padded(payload) > room.size()) {  // in pieces of its own
+            if (!out.Copy(offset, payload.size())) return false;
+            if (!out.Zeros(Padded(payload) - payload.size())) return false;
+            ++it;
+            continue;
+        }
+        StoreIt end = it;
+        std::uint64_t take = 0, at = 0;
+        while (end != store.end() && OffsetInImage(image, end->second, at) && at == offset + take &&
+               take + Padded(end->second) <= room.size()) {
+            take += Padded(end->second);
             ++end;
         }
-        if (!CopyStretch(image, offset, it, end, out)) return false;
-        it = end;
+        const std::span<std::uint8_t> piece = room.first(static_cast<std::size_t>(take));
+        if (!image.read(offset, piece)) return false;
+        for (std::size_t done = 0; it != end; ++it) {
+            const std::size_t size = it->second.size();
+            const std::size_t padded = static_cast<std::size_t>(Padded(it->second));
+            std::fill(piece.begin() + static_cast<std::ptrdiff_t>(done + size),
+                      piece.begin() + static_cast<std::ptrdiff_t>(done + padded), std::uint8_t{0});
+            done += padded;
+        }
+        if (!out.Commit(piece.size())) return false;
     }
     return true;
 }
