@@ -2,11 +2,8 @@
 // and show nothing; the calling command chooses the message.
 #pragma once
 
-#include <cstdint>
 #include <memory>
-#include <span>
 #include <string>
-#include <vector>
 
 #include "document/container_doc.h"
 #include "document/pe_resource_reader.h"
